@@ -1,0 +1,131 @@
+#include "driver/command_line.hpp"
+
+#include <charconv>
+#include <limits>
+#include <vector>
+
+namespace pellimor {
+
+namespace {
+
+constexpr int max_threads = 1024;
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// A whole decimal number, nothing before or after it.
+template <typename Integer>
+std::optional<Integer> parse_whole(std::string_view text) {
+    Integer value{};
+    const char* const end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || rest != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int parse_int_at_least(std::string_view name, std::string_view text, int least) {
+    const auto value = parse_whole<int>(text);
+    const std::string allowed =
+        "a whole number from " + std::to_string(least) + " to " +
+        std::to_string(std::numeric_limits<int>::max());
+    if (!value || *value < least) {
+        throw UsageError(std::string(name) + " must be " + allowed + ", got " + quoted(text));
+    }
+    return *value;
+}
+
+}  // namespace
+
+std::string help_text() {
+    return std::string(usage_line) +
+           "\n"
+           "Estimates, over essential graphs on n_vars vertices, the share without\n"
+           "undirected edges, the share with a connected skeleton, and the success\n"
+           "rate of each kind of random-walk move. Each of n_samples samples is a\n"
+           "random walk of n_its moves from the empty graph. Every 100 samples one\n"
+           "report line goes to standard output and is appended to pellimor_<n_vars>.txt.\n"
+           "\n"
+           "Arguments:\n"
+           "  n_vars        vertices per graph, a whole number >= 1\n"
+           "  n_its         moves per walk, >= 0\n"
+           "  n_samples     samples to draw, >= 0\n"
+           "\n"
+           "Options:\n"
+           "  --seed S      run seed, a whole number from 0 to 2^64-1; the same seed and\n"
+           "                arguments give the same report lines but for the hours field\n"
+           "                (default: drawn from the clock and the process id)\n"
+           "  --threads N   worker threads, 1 to 1024 (default: the CPUs this process may\n"
+           "                run on)\n"
+           "  --full-check  judge every move with the complete admissibility test instead\n"
+           "                of the incremental one (same results, far slower)\n"
+           "  --help        print this text and exit\n"
+           "\n"
+           "Exit status: 0 success, 1 results not all saved or the run could not\n"
+           "run, 2 usage error, 128+N stopped by signal N.\n";
+}
+
+Options parse_command_line(std::span<const std::string_view> args) {
+    Options options;
+    std::vector<std::string_view> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!arg.starts_with("--")) {
+            positional.push_back(arg);
+            continue;
+        }
+        // Options that take a value accept "--name value" and "--name=value".
+        std::string_view name = arg;
+        std::optional<std::string_view> value;
+        if (const auto equals = arg.find('='); equals != std::string_view::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        auto take_value = [&]() -> std::string_view {
+            if (value) {
+                return *value;
+            }
+            if (i + 1 >= args.size()) {
+                throw UsageError(std::string(name) + " needs a value");
+            }
+            return args[++i];
+        };
+        if (name == "--help" && !value) {
+            options.help = true;
+        } else if (name == "--full-check" && !value) {
+            options.full_check = true;
+        } else if (name == "--seed") {
+            const std::string_view text = take_value();
+            const auto seed = parse_whole<std::uint64_t>(text);
+            if (!seed) {
+                throw UsageError("--seed must be a whole number from 0 to " +
+                                 std::to_string(std::numeric_limits<std::uint64_t>::max()) +
+                                 ", got " + quoted(text));
+            }
+            options.seed = *seed;
+        } else if (name == "--threads") {
+            const std::string_view text = take_value();
+            const auto threads = parse_whole<int>(text);
+            if (!threads || *threads < 1 || *threads > max_threads) {
+                throw UsageError("--threads must be a whole number from 1 to " +
+                                 std::to_string(max_threads) + ", got " + quoted(text));
+            }
+            options.threads = *threads;
+        } else {
+            throw UsageError("unknown option " + quoted(arg) + " (see --help)");
+        }
+    }
+    if (options.help) {
+        return options;
+    }
+    if (positional.size() != 3) {
+        throw UsageError("expected 3 arguments n_vars n_its n_samples, got " +
+                         std::to_string(positional.size()));
+    }
+    options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
+    options.n_its = parse_int_at_least("n_its", positional[1], 0);
+    options.n_samples = parse_int_at_least("n_samples", positional[2], 0);
+    return options;
+}
+
+}  // namespace pellimor

@@ -1,0 +1,41 @@
+#pragma once
+
+// The command line: `pellimor [options] n_vars n_its n_samples`. Arguments
+// that begin with "--" are options; all others are positional.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace pellimor {
+
+// A command line that cannot be run. The message names the argument and what
+// is allowed; main prints it with the usage line and exits with status 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    int n_vars = 0;
+    int n_its = 0;
+    int n_samples = 0;
+    std::optional<std::uint64_t> seed;  // run seed; drawn afresh when absent
+    std::optional<int> threads;         // worker threads; the usable CPUs when absent
+    bool full_check = false;            // judge every move with the complete test
+    bool help = false;                  // print the help text and do nothing else
+};
+
+// The usage line, printed on standard error after every usage error.
+inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";
+
+// The usage line followed by a description of the arguments and options.
+std::string help_text();
+
+// Parses the arguments after the program name. Throws UsageError.
+Options parse_command_line(std::span<const std::string_view> args);
+
+}  // namespace pellimor

@@ -1,0 +1,39 @@
+#pragma once
+
+// The progress line: on a terminal, one line on standard error showing how
+// far a run has got and when it will end, redrawn in place.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace pellimor {
+
+// "1234/10000 samples, 56.7/s, 0:01:23 elapsed, 0:12:34 left, seed 42".
+std::string format_progress(int done, int total, double elapsed_seconds, std::uint64_t seed);
+
+class ProgressLine {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Draws nothing unless `enabled` (standard error is a terminal).
+    ProgressLine(bool enabled, std::FILE* out, int total, std::uint64_t seed, Clock::time_point start);
+
+    // Redraws the line with `done` samples, at most ten times a second.
+    void update(int done);
+
+    // Removes the line, so that the next output starts on a clean line.
+    void erase();
+
+private:
+    bool enabled_;
+    std::FILE* out_;
+    int total_;
+    std::uint64_t seed_;
+    Clock::time_point start_;
+    Clock::time_point last_draw_{};
+    bool shown_ = false;
+};
+
+}  // namespace pellimor

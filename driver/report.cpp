@@ -1,0 +1,84 @@
+#include "driver/report.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace pellimor {
+
+void RunningTotals::add(const SampleResult& r) {
+    for (int k = 0; k < move_kind_count; ++k) {
+        rate_totals[k] += r.rates[k];
+    }
+    no_lines_count += r.no_lines;
+    connected_count += r.connected;
+    both_count += (r.no_lines == 1 && r.connected == 1) ? 1 : 0;
+    ++samples;
+}
+
+namespace {
+
+// printf-style formatting into a string of exactly the needed length.
+template <typename... Args>
+std::string format_text(const char* format, Args... args) {
+    const int length = std::snprintf(nullptr, 0, format, args...);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, args...);
+    return text;
+}
+
+}  // namespace
+
+std::string format_report_line(const RunningTotals& t, double hours) {
+    const int i = t.samples;
+    const double n = i;
+    const double* rate = t.rate_totals;
+    // The total adds the running sums in this order, then divides once.
+    const double all = (((((rate[1] + rate[0]) + rate[2]) + rate[3]) + rate[4]) + rate[5]) + rate[6];
+    // Ratios of counts are plain double divisions; 0/0 prints as not-a-number.
+    return format_text(
+        " %d / %d, %d / %d, %d / %d, %d / %d = %f, %f, %f, %f in %f hours "
+        "(%f + %f + %f + %f + %f + %f + %f = %f) \n",
+        t.no_lines_count, i, t.connected_count, i, t.both_count, t.no_lines_count, t.both_count,
+        t.connected_count, t.no_lines_count / n, t.connected_count / n,
+        static_cast<double>(t.both_count) / t.no_lines_count,
+        static_cast<double>(t.both_count) / t.connected_count, hours, rate[0] / n, rate[1] / n,
+        rate[2] / n, rate[3] / n, rate[4] / n, rate[5] / n, rate[6] / n, all / n);
+}
+
+void format_results_name(std::span<char, 80> buffer, const char* format, int value) {
+    // The name is at most 24 chars, so the bound never truncates it.
+    std::snprintf(buffer.data(), buffer.size(), format, value);
+}
+
+std::string results_file_name(int n_vars) {
+    char buffer[80];
+    format_results_name(buffer, "pellimor_%d.txt", n_vars);
+    return buffer;
+}
+
+std::optional<std::string> append_line(const std::string& path, std::string_view line) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    std::optional<std::string> failure;
+    const ssize_t written = ::write(fd, line.data(), line.size());
+    if (written < 0) {
+        failure = std::strerror(errno);
+    } else if (static_cast<std::size_t>(written) != line.size()) {
+        failure = "only part of the line could be written (disk full?)";
+    }
+    if (::close(fd) != 0 && !failure) {
+        failure = std::strerror(errno);
+    }
+    return failure;
+}
+
+}  // namespace pellimor

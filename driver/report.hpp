@@ -1,0 +1,42 @@
+#pragma once
+
+// The running totals of a run and the report line made from them, and the
+// results file the line is appended to.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "sampler/sample_run.hpp"
+
+namespace pellimor {
+
+// Sums over the samples added so far, in the order they were added.
+struct RunningTotals {
+    double rate_totals[move_kind_count] = {};
+    int no_lines_count = 0;
+    int connected_count = 0;
+    int both_count = 0;
+    int samples = 0;
+
+    void add(const SampleResult& r);
+};
+
+// The report line after totals.samples samples, ending in " \n": counts and
+// shares of graphs without lines, with a connected skeleton and with both,
+// the hours elapsed, and the average rate of each move kind with their sum.
+std::string format_report_line(const RunningTotals& totals, double hours);
+
+// Bounded formatting of the results file name into an 80-char buffer.
+void format_results_name(std::span<char, 80> buffer, const char* format, int value);
+
+// "pellimor_<n_vars>.txt".
+std::string results_file_name(int n_vars);
+
+// Appends `line` to the file at `path` (created when missing) in a single
+// write, so that lines of concurrent runs never interleave. Returns the
+// system's reason when the file could not be opened, written or closed.
+std::optional<std::string> append_line(const std::string& path, std::string_view line);
+
+}  // namespace pellimor

@@ -1,0 +1,112 @@
+#include "driver/sample_loop.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "driver/progress.hpp"
+#include "driver/report.hpp"
+#include "driver/sample_scheduler.hpp"
+#include "driver/stop_signals.hpp"
+#include "sampler/random.hpp"
+
+namespace pellimor {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How far workers may run ahead of the report, per worker.
+constexpr int window_per_thread = 64;
+
+double hours_since(Clock::time_point start) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    return static_cast<double>(ms.count()) / 3600000.0;
+}
+
+// Where report lines go, and what went wrong on the way.
+class ReportSink {
+public:
+    ReportSink(int n_vars, Clock::time_point start)
+        : file_name_(results_file_name(n_vars)), start_(start) {}
+
+    void report(const RunningTotals& totals) {
+        const std::string screen_line = format_report_line(totals, hours_since(start_));
+        if (std::fputs(screen_line.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) {
+            stdout_failed_ = true;
+        }
+        ++lines_;
+        const std::string file_line = format_report_line(totals, hours_since(start_));
+        if (const auto failure = append_line(file_name_, file_line)) {
+            if (lines_lost_ == 0) {
+                std::fprintf(stderr,
+                             "pellimor: warning: cannot append to results file '%s': %s; "
+                             "the run goes on and will end with status 1\n",
+                             file_name_.c_str(), failure->c_str());
+            }
+            ++lines_lost_;
+        }
+    }
+
+    // Says what was lost, on standard error; true when nothing was.
+    bool finish() const {
+        if (lines_lost_ > 0) {
+            std::fprintf(stderr, "pellimor: %d of %d report lines were not saved to '%s'\n",
+                         lines_lost_, lines_, file_name_.c_str());
+        }
+        if (stdout_failed_) {
+            std::fprintf(stderr, "pellimor: writing report lines to standard output failed\n");
+        }
+        return lines_lost_ == 0 && !stdout_failed_;
+    }
+
+private:
+    std::string file_name_;
+    Clock::time_point start_;
+    int lines_ = 0;
+    int lines_lost_ = 0;
+    bool stdout_failed_ = false;
+};
+
+}  // namespace
+
+std::uint64_t fresh_run_seed() {
+    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    const auto pid = static_cast<std::uint64_t>(::getpid());
+    return SplitMix64::mix(static_cast<std::uint64_t>(now) ^ SplitMix64::mix(pid));
+}
+
+int run_estimation(const Options& options, Clock::time_point start) {
+    const Settings settings{options.n_vars, options.n_its, options.full_check};
+    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    const int threads = options.threads.value_or(usable_cpu_count());
+
+    install_stop_signals();
+    ReportSink sink(options.n_vars, start);
+    ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
+    RunningTotals totals;
+    {
+        SampleScheduler scheduler(settings, seed, options.n_samples, threads,
+                                  window_per_thread * threads);
+        while (totals.samples < options.n_samples) {
+            if (const int signal_number = stop_signal()) {
+                scheduler.stop();
+                progress.erase();
+                return 128 + signal_number;
+            }
+            if (const auto result = scheduler.next(std::chrono::milliseconds(100))) {
+                totals.add(*result);
+                if (totals.samples % 100 == 0) {
+                    progress.erase();
+                    sink.report(totals);
+                }
+            }
+            progress.update(totals.samples);
+        }
+    }
+    progress.erase();
+    return sink.finish() ? 0 : 1;
+}
+
+}  // namespace pellimor

@@ -1,0 +1,1 @@
+#include "graph/incremental_admissibility.hpp"

@@ -1,0 +1,66 @@
+#include "sampler/sample_run.hpp"
+
+#include <vector>
+
+#include "sampler/random.hpp"
+#include "sampler/random_walk.hpp"
+
+namespace pellimor {
+
+int has_no_lines(const EdgeMatrix& m) {
+    const int n = m.size();
+    for (int i = 0; i + 1 < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            if (m[i][j] == EDGE_LINE) {
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+int is_connected(const EdgeMatrix& m) {
+    const int n = m.size();
+    if (n <= 1) {
+        return 1;
+    }
+    // Grow a marked set from vertex 0 by sweeps over all pairs until a sweep
+    // marks nothing; marks made during a sweep count for the rest of it.
+    std::vector<char> marked(n, 0);
+    marked[0] = 1;
+    int count = 1;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int a = 0; a + 1 < n; ++a) {
+            for (int b = a + 1; b < n; ++b) {
+                if (marked[a] != marked[b] && adjacent(m, a, b)) {
+                    marked[a] = marked[b] = 1;
+                    ++count;
+                    grew = true;
+                }
+            }
+        }
+    }
+    return count >= n ? 1 : 0;
+}
+
+SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
+                        std::uint64_t sample_number, const std::atomic<bool>* stop) {
+    auto rng = sample_stream(run_seed, sample_number);
+    EdgeMatrix m(settings.n_vars);
+    MoveCounts counts;
+    SampleResult result;
+    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop)) {
+        return result;
+    }
+    // With n_its = 0 every rate is 0/0, which is not a number, as reported.
+    const double n_its = settings.n_its;
+    for (int k = 0; k < move_kind_count; ++k) {
+        result.rates[k] = static_cast<double>(counts.kept[k]) / n_its;
+    }
+    result.no_lines = has_no_lines(m);
+    result.connected = is_connected(m);
+    return result;
+}
+
+}  // namespace pellimor

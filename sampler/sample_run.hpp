@@ -1,0 +1,55 @@
+#pragma once
+
+// One sample: a random walk of n_its moves from the empty graph, the seven
+// move rates it achieved, and two flags computed on the graph it reached.
+
+#include <atomic>
+#include <cstdint>
+
+#include "graph/edge_matrix.hpp"
+
+namespace pellimor {
+
+// The seven outcomes of one draw of the walk, numbered by draw % 7.
+enum MoveKind : int {
+    MOVE_STAY = 0,
+    MOVE_ADD_LINE = 1,
+    MOVE_REMOVE_LINE = 2,
+    MOVE_ADD_ARROW = 3,
+    MOVE_REMOVE_ARROW = 4,
+    MOVE_ADD_VEE = 5,
+    MOVE_REMOVE_VEE = 6,
+};
+inline constexpr int move_kind_count = 7;
+
+// How every sample of a run is drawn.
+struct Settings {
+    int n_vars = 1;           // vertices of each graph
+    int n_its = 0;            // moves of each walk
+    bool full_check = false;  // judge every move with the complete test
+};
+
+// What one sample yields.
+struct SampleResult {
+    // Per MoveKind: the moves of that kind that changed the graph (for stay:
+    // that were drawn), divided by n_its. Not a number when n_its is 0.
+    double rates[move_kind_count] = {};
+    int no_lines = 0;   // 1 when the final graph has no line
+    int connected = 0;  // 1 when the skeleton of the final graph is connected
+};
+
+// Runs sample `sample_number` of the run seeded with `run_seed`: the walk
+// draws from sample_stream(run_seed, sample_number). When `stop` becomes true
+// the walk ends early and the result must be discarded.
+// Throws std::bad_alloc when the graph does not fit in memory.
+SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
+                        std::uint64_t sample_number,
+                        const std::atomic<bool>* stop = nullptr);
+
+// 1 when no cell of m holds a line, else 0.
+int has_no_lines(const EdgeMatrix& m);
+
+// 1 when the skeleton of m is connected (true for n <= 1), else 0.
+int is_connected(const EdgeMatrix& m);
+
+}  // namespace pellimor

@@ -1,0 +1,301 @@
+// The command line end to end: the built program run in a temporary folder.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace pellimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The report line with its hours field blanked, for comparing runs.
+std::string without_hours(const std::string& line) {
+    const auto in = line.find(" in ");
+    const auto hours = line.find(" hours ", in);
+    if (in == std::string::npos || hours == std::string::npos) {
+        return line;
+    }
+    return line.substr(0, in) + " in H" + line.substr(hours);
+}
+
+std::vector<std::string> without_hours(const std::vector<std::string>& lines) {
+    std::vector<std::string> result;
+    for (const auto& line : lines) {
+        result.push_back(without_hours(line));
+    }
+    return result;
+}
+
+// The report line's 21 fields, or nothing when the line has another shape.
+struct ReportFields {
+    int counts[8];
+    double values[13];
+};
+std::optional<ReportFields> parse_report_line(const std::string& line) {
+    ReportFields f{};
+    int consumed = -1;
+    const int converted = std::sscanf(
+        line.c_str(),
+        " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
+        "(%lf + %lf + %lf + %lf + %lf + %lf + %lf = %lf)%n",
+        &f.counts[0], &f.counts[1], &f.counts[2], &f.counts[3], &f.counts[4], &f.counts[5],
+        &f.counts[6], &f.counts[7], &f.values[0], &f.values[1], &f.values[2], &f.values[3],
+        &f.values[4], &f.values[5], &f.values[6], &f.values[7], &f.values[8], &f.values[9],
+        &f.values[10], &f.values[11], &f.values[12], &consumed);
+    if (converted != 21 || line.rfind(" ", 0) != 0 || consumed < 0 ||
+        line.substr(static_cast<std::size_t>(consumed)) != " ") {
+        return std::nullopt;
+    }
+    return f;
+}
+
+bool is_report_line(const std::string& line) { return parse_report_line(line).has_value(); }
+
+struct Finished {
+    int status = -1;  // exit status, or 128 + signal when killed by one
+    std::string out;
+    std::string err;
+};
+
+// Runs the program in its own temporary folder, standard output and error
+// captured in files there.
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("pellimor_cli_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run") {
+        std::vector<std::string> argv_text{PELLIMOR_BINARY};
+        argv_text.insert(argv_text.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& arg : argv_text) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        const std::string out = (dir_ / (tag + ".out")).string();
+        const std::string err = (dir_ / (tag + ".err")).string();
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        pid_t pid = -1;
+        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(failed, 0) << "cannot start " << PELLIMOR_BINARY;
+        return pid;
+    }
+
+    Finished wait(pid_t pid, const std::string& tag = "run") {
+        int raw = 0;
+        Finished finished;
+        if (waitpid(pid, &raw, 0) == pid) {
+            finished.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        }
+        finished.out = read_file(dir_ / (tag + ".out"));
+        finished.err = read_file(dir_ / (tag + ".err"));
+        return finished;
+    }
+
+    Finished run(const std::vector<std::string>& args) { return wait(start(args)); }
+
+    std::vector<std::string> results(int n_vars) {
+        return lines_of(read_file(dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt")));
+    }
+
+    // Files the program left in its folder, besides the captured output.
+    std::vector<std::string> files_written() {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const std::string name = entry.path().filename();
+            if (!name.ends_with(".out") && !name.ends_with(".err")) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+constexpr const char* usage = "\n pellimor n_vars n_its n_samples \n";
+
+TEST_F(Cli, WrongArgumentCountIsAUsageError) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"6", "100"}, {"6", "100", "100", "100"}, {"--seed", "1", "6"}}) {
+        const Finished f = run(args);
+        EXPECT_EQ(f.status, 2);
+        EXPECT_EQ(f.out, "");
+        EXPECT_TRUE(f.err.ends_with(usage)) << f.err;
+    }
+    EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, BadArgumentsNameTheArgument) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"abc", "100", "100"}, "n_vars"},      {{"0", "100", "100"}, "n_vars"},
+        {{"-3", "100", "100"}, "n_vars"},       {{"6", "12x", "100"}, "n_its"},
+        {{"6", "", "100"}, "n_its"},            {{"6", "-1", "100"}, "n_its"},
+        {{"6", "100", "99999999999"}, "n_samples"},
+        {{"--seed", "x", "6", "1", "1"}, "--seed"},
+        {{"--threads", "0", "6", "1", "1"}, "--threads"},
+        {{"--bogus", "6", "1", "1"}, "--bogus"},
+    };
+    for (const auto& [args, name] : cases) {
+        const Finished f = run(args);
+        EXPECT_EQ(f.status, 2) << name;
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(f.err.rfind("pellimor: ", 0), 0u) << f.err;
+        EXPECT_NE(f.err.find(name), std::string::npos) << f.err;
+        EXPECT_TRUE(f.err.ends_with(usage)) << f.err;
+    }
+    EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, HelpGoesToStandardOutput) {
+    const Finished f = run({"--help"});
+    EXPECT_EQ(f.status, 0);
+    EXPECT_EQ(f.out.rfind(usage, 0), 0u);
+    EXPECT_NE(f.out.find("--threads"), std::string::npos);
+    EXPECT_EQ(f.err, "");
+}
+
+TEST_F(Cli, FewerThanHundredSamplesReportNothing) {
+    const Finished f = run({"6", "50", "99"});
+    EXPECT_EQ(f.status, 0);
+    EXPECT_EQ(f.out, "");
+    EXPECT_EQ(f.err, "");
+    EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, ReportsEveryHundredSamplesOnScreenAndInTheFile) {
+    const Finished first = run({"--seed", "5", "6", "200", "250"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.err, "");
+    const auto screen = lines_of(first.out);
+    ASSERT_EQ(screen.size(), 2u);
+    EXPECT_EQ(screen[0].rfind(" ", 0), 0u);
+    EXPECT_NE(screen[0].find(" / 100, "), std::string::npos);
+    EXPECT_NE(screen[1].find(" / 200, "), std::string::npos);
+    for (const auto& line : screen) {
+        EXPECT_TRUE(is_report_line(line)) << line;
+    }
+    // The file holds the same lines, but for the hours field.
+    auto file = results(6);
+    ASSERT_EQ(file.size(), 2u);
+    EXPECT_EQ(without_hours(file), without_hours(screen));
+
+    // A second run appends; another n_vars writes another file.
+    EXPECT_EQ(run({"6", "200", "250"}).status, 0);
+    EXPECT_EQ(results(6).size(), 4u);
+    EXPECT_EQ(run({"5", "200", "100"}).status, 0);
+    EXPECT_EQ(results(5).size(), 1u);
+    EXPECT_EQ(results(6).size(), 4u);
+}
+
+TEST_F(Cli, SameSeedGivesSameLines) {
+    const Finished a = run({"--seed", "42", "7", "500", "200"});
+    const Finished b = run({"7", "500", "200", "--seed=42"});
+    EXPECT_EQ(a.status, 0);
+    ASSERT_EQ(lines_of(a.out).size(), 2u);
+    EXPECT_EQ(without_hours(lines_of(a.out)), without_hours(lines_of(b.out)));
+    const Finished c = run({"--seed", "43", "7", "500", "200"});
+    EXPECT_NE(without_hours(lines_of(a.out)), without_hours(lines_of(c.out)));
+}
+
+TEST_F(Cli, SamplesStartedTogetherAreNotCopies) {
+    // 100 samples that all start within well under a second: copies would
+    // make every count 0 or 100.
+    const Finished f = run({"6", "300", "100"});
+    ASSERT_EQ(f.status, 0);
+    const auto fields = parse_report_line(lines_of(f.out).at(0));
+    ASSERT_TRUE(fields) << f.out;
+    for (int count : {fields->counts[0], fields->counts[2]}) {
+        EXPECT_GT(count, 0) << f.out;
+        EXPECT_LT(count, 100) << f.out;
+    }
+    // Two runs without --seed differ even when started together.
+    const pid_t one = start({"6", "300", "100"}, "one");
+    const pid_t two = start({"6", "300", "100"}, "two");
+    const Finished f1 = wait(one, "one");
+    const Finished f2 = wait(two, "two");
+    EXPECT_NE(without_hours(f1.out), without_hours(f2.out));
+}
+
+TEST_F(Cli, UnwritableResultsFileIsReportedAndFailsTheRun) {
+    fs::create_directory(dir_ / "pellimor_6.txt");
+    const Finished f = run({"6", "100", "300"});
+    EXPECT_EQ(f.status, 1);
+    EXPECT_EQ(lines_of(f.out).size(), 3u);
+    EXPECT_NE(f.err.find("pellimor_6.txt"), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("Is a directory"), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("3 of 3 report lines were not saved"), std::string::npos) << f.err;
+}
+
+TEST_F(Cli, FullDiskFailsTheRun) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    fs::create_symlink("/dev/full", dir_ / "pellimor_6.txt");
+    const Finished f = run({"6", "100", "100"});
+    EXPECT_EQ(f.status, 1);
+    EXPECT_EQ(lines_of(f.out).size(), 1u);
+    EXPECT_NE(f.err.find("No space left on device"), std::string::npos) << f.err;
+}
+
+TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
+    std::vector<std::string> sizes{"2147483647"};
+#ifndef PELLIMOR_SANITIZE
+    // The sanitizers' allocator aborts instead of failing an allocation.
+    sizes.push_back("200000");
+#endif
+    for (const auto& n_vars : sizes) {
+        const Finished f = run({n_vars, "10", "1"});
+        EXPECT_EQ(f.status, 1) << n_vars;
+        EXPECT_NE(f.err.find("not enough memory"), std::string::npos) << f.err;
+        EXPECT_EQ(f.out, "");
+    }
+}
+
+}  // namespace
+}  // namespace pellimor

@@ -1,0 +1,99 @@
+#include "driver/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+namespace pellimor {
+namespace {
+
+Options parse(std::initializer_list<std::string_view> args) {
+    const std::vector<std::string_view> list(args);
+    return parse_command_line(list);
+}
+
+// The message of the UsageError that parsing `args` throws.
+std::string usage_error(std::initializer_list<std::string_view> args) {
+    try {
+        parse(args);
+    } catch (const UsageError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+TEST(ParseCommandLine, ThreePositionalNumbers) {
+    const Options o = parse({"6", "20000", "1000"});
+    EXPECT_EQ(o.n_vars, 6);
+    EXPECT_EQ(o.n_its, 20000);
+    EXPECT_EQ(o.n_samples, 1000);
+    EXPECT_FALSE(o.seed);
+    EXPECT_FALSE(o.threads);
+    EXPECT_FALSE(o.full_check);
+}
+
+TEST(ParseCommandLine, OptionsMayStandAnywhere) {
+    const Options o =
+        parse({"--seed", "18446744073709551615", "6", "--full-check", "0", "--threads=3", "0"});
+    EXPECT_EQ(*o.seed, 18446744073709551615ULL);
+    EXPECT_TRUE(o.full_check);
+    EXPECT_EQ(*o.threads, 3);
+    EXPECT_EQ(o.n_vars, 6);
+    EXPECT_EQ(o.n_its, 0);
+    EXPECT_EQ(o.n_samples, 0);
+    EXPECT_EQ(*parse({"--seed=0", "1", "2", "3"}).seed, 0u);
+}
+
+TEST(ParseCommandLine, WrongArgumentCountIsAUsageError) {
+    EXPECT_EQ(usage_error({}), "expected 3 arguments n_vars n_its n_samples, got 0");
+    EXPECT_EQ(usage_error({"1", "2"}), "expected 3 arguments n_vars n_its n_samples, got 2");
+    EXPECT_EQ(usage_error({"1", "2", "3", "4"}),
+              "expected 3 arguments n_vars n_its n_samples, got 4");
+}
+
+TEST(ParseCommandLine, NumbersMustBeWholeAndInRange) {
+    EXPECT_EQ(usage_error({"abc", "1", "1"}),
+              "n_vars must be a whole number from 1 to 2147483647, got 'abc'");
+    EXPECT_EQ(usage_error({"0", "1", "1"}),
+              "n_vars must be a whole number from 1 to 2147483647, got '0'");
+    EXPECT_EQ(usage_error({"6", "12x", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got '12x'");
+    EXPECT_EQ(usage_error({"6", "", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got ''");
+    EXPECT_EQ(usage_error({"6", "1", "-1"}),
+              "n_samples must be a whole number from 0 to 2147483647, got '-1'");
+    EXPECT_EQ(usage_error({"6", "2147483648", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got '2147483648'");
+    EXPECT_EQ(usage_error({"6", " 5", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got ' 5'");
+    EXPECT_EQ(usage_error({"6", "+5", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got '+5'");
+    EXPECT_EQ(parse({"2147483647", "0", "0"}).n_vars, 2147483647);
+}
+
+TEST(ParseCommandLine, OptionValuesAreChecked) {
+    EXPECT_EQ(usage_error({"--seed", "-1", "6", "1", "1"}),
+              "--seed must be a whole number from 0 to 18446744073709551615, got '-1'");
+    EXPECT_EQ(usage_error({"--seed=18446744073709551616", "6", "1", "1"}),
+              "--seed must be a whole number from 0 to 18446744073709551615, got "
+              "'18446744073709551616'");
+    EXPECT_EQ(usage_error({"6", "1", "1", "--seed"}), "--seed needs a value");
+    EXPECT_EQ(usage_error({"--threads", "0", "6", "1", "1"}),
+              "--threads must be a whole number from 1 to 1024, got '0'");
+    EXPECT_EQ(usage_error({"--threads=two", "6", "1", "1"}),
+              "--threads must be a whole number from 1 to 1024, got 'two'");
+    EXPECT_EQ(usage_error({"--fast", "6", "1", "1"}), "unknown option '--fast' (see --help)");
+    EXPECT_EQ(usage_error({"--full-check=yes", "6", "1", "1"}),
+              "unknown option '--full-check=yes' (see --help)");
+}
+
+TEST(ParseCommandLine, HelpNeedsNoArguments) {
+    EXPECT_TRUE(parse({"--help"}).help);
+    EXPECT_TRUE(parse({"1", "--help"}).help);
+    EXPECT_NE(help_text().find("--seed"), std::string::npos);
+    EXPECT_EQ(help_text().rfind(usage_line, 0), 0u);
+}
+
+}  // namespace
+}  // namespace pellimor

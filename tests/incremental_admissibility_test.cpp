@@ -1,0 +1,1 @@
+// The incremental test is not built yet.
