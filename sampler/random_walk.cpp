@@ -77,14 +77,16 @@ private:
 };
 
 // Moves between two looks at the stop flag: long enough to cost nothing,
-// short enough to stop a large walk well within a second.
+// short enough to stop a large walk well within a second, also when every
+// move runs the complete test.
 constexpr int moves_per_stop_check = 1 << 14;
+constexpr int full_check_moves_per_stop_check = 32;
 
 // The walk proper. Judge offers the six changing moves, each checking its
 // precondition and admissibility and returning whether it kept the change.
 template <typename Judge>
-bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, MoveCounts& counts,
-          const std::atomic<bool>* stop) {
+bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per_check,
+          MoveCounts& counts, const std::atomic<bool>* stop) {
     const auto n_draw = static_cast<std::uint64_t>(n);
     auto vertex = [&] { return static_cast<int>(rng() % n_draw); };
     std::int64_t* kept = counts.kept;
@@ -93,7 +95,7 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, MoveCounts& c
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
             return false;
         }
-        const int end = n_its - done > moves_per_stop_check ? done + moves_per_stop_check : n_its;
+        const int end = n_its - done > moves_per_check ? done + moves_per_check : n_its;
         for (; done < end; ++done) {
             // Draws are taken in statement order: kind, then x, y, z.
             switch (rng() % move_kind_count) {
@@ -151,7 +153,7 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
     // TODO(incremental): use IncrementalAdmissibility unless full_check.
     (void)full_check;
     FullCheckJudge judge(m);
-    return walk(judge, rng, m.size(), n_its, counts, stop);
+    return walk(judge, rng, m.size(), n_its, full_check_moves_per_stop_check, counts, stop);
 }
 
 }  // namespace pellimor

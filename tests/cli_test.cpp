@@ -297,5 +297,104 @@ TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
     }
 }
 
+TEST_F(Cli, ThreadCountDoesNotChangeTheLines) {
+    const Finished one = run({"--seed", "77", "--threads", "1", "6", "400", "300"});
+    ASSERT_EQ(one.status, 0);
+    ASSERT_EQ(lines_of(one.out).size(), 3u);
+    for (const char* threads : {"2", "3", "7"}) {
+        const Finished more = run({"--seed", "77", "--threads", threads, "6", "400", "300"});
+        EXPECT_EQ(more.status, 0);
+        EXPECT_EQ(without_hours(lines_of(more.out)), without_hours(lines_of(one.out)))
+            << threads << " threads";
+    }
+}
+
+TEST_F(Cli, FullCheckPrintsTheSameLines) {
+    const Finished fast = run({"--seed", "3", "7", "1500", "200"});
+    const Finished full = run({"--seed", "3", "--full-check", "7", "1500", "200"});
+    ASSERT_EQ(fast.status, 0);
+    ASSERT_EQ(full.status, 0);
+    ASSERT_EQ(lines_of(fast.out).size(), 2u);
+    EXPECT_EQ(without_hours(lines_of(full.out)), without_hours(lines_of(fast.out)));
+}
+
+// Runs the program under a pseudo-terminal (script), everything it writes to
+// the terminal captured in one file.
+Finished run_on_terminal(const fs::path& dir, const std::string& args) {
+    const std::string command = "cd '" + dir.string() + "' && script -qec '" +
+                                std::string(PELLIMOR_BINARY) + " " + args +
+                                "' /dev/null < /dev/null > terminal.out 2>&1";
+    Finished f;
+    f.status = WEXITSTATUS(std::system(command.c_str()));
+    f.out = read_file(dir / "terminal.out");
+    return f;
+}
+
+TEST_F(Cli, ProgressLineOnlyOnATerminal) {
+    if (std::system("command -v script > /dev/null") != 0) {
+        GTEST_SKIP() << "script (util-linux) is not installed";
+    }
+    const Finished terminal = run_on_terminal(dir_, "--seed 9 6 2000 300");
+    ASSERT_EQ(terminal.status, 0) << terminal.out;
+    EXPECT_NE(terminal.out.find("/300 samples, "), std::string::npos) << terminal.out;
+    // The terminal shows pieces separated by "return, clear line": progress
+    // texts, and report lines (the terminal ends them with \r\n).
+    const std::string clear = "\r\033[K";
+    std::vector<std::string> pieces;
+    for (std::size_t from = 0;;) {
+        const auto at = terminal.out.find(clear, from);
+        pieces.push_back(terminal.out.substr(from, at - from));
+        if (at == std::string::npos) {
+            break;
+        }
+        from = at + clear.size();
+    }
+    int reports = 0;
+    int progress = 0;
+    for (const auto& piece : pieces) {
+        std::size_t from = 0;
+        for (auto end = piece.find("\r\n"); end != std::string::npos;
+             from = end + 2, end = piece.find("\r\n", from)) {
+            EXPECT_TRUE(is_report_line(piece.substr(from, end - from))) << piece;
+            ++reports;
+        }
+        const std::string rest = piece.substr(from);
+        if (!rest.empty()) {
+            EXPECT_NE(rest.find("/300 samples, "), std::string::npos) << rest;
+            EXPECT_TRUE(rest.ends_with("seed 9")) << rest;
+            ++progress;
+        }
+    }
+    EXPECT_EQ(reports, 3) << terminal.out;
+    EXPECT_GE(progress, 1) << terminal.out;
+    // No progress text is left standing at the end.
+    EXPECT_TRUE(terminal.out.ends_with(clear) || terminal.out.ends_with("\r\n")) << terminal.out;
+
+    // Standard error in a file: nothing there.
+    const Finished file = run({"--seed", "9", "6", "2000", "300"});
+    EXPECT_EQ(file.status, 0);
+    EXPECT_EQ(file.err, "");
+}
+
+TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        // Report lines every few milliseconds, for far longer than the test.
+        const pid_t pid = start({"6", "3000", "2000000000"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_EQ(kill(pid, signal_number), 0);
+        const Finished f = wait(pid);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+        EXPECT_EQ(f.status, 128 + signal_number);
+        const std::string text = read_file(dir_ / "pellimor_6.txt");
+        ASSERT_FALSE(text.empty()) << "no line before the signal";
+        EXPECT_TRUE(text.ends_with(" \n"));
+        for (const auto& line : lines_of(text)) {
+            ASSERT_TRUE(is_report_line(line)) << line;
+        }
+        fs::remove(dir_ / "pellimor_6.txt");
+    }
+}
+
 }  // namespace
 }  // namespace pellimor
