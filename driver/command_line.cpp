@@ -10,7 +10,9 @@ namespace {
 
 constexpr int max_threads = 1024;
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
 
 // A whole decimal number, nothing before or after it.
 template <typename Integer>
@@ -26,9 +28,8 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 int parse_int_at_least(std::string_view name, std::string_view text, int least) {
     const auto value = parse_whole<int>(text);
-    const std::string allowed =
-        "a whole number from " + std::to_string(least) + " to " +
-        std::to_string(std::numeric_limits<int>::max());
+    const std::string allowed = "a whole number from " + std::to_string(least) + " to " +
+                                std::to_string(std::numeric_limits<int>::max());
     if (!value || *value < least) {
         throw UsageError(std::string(name) + " must be " + allowed + ", got " + quoted(text));
     }

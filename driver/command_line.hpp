@@ -15,7 +15,7 @@ namespace pellimor {
 // A command line that cannot be run. The message names the argument and what
 // is allowed; main prints it with the usage line and exits with status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

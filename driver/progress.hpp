@@ -14,11 +14,12 @@ namespace pellimor {
 std::string format_progress(int done, int total, double elapsed_seconds, std::uint64_t seed);
 
 class ProgressLine {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // Draws nothing unless `enabled` (standard error is a terminal).
-    ProgressLine(bool enabled, std::FILE* out, int total, std::uint64_t seed, Clock::time_point start);
+    ProgressLine(bool enabled, std::FILE* out, int total, std::uint64_t seed,
+                 Clock::time_point start);
 
     // Redraws the line with `done` samples, at most ten times a second.
     void update(int done);
@@ -26,7 +27,7 @@ public:
     // Removes the line, so that the next output starts on a clean line.
     void erase();
 
-private:
+  private:
     bool enabled_;
     std::FILE* out_;
     int total_;

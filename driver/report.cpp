@@ -40,7 +40,8 @@ std::string format_report_line(const RunningTotals& t, double hours) {
     const double n = i;
     const double* rate = t.rate_totals;
     // The total adds the running sums in this order, then divides once.
-    const double all = (((((rate[1] + rate[0]) + rate[2]) + rate[3]) + rate[4]) + rate[5]) + rate[6];
+    const double all =
+        (((((rate[1] + rate[0]) + rate[2]) + rate[3]) + rate[4]) + rate[5]) + rate[6];
     // Ratios of counts are plain double divisions; 0/0 prints as not-a-number.
     return format_text(
         " %d / %d, %d / %d, %d / %d, %d / %d = %f, %f, %f, %f in %f hours "

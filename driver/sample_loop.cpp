@@ -27,7 +27,7 @@ double hours_since(Clock::time_point start) {
 
 // Where report lines go, and what went wrong on the way.
 class ReportSink {
-public:
+  public:
     ReportSink(int n_vars, Clock::time_point start)
         : file_name_(results_file_name(n_vars)), start_(start) {}
 
@@ -61,7 +61,7 @@ public:
         return lines_lost_ == 0 && !stdout_failed_;
     }
 
-private:
+  private:
     std::string file_name_;
     Clock::time_point start_;
     int lines_ = 0;

@@ -20,7 +20,7 @@
 namespace pellimor {
 
 class SampleScheduler {
-public:
+  public:
     // Starts `threads` workers on samples 1 .. n_samples of the run seeded
     // with run_seed. Workers run at most `window` samples ahead of the
     // caller, so memory stays bounded however slowly results are taken.
@@ -41,7 +41,7 @@ public:
     // Asks the workers to abandon their samples and finish.
     void stop();
 
-private:
+  private:
     void work();
 
     const Settings settings_;

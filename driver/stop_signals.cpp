@@ -8,7 +8,9 @@ namespace {
 
 volatile std::sig_atomic_t received = 0;
 
-void remember_signal(int signal_number) { received = signal_number; }
+void remember_signal(int signal_number) {
+    received = signal_number;
+}
 
 }  // namespace
 
@@ -21,6 +23,8 @@ void install_stop_signals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int stop_signal() { return received; }
+int stop_signal() {
+    return received;
+}
 
 }  // namespace pellimor

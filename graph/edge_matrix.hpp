@@ -25,7 +25,7 @@ enum EdgeCode : std::int32_t {
 // an arrow occupies one cell, a line both, so two vertices share at most one
 // edge.
 class EdgeMatrix {
-public:
+  public:
     // Throws std::bad_alloc when n * n cells cannot be allocated and
     // std::invalid_argument for a negative n.
     explicit EdgeMatrix(int n);
@@ -39,7 +39,7 @@ public:
 
     bool operator==(const EdgeMatrix&) const = default;
 
-private:
+  private:
     int n_;
     std::vector<EdgeCode> cells_;
 };

@@ -14,7 +14,7 @@ namespace pellimor {
 // SplitMix64 (Steele, Lea and Flood): a 64-bit counter passed through a
 // mixing function. Used only to expand seeds.
 class SplitMix64 {
-public:
+  public:
     explicit SplitMix64(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t operator()() {
@@ -29,14 +29,14 @@ public:
         return z ^ (z >> 31);
     }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
 // xoshiro256** (Blackman and Vigna): the walk's generator. Inline and
 // branch-free, so a draw costs a few cycles.
 class Xoshiro256StarStar {
-public:
+  public:
     // Fills the state from SplitMix64(seed), as the reference recommends;
     // that never yields the all-zero state for four consecutive outputs.
     explicit Xoshiro256StarStar(std::uint64_t seed) {
@@ -62,7 +62,7 @@ public:
         return result;
     }
 
-private:
+  private:
     std::uint64_t s_[4];
 };
 

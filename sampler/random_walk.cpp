@@ -10,7 +10,7 @@ namespace {
 // The reference judge: applies a move's change in place, runs the complete
 // admissibility test on the whole matrix and undoes the change when it fails.
 class FullCheckJudge {
-public:
+  public:
     explicit FullCheckJudge(EdgeMatrix& m) : m_(m) {}
 
     bool add_line(int x, int y) {
@@ -63,7 +63,7 @@ public:
         return keep_or_undo([&] { m_[x][z] = m_[y][z] = EDGE_ARROW; });
     }
 
-private:
+  private:
     template <typename Undo>
     bool keep_or_undo(Undo undo) {
         if (is_admissible(m_) == 1) {

@@ -43,8 +43,7 @@ struct SampleResult {
 // the walk ends early and the result must be discarded.
 // Throws std::bad_alloc when the graph does not fit in memory.
 SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
-                        std::uint64_t sample_number,
-                        const std::atomic<bool>* stop = nullptr);
+                        std::uint64_t sample_number, const std::atomic<bool>* stop = nullptr);
 
 // 1 when no cell of m holds a line, else 0.
 int has_no_lines(const EdgeMatrix& m);

@@ -33,8 +33,7 @@ TEST(IsAdmissible, VeeProtectsBothArrows) {
 TEST(IsAdmissible, ArrowsMustCloseOverLines) {
     // 0 -> 2 <- 1 and 2 - 3 needs 0 -> 3 and 1 -> 3.
     EXPECT_EQ(is_admissible(make_graph(4, {{0, 2, A}, {1, 2, A}, {2, 3, L}})), 0);
-    EXPECT_EQ(is_admissible(make_graph(
-                  4, {{0, 2, A}, {1, 2, A}, {2, 3, L}, {0, 3, A}, {1, 3, A}})),
+    EXPECT_EQ(is_admissible(make_graph(4, {{0, 2, A}, {1, 2, A}, {2, 3, L}, {0, 3, A}, {1, 3, A}})),
               1);
 }
 
@@ -82,7 +81,8 @@ TEST(IsAdmissible, CountsOfEssentialGraphsOnFewVertices) {
     const int expected[] = {1, 2, 11, 185, 8782};
     for (int n = 1; n <= 5; ++n) {
         int admissible = 0;
-        testing::for_each_mixed_graph(n, [&](const EdgeMatrix& m) { admissible += is_admissible(m); });
+        testing::for_each_mixed_graph(n,
+                                      [&](const EdgeMatrix& m) { admissible += is_admissible(m); });
         EXPECT_EQ(admissible, expected[n - 1]) << "n=" << n;
     }
 }

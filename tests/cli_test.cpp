@@ -1,12 +1,11 @@
 // The command line end to end: the built program run in a temporary folder.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -82,7 +81,9 @@ std::optional<ReportFields> parse_report_line(const std::string& line) {
     return f;
 }
 
-bool is_report_line(const std::string& line) { return parse_report_line(line).has_value(); }
+bool is_report_line(const std::string& line) {
+    return parse_report_line(line).has_value();
+}
 
 struct Finished {
     int status = -1;  // exit status, or 128 + signal when killed by one
@@ -93,7 +94,7 @@ struct Finished {
 // Runs the program in its own temporary folder, standard output and error
 // captured in files there.
 class Cli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("pellimor_cli_" + std::to_string(::getpid()) + "_" +
@@ -116,8 +117,10 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         const std::string out = (dir_ / (tag + ".out")).string();
         const std::string err = (dir_ / (tag + ".err")).string();
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
         pid_t pid = -1;
         const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -173,9 +176,12 @@ TEST_F(Cli, WrongArgumentCountIsAUsageError) {
 
 TEST_F(Cli, BadArgumentsNameTheArgument) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"abc", "100", "100"}, "n_vars"},      {{"0", "100", "100"}, "n_vars"},
-        {{"-3", "100", "100"}, "n_vars"},       {{"6", "12x", "100"}, "n_its"},
-        {{"6", "", "100"}, "n_its"},            {{"6", "-1", "100"}, "n_its"},
+        {{"abc", "100", "100"}, "n_vars"},
+        {{"0", "100", "100"}, "n_vars"},
+        {{"-3", "100", "100"}, "n_vars"},
+        {{"6", "12x", "100"}, "n_its"},
+        {{"6", "", "100"}, "n_its"},
+        {{"6", "-1", "100"}, "n_its"},
         {{"6", "100", "99999999999"}, "n_samples"},
         {{"--seed", "x", "6", "1", "1"}, "--seed"},
         {{"--threads", "0", "6", "1", "1"}, "--threads"},

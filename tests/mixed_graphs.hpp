@@ -39,10 +39,17 @@ void for_each_mixed_graph(int n, Visit visit) {
             const auto [a, b] = pairs[q];
             m[a][b] = m[b][a] = EDGE_NONE;
             switch (choice[q]) {
-                case 1: m[a][b] = EDGE_ARROW; break;
-                case 2: m[b][a] = EDGE_ARROW; break;
-                case 3: m[a][b] = m[b][a] = EDGE_LINE; break;
-                default: break;
+                case 1:
+                    m[a][b] = EDGE_ARROW;
+                    break;
+                case 2:
+                    m[b][a] = EDGE_ARROW;
+                    break;
+                case 3:
+                    m[a][b] = m[b][a] = EDGE_LINE;
+                    break;
+                default:
+                    break;
             }
         }
     }

@@ -54,7 +54,8 @@ TEST(ReportLine, ZeroCountsAndNoMovesPrintNotANumber) {
     EXPECT_EQ(line.rfind(" 0 / 100, 0 / 100, 0 / 0, 0 / 0 = 0.000000, 0.000000, ", 0), 0u) << line;
     // Fields 11 and 12 and all eight rate fields are not numbers.
     int nans = 0;
-    for (std::size_t at = line.find("nan"); at != std::string::npos; at = line.find("nan", at + 1)) {
+    for (std::size_t at = line.find("nan"); at != std::string::npos;
+         at = line.find("nan", at + 1)) {
         ++nans;
     }
     EXPECT_EQ(nans, 10) << line;
@@ -64,18 +65,20 @@ TEST(ResultsFileName, NamedAfterVertexCount) {
     EXPECT_EQ(results_file_name(6), "pellimor_6.txt");
     EXPECT_EQ(results_file_name(2147483647), "pellimor_2147483647.txt");
     char buffer[80];
-    format_results_name(buffer, "%d-and-a-long-tail-that-is-cut-off-at-seventy-nine-characters-"
-                                "................................",
+    format_results_name(buffer,
+                        "%d-and-a-long-tail-that-is-cut-off-at-seventy-nine-characters-"
+                        "................................",
                         1);
     EXPECT_EQ(std::string(buffer).size(), 79u);
 }
 
 class AppendLine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("pellimor_report_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("pellimor_report_test_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }

@@ -26,9 +26,15 @@ TEST(SampleFlags, PathIsConnectedInAnyVertexOrder) {
         int previous = 0;
         for (int step = 0, v = n - 1; v >= 1; --v, ++step) {
             switch (step % 3) {
-                case 0: m[previous][v] = EDGE_ARROW; break;
-                case 1: m[v][previous] = EDGE_ARROW; break;
-                default: m[v][previous] = m[previous][v] = EDGE_LINE; break;
+                case 0:
+                    m[previous][v] = EDGE_ARROW;
+                    break;
+                case 1:
+                    m[v][previous] = EDGE_ARROW;
+                    break;
+                default:
+                    m[v][previous] = m[previous][v] = EDGE_LINE;
+                    break;
             }
             previous = v;
         }

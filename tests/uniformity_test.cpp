@@ -33,8 +33,8 @@ Shares exact_shares(int n) {
     return {shares.no_lines / count, shares.connected / count, shares.both / count};
 }
 
-void expect_within_four_standard_errors(double sampled, double exact, int samples,
-                                        const char* what, std::uint64_t seed) {
+void expect_within_four_standard_errors(double sampled, double exact, int samples, const char* what,
+                                        std::uint64_t seed) {
     const double standard_error = std::sqrt(exact * (1 - exact) / samples);
     EXPECT_NEAR(sampled, exact, 4 * standard_error)
         << what << " share, seed " << seed << ", " << samples << " samples";
