@@ -2,6 +2,7 @@
 
 #include "graph/admissibility.hpp"
 #include "graph/incremental_admissibility.hpp"
+#include "sampler/fast_remainder.hpp"
 
 namespace pellimor {
 
@@ -87,18 +88,29 @@ constexpr int full_check_moves_per_stop_check = 32;
 template <typename Judge>
 bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per_check,
           MoveCounts& counts, const std::atomic<bool>* stop) {
-    const auto n_draw = static_cast<std::uint64_t>(n);
-    auto vertex = [&] { return static_cast<int>(rng() % n_draw); };
-    std::int64_t* kept = counts.kept;
+    // The generator and the counters live in locals during the walk, so that
+    // the compiler can keep them in registers: writes through `counts` could
+    // otherwise alias the generator's state.
+    Xoshiro256StarStar draw = rng;
+    std::int64_t kept[move_kind_count] = {};
+    const FastRemainder modulo_n(static_cast<std::uint64_t>(n));
+    auto vertex = [&] { return static_cast<int>(modulo_n(draw())); };
+    auto finish = [&](bool completed) {
+        rng = draw;
+        for (int k = 0; k < move_kind_count; ++k) {
+            counts.kept[k] += kept[k];
+        }
+        return completed;
+    };
     int done = 0;
     while (done < n_its) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
-            return false;
+            return finish(false);
         }
         const int end = n_its - done > moves_per_check ? done + moves_per_check : n_its;
         for (; done < end; ++done) {
             // Draws are taken in statement order: kind, then x, y, z.
-            switch (rng() % move_kind_count) {
+            switch (draw() % move_kind_count) {
                 case MOVE_STAY:
                     ++kept[MOVE_STAY];
                     break;
@@ -143,17 +155,19 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
             }
         }
     }
-    return true;
+    return finish(true);
 }
 
 }  // namespace
 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop) {
-    // TODO(incremental): use IncrementalAdmissibility unless full_check.
-    (void)full_check;
-    FullCheckJudge judge(m);
-    return walk(judge, rng, m.size(), n_its, full_check_moves_per_stop_check, counts, stop);
+    if (full_check) {
+        FullCheckJudge judge(m);
+        return walk(judge, rng, m.size(), n_its, full_check_moves_per_stop_check, counts, stop);
+    }
+    IncrementalAdmissibility judge(m);
+    return walk(judge, rng, m.size(), n_its, moves_per_stop_check, counts, stop);
 }
 
 }  // namespace pellimor
