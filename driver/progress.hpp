@@ -21,6 +21,12 @@ class ProgressLine {
     ProgressLine(bool enabled, std::FILE* out, int total, std::uint64_t seed,
                  Clock::time_point start);
 
+    // Erases the line, so that no path out of a run leaves it standing.
+    ~ProgressLine() { erase(); }
+
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
     // Redraws the line with `done` samples, at most ten times a second.
     void update(int done);
 
