@@ -312,9 +312,12 @@ struct IncrementalKernel {
     bool add_line(int x, int y) const {
         const Word* pa_x = pa(x);
         const Word* pa_y = pa(y);
-        if (any_word(words(), [&](int w) { return pa_x[w] ^ pa_y[w]; })) {
-            return false;
-        }
+        return !any_word(words(), [&](int w) { return pa_x[w] ^ pa_y[w]; }) &&
+               add_line_screened(x, y);
+    }
+    // The rest, once pa(x) = pa(y) is known.
+    bool add_line_screened(int x, int y) const {
+        const Word* pa_x = pa(x);
         if (!lines_separated(x, y)) {
             return false;
         }
@@ -348,7 +351,8 @@ struct IncrementalKernel {
     //  4. Adjacency only shrinks, which helps A and B, and D sets containing
     //     x and y lose a join. The one loss: D of x -> j through y (y -> j),
     //     but then x -> j <- y with x, y no longer adjacent is B.
-    bool remove_line(int x, int y) const {
+    bool remove_line(int x, int y) const { return remove_line_screened(x, y); }
+    bool remove_line_screened(int x, int y) const {
         const Word* ln_x = ln(x);
         const Word* ln_y = ln(y);
         const bool common_joined = all_bits(
@@ -378,9 +382,10 @@ struct IncrementalKernel {
     //     too but gains C through x -> y -> j. C only gains. D: ln(i) & pa(j)
     //     only gains x, and never holds y (ln(y) is empty).
     bool add_arrow(int x, int y) const {
-        if (any_bit(ln(y), words())) {
-            return false;
-        }
+        return !any_bit(ln(y), words()) && add_arrow_screened(x, y);
+    }
+    // The rest, once ln(y) is known to be empty.
+    bool add_arrow_screened(int x, int y) const {
         link_arrow(x, y);
         const Word* ch_x = ch(x);
         const Word* pa_y = pa(y);
@@ -413,9 +418,10 @@ struct IncrementalKernel {
     //     through x -> y -> j, but then x -> j <- y is B. Adjacency only
     //     shrinks, and no D set holds y (ln(y) is empty).
     bool remove_arrow(int x, int y) const {
-        if (any_bit(ln(y), words())) {
-            return false;
-        }
+        return !any_bit(ln(y), words()) && remove_arrow_screened(x, y);
+    }
+    // The rest, once ln(y) is known to be empty.
+    bool remove_arrow_screened(int x, int y) const {
         unlink_arrow(x, y);
         const Word* ch_x = ch(x);
         const Word* adj_x = adj(x);
@@ -455,9 +461,10 @@ struct IncrementalKernel {
     //     lose z there but gain C through z. C only gains. D sets only gain
     //     members and never hold z (ln(z) is empty).
     bool add_vee(int x, int y, int z) const {
-        if (any_bit(ln(z), words())) {
-            return false;
-        }
+        return !any_bit(ln(z), words()) && add_vee_screened(x, y, z);
+    }
+    // The rest, once ln(z) is known to be empty.
+    bool add_vee_screened(int x, int y, int z) const {
         const int* position = g.position_.data();
         const int last_tail = std::max(position[x], position[y]);
         if (position[z] < last_tail && reaches(z, x, y, last_tail)) {
@@ -500,9 +507,10 @@ struct IncrementalKernel {
     //     x -> j loses C through x -> z -> j, but x -> j <- z is then B.
     //     Adjacency only shrinks; no D set holds z.
     bool remove_vee(int x, int y, int z) const {
-        if (any_bit(ln(z), words())) {
-            return false;
-        }
+        return !any_bit(ln(z), words()) && remove_vee_screened(x, y, z);
+    }
+    // The rest, once ln(z) is known to be empty.
+    bool remove_vee_screened(int x, int y, int z) const {
         unlink_arrow(x, z);
         unlink_arrow(y, z);
         const Word* ch_x = ch(x);
@@ -680,5 +688,33 @@ bool IncrementalAdmissibility::judge_remove_vee(int x, int y, int z) {
     return dispatch(*this, dispatch_words_,
                     [&](auto kernel) { return kernel.remove_vee(x, y, z); });
 }
+
+template <int FixedWords>
+bool IncrementalAdmissibility::finish(int move, int x, int y, int z) {
+    const IncrementalKernel<FixedWords> kernel(*this);
+    switch (move) {
+        case ADD_LINE:
+            return kernel.add_line_screened(x, y);
+        case REMOVE_LINE:
+            return kernel.remove_line_screened(x, y);
+        case ADD_ARROW:
+            return kernel.add_arrow_screened(x, y);
+        case REMOVE_ARROW:
+            return kernel.remove_arrow_screened(x, y);
+        case ADD_VEE:
+            return kernel.add_vee_screened(x, y, z);
+        case REMOVE_VEE:
+            return kernel.remove_vee_screened(x, y, z);
+        default:
+            return false;
+    }
+}
+
+template bool IncrementalAdmissibility::finish<0>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<1>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<2>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<3>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<4>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<5>(int, int, int, int);
 
 }  // namespace pellimor

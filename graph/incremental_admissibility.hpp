@@ -40,6 +40,32 @@ class IncrementalAdmissibility {
     bool add_vee(int x, int y, int z);     // x -> z <- y
     bool remove_vee(int x, int y, int z);  // x -> z <- y
 
+    // The walk's path through the same moves, in two steps, for rows of
+    // FixedWords words (1 to 5, the width words() gives; 0 serves any width).
+    // Moves are numbered as the walk draws them.
+    enum Move : int {
+        ADD_LINE = 1,
+        REMOVE_LINE = 2,
+        ADD_ARROW = 3,
+        REMOVE_ARROW = 4,
+        ADD_VEE = 5,
+        REMOVE_VEE = 6,
+    };
+    int words() const { return words_; }
+    // Bit `move` of the result is set when that move on x, y (and z, for the
+    // vees) passes its precondition and the first, cheapest admissibility
+    // test; bit 0 is clear. All six are computed without a branch, so that
+    // a walk can screen a drawn move before it knows which kind to run. x, y
+    // and z must be vertices, also for the moves that do not use z.
+    template <int FixedWords>
+    unsigned screen(int x, int y, int z) const;
+    // The rest of `move`, once screen passed it: true when the change was
+    // kept (applied to the rows and to the matrix), false when nothing
+    // changed. Together with screen, exactly what the method of that move
+    // above does.
+    template <int FixedWords>
+    bool finish(int move, int x, int y, int z);
+
     // True when the bitset rows describe exactly the graph in the matrix and
     // the kept vertex order is a topological order of its arrows. For tests;
     // costs O(n^2).
@@ -124,6 +150,51 @@ inline bool IncrementalAdmissibility::add_vee(int x, int y, int z) {
 inline bool IncrementalAdmissibility::remove_vee(int x, int y, int z) {
     return !has(ADJACENT, x, y) && has(CHILDREN, x, z) && has(CHILDREN, y, z) &&
            judge_remove_vee(x, y, z);
+}
+
+// The bit of vertex u in row `kind` of the vertex whose rows start at
+// `rows`, as 0 or 1; the rows are `words` words each.
+// With one word per row (FixedWords 1) the word is always the first.
+template <int FixedWords>
+inline unsigned row_bit(const Word* rows, int words, int kind, int u) {
+    const auto bit = static_cast<unsigned>(u);
+    const unsigned word = FixedWords == 1 ? 0 : bit / word_bits;
+    return static_cast<unsigned>(rows[kind * words + word] >> (bit % word_bits)) & 1u;
+}
+
+// The first tests are those the moves' code starts with: equal parents for a
+// new line, and no line at the head for the arrow and vee moves (whose
+// parents change).
+template <int FixedWords>
+inline unsigned IncrementalAdmissibility::screen(int x, int y, int z) const {
+    const int nw = FixedWords > 0 ? FixedWords : words_;
+    const std::size_t stride = static_cast<std::size_t>(ROW_KINDS) * nw;
+    const Word* rows_x = rows_.data() + static_cast<std::size_t>(x) * stride;
+    const Word* rows_y = rows_.data() + static_cast<std::size_t>(y) * stride;
+    const Word* rows_z = rows_.data() + static_cast<std::size_t>(z) * stride;
+    Word parents_differ = 0;
+    Word lines_at_y = 0;
+    Word lines_at_z = 0;
+    for (int w = 0; w < nw; ++w) {
+        parents_differ |= rows_x[PARENTS * nw + w] ^ rows_y[PARENTS * nw + w];
+        lines_at_y |= rows_y[LINES * nw + w];
+        lines_at_z |= rows_z[LINES * nw + w];
+    }
+    const unsigned same_parents = parents_differ == 0;
+    const unsigned free_y = lines_at_y == 0;
+    const unsigned free_z = lines_at_z == 0;
+    // ADJACENT holds the vertex itself: apart means distinct and not adjacent.
+    const unsigned apart_xy = row_bit<FixedWords>(rows_x, nw, ADJACENT, y) ^ 1u;
+    const unsigned apart_xz = row_bit<FixedWords>(rows_x, nw, ADJACENT, z) ^ 1u;
+    const unsigned apart_yz = row_bit<FixedWords>(rows_y, nw, ADJACENT, z) ^ 1u;
+    const unsigned line_xy = row_bit<FixedWords>(rows_x, nw, LINES, y);
+    const unsigned arrow_xy = row_bit<FixedWords>(rows_x, nw, CHILDREN, y);
+    const unsigned arrow_xz = row_bit<FixedWords>(rows_x, nw, CHILDREN, z);
+    const unsigned arrow_yz = row_bit<FixedWords>(rows_y, nw, CHILDREN, z);
+    return (apart_xy & same_parents) << ADD_LINE | line_xy << REMOVE_LINE |
+           (apart_xy & free_y) << ADD_ARROW | (arrow_xy & free_y) << REMOVE_ARROW |
+           (apart_xy & apart_xz & apart_yz & free_z) << ADD_VEE |
+           (apart_xy & arrow_xz & arrow_yz & free_z) << REMOVE_VEE;
 }
 
 }  // namespace pellimor

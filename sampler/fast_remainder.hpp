@@ -1,34 +1,54 @@
 #pragma once
 
-// draw % d for a divisor fixed at run time, without a division instruction:
-// the remainder is read off the fractional part of draw / d, computed with a
-// 128-bit reciprocal (Lemire, Kaser and Kurz, "Faster remainder by direct
-// computation", 2019). With 128 fractional bits the result equals draw % d
-// for every 64-bit draw and every divisor d >= 1.
+// draw % d for a divisor fixed at run time, without a division instruction.
+// The quotient comes from one multiply-high by a rounded-up reciprocal of d
+// (Granlund and Montgomery, "Division by invariant integers using
+// multiplication", 1994): with l = ceil(log2 d) and
+// m = ceil(2^(64 + l) / d), floor(draw * m / 2^(64 + l)) is draw / d for every
+// 64-bit draw, because m * d - 2^(64 + l) < d <= 2^l. m has 65 bits; its low
+// 64 bits are kept as `magic`, and the implicit top bit adds draw once more.
+// The remainder is then draw - quotient * d: two multiplications in all.
 
+#include <bit>
 #include <cstdint>
 
 namespace pellimor {
 
 class FastRemainder {
   public:
-    explicit FastRemainder(std::uint64_t divisor)
-        : divisor_(divisor), reciprocal_(~Wide{0} / divisor + 1) {}
-
-    std::uint64_t operator()(std::uint64_t draw) const {
-        // The fraction draw / d in 128 fixed-point bits, then times d: the
-        // integer part of that product is the remainder.
-        const Wide fraction = reciprocal_ * draw;
-        const Wide low = static_cast<std::uint64_t>(fraction) * static_cast<Wide>(divisor_);
-        const Wide high = static_cast<std::uint64_t>(fraction >> 64) * static_cast<Wide>(divisor_);
-        return static_cast<std::uint64_t>((high + (low >> 64)) >> 64);
+    // divisor must be at least 1.
+    explicit FastRemainder(std::uint64_t divisor) : divisor_(divisor) {
+        const int l = std::bit_width(divisor - 1);  // ceil(log2 divisor); 0 for 1
+        if (std::has_single_bit(divisor)) {
+            // m = 2^64 exactly: the quotient is draw >> l.
+            magic_ = 0;
+        } else {
+            // ceil(2^(64 + l) / d) - 2^64 = ceil((2^l - d) 2^64 / d), and
+            // for d not a power of two that fraction is never whole.
+            const Wide excess = (Wide{1} << l) - divisor;  // < d
+            magic_ = static_cast<std::uint64_t>((excess << 64) / divisor) + 1;
+        }
+        // (draw + high) / 2^l without the 65-bit sum: the halving takes the
+        // difference draw - high instead, which never goes below zero. For
+        // d = 1 there is nothing to halve (magic is 0, so high is too).
+        first_shift_ = l == 0 ? 0 : 1;
+        second_shift_ = l == 0 ? 0 : l - 1;
     }
+
+    std::uint64_t quotient(std::uint64_t draw) const {
+        const auto high = static_cast<std::uint64_t>((static_cast<Wide>(draw) * magic_) >> 64);
+        return (((draw - high) >> first_shift_) + high) >> second_shift_;
+    }
+
+    std::uint64_t operator()(std::uint64_t draw) const { return draw - quotient(draw) * divisor_; }
 
   private:
     __extension__ typedef unsigned __int128 Wide;
 
     std::uint64_t divisor_;
-    Wide reciprocal_;
+    std::uint64_t magic_;
+    int first_shift_;
+    int second_shift_;
 };
 
 }  // namespace pellimor

@@ -158,6 +158,117 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
     return finish(true);
 }
 
+// The walk's draws, taken from the generator in blocks ahead of use, so that
+// a move can read the draws for its kind and for all three vertices at once,
+// before it knows how many of them it uses; it then consumes only those. The
+// caller keeps the number of draws used (`used`, below block + lookahead) in
+// a local, so that it can stay in a register. The generator's state at the
+// first unused draw is recovered at the end.
+class DrawsAhead {
+  public:
+    static constexpr int block = 128;
+    static constexpr int lookahead = 3;
+
+    explicit DrawsAhead(const Xoshiro256StarStar& rng) : at_start_(rng), ahead_(rng) { fill(0); }
+
+    // The next four draws after the first `used`, refilling the buffer when
+    // the block is used up; `used` then counts from the new block's start.
+    const std::uint64_t* next(int& used) {
+        if (used >= block) [[unlikely]] {
+            // The look-ahead draws past the block become the new block's first.
+            for (int i = 0; i < lookahead; ++i) {
+                buffer_[i] = buffer_[block + i];
+            }
+            used -= block;
+            at_start_ = at_next_start_;
+            fill(lookahead);
+        }
+        return buffer_ + used;
+    }
+
+    // The generator as if it had made exactly the first `used` draws.
+    Xoshiro256StarStar generator(int used) const {
+        Xoshiro256StarStar rng = at_start_;
+        for (int i = 0; i < used; ++i) {
+            rng();
+        }
+        return rng;
+    }
+
+  private:
+    void fill(int from) {
+        for (int i = from; i < block; ++i) {
+            buffer_[i] = ahead_();
+        }
+        at_next_start_ = ahead_;
+        for (int i = block; i < block + lookahead; ++i) {
+            buffer_[i] = ahead_();
+        }
+    }
+
+    // buffer_[i] is the draw the generator in state at_start_ makes i-th;
+    // at_next_start_ is that generator before buffer_[block], and ahead_
+    // after the last buffered draw.
+    Xoshiro256StarStar at_start_;
+    Xoshiro256StarStar at_next_start_ = at_start_;
+    Xoshiro256StarStar ahead_;
+    std::uint64_t buffer_[block + lookahead];
+};
+
+// Draws a move of each kind makes, its kind included: four bits per kind.
+constexpr std::uint32_t draws_per_kind = 0x4433331;
+constexpr bool numbered_alike(int kind, int move) {
+    return kind == move;
+}
+static_assert(MOVE_STAY == 0 && numbered_alike(MOVE_ADD_LINE, IncrementalAdmissibility::ADD_LINE) &&
+              numbered_alike(MOVE_REMOVE_LINE, IncrementalAdmissibility::REMOVE_LINE) &&
+              numbered_alike(MOVE_ADD_ARROW, IncrementalAdmissibility::ADD_ARROW) &&
+              numbered_alike(MOVE_REMOVE_ARROW, IncrementalAdmissibility::REMOVE_ARROW) &&
+              numbered_alike(MOVE_ADD_VEE, IncrementalAdmissibility::ADD_VEE) &&
+              numbered_alike(MOVE_REMOVE_VEE, IncrementalAdmissibility::REMOVE_VEE));
+
+// The same walk with the incremental judge, for rows of FixedWords words (0:
+// any width). Each move reads the draws for its kind and all three vertices,
+// screens all six changing moves on those vertices without a branch, and
+// branches only on whether the drawn kind passed; it then consumes the draws
+// its kind uses, so the stream is read exactly as walk() reads it.
+template <int FixedWords>
+bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, int n, int n_its,
+                   MoveCounts& counts, const std::atomic<bool>* stop) {
+    DrawsAhead draws(rng);
+    int used = 0;
+    std::int64_t kept[move_kind_count] = {};
+    const FastRemainder modulo_n(static_cast<std::uint64_t>(n));
+    auto vertex = [&](std::uint64_t draw) { return static_cast<int>(modulo_n(draw)); };
+    auto finish = [&](bool completed) {
+        rng = draws.generator(used);
+        for (int k = 0; k < move_kind_count; ++k) {
+            counts.kept[k] += kept[k];
+        }
+        return completed;
+    };
+    int done = 0;
+    while (done < n_its) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+            return finish(false);
+        }
+        const int end = n_its - done > moves_per_stop_check ? done + moves_per_stop_check : n_its;
+        for (; done < end; ++done) {
+            const std::uint64_t* draw = draws.next(used);
+            const auto kind = static_cast<int>(draw[0] % move_kind_count);
+            const int x = vertex(draw[1]);
+            const int y = vertex(draw[2]);
+            const int z = vertex(draw[3]);
+            used += static_cast<int>((draws_per_kind >> (4 * kind)) & 0xf);
+            kept[MOVE_STAY] += kind == MOVE_STAY;
+            if (((judge.screen<FixedWords>(x, y, z) >> kind) & 1u) != 0) {
+                kept[kind] += judge.finish<FixedWords>(kind, x, y, z);
+            }
+        }
+    }
+    return finish(true);
+}
+
 }  // namespace
 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
@@ -167,7 +278,21 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
         return walk(judge, rng, m.size(), n_its, full_check_moves_per_stop_check, counts, stop);
     }
     IncrementalAdmissibility judge(m);
-    return walk(judge, rng, m.size(), n_its, moves_per_stop_check, counts, stop);
+    const int n = m.size();
+    switch (judge.words()) {
+        case 1:
+            return screened_walk<1>(judge, rng, n, n_its, counts, stop);
+        case 2:
+            return screened_walk<2>(judge, rng, n, n_its, counts, stop);
+        case 3:
+            return screened_walk<3>(judge, rng, n, n_its, counts, stop);
+        case 4:
+            return screened_walk<4>(judge, rng, n, n_its, counts, stop);
+        case 5:
+            return screened_walk<5>(judge, rng, n, n_its, counts, stop);
+        default:
+            return screened_walk<0>(judge, rng, n, n_its, counts, stop);
+    }
 }
 
 }  // namespace pellimor

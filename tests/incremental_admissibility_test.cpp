@@ -101,6 +101,44 @@ bool apply_incrementally(IncrementalAdmissibility& judge, const Move& move) {
 // for any width (otherwise used only above 320 vertices).
 enum class Words { FIXED, GENERAL };
 
+// Which entry the moves go through: the move methods, or screen and then
+// finish, as the walk calls them.
+enum class Path { METHODS, SCREEN };
+
+// The move through screen and finish, for rows of FixedWords words.
+template <int FixedWords>
+bool screen_and_finish(IncrementalAdmissibility& judge, const Move& move) {
+    const unsigned passed = judge.screen<FixedWords>(move.x, move.y, move.z);
+    EXPECT_EQ(passed & 1u, 0u) << "stay screened in";
+    EXPECT_EQ(passed >> 7, 0u) << "a move past the last screened in";
+    return ((passed >> move.kind) & 1u) != 0 &&
+           judge.finish<FixedWords>(move.kind, move.x, move.y, move.z);
+}
+
+bool apply_move(IncrementalAdmissibility& judge, const Move& move, Path path, Words words) {
+    if (path == Path::METHODS) {
+        return apply_incrementally(judge, move);
+    }
+    switch (words == Words::GENERAL ? 0 : judge.words()) {
+        case 1:
+            return screen_and_finish<1>(judge, move);
+        case 2:
+            return screen_and_finish<2>(judge, move);
+        case 3:
+            return screen_and_finish<3>(judge, move);
+        case 4:
+            return screen_and_finish<4>(judge, move);
+        case 5:
+            return screen_and_finish<5>(judge, move);
+        default:
+            return screen_and_finish<0>(judge, move);
+    }
+}
+
+std::string path_name(Path path) {
+    return path == Path::SCREEN ? " (screen and finish)" : "";
+}
+
 IncrementalAdmissibility make_judge(EdgeMatrix& m, Words words) {
     IncrementalAdmissibility judge(m);
     if (words == Words::GENERAL) {
@@ -160,7 +198,8 @@ std::size_t graph_index(const EdgeMatrix& m) {
     return index;
 }
 
-void check_every_move_on_every_admissible_graph(int n, std::size_t expected_admissible) {
+void check_every_move_on_every_admissible_graph(int n, std::size_t expected_admissible,
+                                                Path path = Path::METHODS) {
     // is_admissible of every mixed graph, computed once, so that each move's
     // changed graph is judged by a look-up.
     const int pairs = n * (n - 1) / 2;
@@ -176,7 +215,9 @@ void check_every_move_on_every_admissible_graph(int n, std::size_t expected_admi
 
     std::vector<Move> moves;
     for (int kind = first_kind; kind <= last_kind; ++kind) {
-        const int z_count = kind >= ADD_VEE ? n : 1;
+        // Screening reads z for every kind: its answer for the moves on two
+        // vertices must not depend on it.
+        const int z_count = kind >= ADD_VEE || path == Path::SCREEN ? n : 1;
         for (int x = 0; x < n; ++x) {
             for (int y = 0; y < n; ++y) {
                 for (int z = 0; z < z_count; ++z) {
@@ -199,15 +240,16 @@ void check_every_move_on_every_admissible_graph(int n, std::size_t expected_admi
                 changed = graph;
                 const bool precondition = apply_by_cells(changed, move);
                 const bool expected = precondition && admissible[graph_index(changed)];
-                const bool got = apply_incrementally(judge, move);
+                const bool got = apply_move(judge, move, path, words);
                 const bool same_cells = current == (got ? changed : graph);
                 // A move whose precondition fails on both sides only read
                 // rows; the check after the graph's last move covers it.
                 const bool consistent = (!precondition && !got) || judge.consistent_with_matrix();
                 if (got != expected || !same_cells || !consistent) {
-                    ADD_FAILURE() << "n=" << n << words_name(words) << " graph " << edge_list(graph)
-                                  << " move " << describe(move) << ": expected " << expected
-                                  << ", got " << got << (same_cells ? "" : ", cells wrong")
+                    ADD_FAILURE() << "n=" << n << words_name(words) << path_name(path) << " graph "
+                                  << edge_list(graph) << " move " << describe(move) << ": expected "
+                                  << expected << ", got " << got
+                                  << (same_cells ? "" : ", cells wrong")
                                   << (consistent ? "" : ", rows or order out of step");
                     if (++failures == 10) {
                         return;
@@ -223,7 +265,8 @@ void check_every_move_on_every_admissible_graph(int n, std::size_t expected_admi
             EXPECT_TRUE(judge.consistent_with_matrix())
                 << "n=" << n << words_name(words) << " after the moves on " << edge_list(graph);
         }
-        outcomes.expect_every_kind_kept_and_rejected("n=" + std::to_string(n) + words_name(words));
+        outcomes.expect_every_kind_kept_and_rejected("n=" + std::to_string(n) + words_name(words) +
+                                                     path_name(path));
     }
 }
 
@@ -233,6 +276,14 @@ TEST(IncrementalAdmissibility, AgreesWithFullTestOnEveryMoveOfEveryGraphOnFourVe
 
 TEST(IncrementalAdmissibility, AgreesWithFullTestOnEveryMoveOfEveryGraphOnFiveVertices) {
     check_every_move_on_every_admissible_graph(5, 8782);
+}
+
+TEST(IncrementalAdmissibility, ScreenAndFinishAgreeWithFullTestOnEveryMoveOnFourVertices) {
+    check_every_move_on_every_admissible_graph(4, 185, Path::SCREEN);
+}
+
+TEST(IncrementalAdmissibility, ScreenAndFinishAgreeWithFullTestOnEveryMoveOnFiveVertices) {
+    check_every_move_on_every_admissible_graph(5, 8782, Path::SCREEN);
 }
 
 // ---------------------------------------------------------------------------
@@ -245,6 +296,7 @@ struct WalkPlan {
     int checked_moves;    // moves per stretch, stay moves included
     int unchecked_moves;  // fast-only moves before each stretch
     Words words = Words::FIXED;
+    Path path = Path::METHODS;
 };
 
 Move draw_move(Xoshiro256StarStar& rng, int n) {
@@ -274,10 +326,10 @@ Outcomes walk_against_full_test(const WalkPlan& plan) {
     long step = 0;
     for (int window = 0; window < plan.windows; ++window) {
         for (int k = 0; k < plan.unchecked_moves; ++k, ++step) {
-            apply_incrementally(judge, draw_move(rng, n));
+            apply_move(judge, draw_move(rng, n), plan.path, plan.words);
         }
         const std::string where = "n=" + std::to_string(n) + words_name(plan.words) +
-                                  " seed=" + std::to_string(plan.seed);
+                                  path_name(plan.path) + " seed=" + std::to_string(plan.seed);
         // The unchecked stretch must have kept the graph admissible.
         EXPECT_TRUE(judge.consistent_with_matrix()) << where << " step=" << step;
         EXPECT_EQ(is_admissible(current), 1) << where << " step=" << step;
@@ -295,7 +347,7 @@ Outcomes walk_against_full_test(const WalkPlan& plan) {
             expected_cells = current;
             const bool precondition = apply_by_cells(expected_cells, move);
             const bool expected = precondition && is_admissible(expected_cells) == 1;
-            const bool got = apply_incrementally(judge, move);
+            const bool got = apply_move(judge, move, plan.path, plan.words);
             const bool same_cells = current == (got ? expected_cells : before_cells);
             const bool consistent = judge.consistent_with_matrix();
             if (got != expected || !same_cells || !consistent) {
@@ -344,6 +396,34 @@ TEST(IncrementalAdmissibility, AgreesWithFullTestAlongRandomWalksAcrossWordBound
     for (const WalkPlan& plan : plans) {
         walk_against_full_test(plan).expect_every_kind_kept("n=" + std::to_string(plan.n) +
                                                             words_name(plan.words));
+    }
+}
+
+// The walk's screen-and-finish path on the same kinds of walks: small graphs
+// with both row codes, and rows of one to five words and past five (which
+// take the code for any width).
+TEST(IncrementalAdmissibility, ScreenAndFinishAgreeWithFullTestAlongRandomWalks) {
+    for (Words words : {Words::FIXED, Words::GENERAL}) {
+        Outcomes outcomes;
+        for (int n = 3; n <= 12; ++n) {
+            const std::uint64_t seed = 2000 + static_cast<std::uint64_t>(n);
+            outcomes.add(walk_against_full_test({n, seed, 6, 4000, 4000, words, Path::SCREEN}));
+        }
+        outcomes.expect_every_kind_kept_and_rejected("n=3..12" + words_name(words) +
+                                                     path_name(Path::SCREEN));
+    }
+    const WalkPlan plans[] = {
+        {20, 21, 4, 3000, 20000, Words::FIXED, Path::SCREEN},
+        {64, 22, 2, 1200, 40000, Words::FIXED, Path::SCREEN},
+        {65, 23, 2, 1200, 40000, Words::FIXED, Path::SCREEN},
+        {130, 24, 2, 500, 150000, Words::FIXED, Path::SCREEN},
+        {200, 25, 1, 1000, 200000, Words::FIXED, Path::SCREEN},
+        {257, 33, 1, 1000, 200000, Words::FIXED, Path::SCREEN},
+        {330, 27, 1, 1000, 250000, Words::FIXED, Path::SCREEN},
+    };
+    for (const WalkPlan& plan : plans) {
+        walk_against_full_test(plan).expect_every_kind_kept("n=" + std::to_string(plan.n) +
+                                                            path_name(plan.path));
     }
 }
 
