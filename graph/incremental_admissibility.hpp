@@ -7,6 +7,7 @@
 // is_admissible would give, looking only near the cells the move changes.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "graph/bit_rows.hpp"
@@ -65,6 +66,9 @@ class IncrementalAdmissibility {
     // above does.
     template <int FixedWords>
     bool finish(int move, int x, int y, int z);
+    // screen<1> with vertices as the 64-bit numbers a walk draws them as,
+    // which then index the rows and shift without a conversion.
+    unsigned screen_one_word(std::uint64_t x, std::uint64_t y, std::uint64_t z) const;
 
     // True when the bitset rows describe exactly the graph in the matrix and
     // the kept vertex order is a topological order of its arrows. For tests;
@@ -162,11 +166,42 @@ inline unsigned row_bit(const Word* rows, int words, int kind, int u) {
     return static_cast<unsigned>(rows[kind * words + word] >> (bit % word_bits)) & 1u;
 }
 
+// screen for rows of one word: the same six bits from nine row words, with
+// few values live at once (the walk's loop keeps its own in registers around
+// it). Vertex numbers are unsigned, so that they index and shift without a
+// sign extension.
+inline unsigned IncrementalAdmissibility::screen_one_word(std::uint64_t x, std::uint64_t y,
+                                                          std::uint64_t z) const {
+    const Word* rows_x = rows_.data() + x * ROW_KINDS;
+    const Word* rows_y = rows_.data() + y * ROW_KINDS;
+    const Word* rows_z = rows_.data() + z * ROW_KINDS;
+    // ADJACENT holds the vertex itself: apart means distinct and not adjacent.
+    const unsigned apart_xy = static_cast<unsigned>(~rows_x[ADJACENT] >> y) & 1u;
+    const unsigned free_y = rows_y[LINES] == 0;
+    // The vee tests at z: for a new vee neither tail adjacent to z, for a
+    // removed one both tails parents of z; both need z free of lines.
+    const unsigned vees =
+        ((static_cast<unsigned>(~(rows_x[ADJACENT] | rows_y[ADJACENT]) >> z) & 1u) << ADD_VEE |
+         (static_cast<unsigned>((rows_x[CHILDREN] & rows_y[CHILDREN]) >> z) & 1u) << REMOVE_VEE) &
+        -static_cast<unsigned>(rows_z[LINES] == 0);
+    // The moves that need x and y apart, then the two that need an edge.
+    unsigned passed = (static_cast<unsigned>(rows_x[PARENTS] == rows_y[PARENTS]) << ADD_LINE |
+                       free_y << ADD_ARROW | vees) &
+                      -apart_xy;
+    passed |= (static_cast<unsigned>(rows_x[LINES] >> y) & 1u) << REMOVE_LINE;
+    passed |= (static_cast<unsigned>(rows_x[CHILDREN] >> y) & free_y) << REMOVE_ARROW;
+    return passed;
+}
+
 // The first tests are those the moves' code starts with: equal parents for a
 // new line, and no line at the head for the arrow and vee moves (whose
 // parents change).
 template <int FixedWords>
 inline unsigned IncrementalAdmissibility::screen(int x, int y, int z) const {
+    if constexpr (FixedWords == 1) {
+        return screen_one_word(static_cast<unsigned>(x), static_cast<unsigned>(y),
+                               static_cast<unsigned>(z));
+    }
     const int nw = FixedWords > 0 ? FixedWords : words_;
     const std::size_t stride = static_cast<std::size_t>(ROW_KINDS) * nw;
     const Word* rows_x = rows_.data() + static_cast<std::size_t>(x) * stride;

@@ -51,4 +51,41 @@ class FastRemainder {
     int second_shift_;
 };
 
+// draw % d for a divisor fixed at run time between 2 and 2^16, computed
+// directly, without the quotient and without a variable shift (Lemire, Kaser
+// and Kurz, "Faster remainder by direct computation", 2019). The draw is first
+// folded to t = (high half) (2^32 mod d) + (low half), which is draw modulo d
+// and below d 2^32. With c = ceil(2^64 / d) = (2^64 + e) / d, 0 <= e < d, and
+// t = q d + r, the product c t mod 2^64 is r 2^64 / d + e t / d, because
+// e t < d^2 2^32 <= 2^64 keeps it below (r + 1) 2^64 / d <= 2^64; times d
+// and divided by 2^64 it has whole part r. Three multiplications and no
+// shift by a variable count: FastRemainder's variable shifts tie up the
+// shift-count register, which a loop also needs for its own shifts.
+class SmallRemainder {
+  public:
+    static constexpr std::uint64_t max_divisor = std::uint64_t{1} << 16;
+
+    // divisor must be in [2, max_divisor].
+    explicit SmallRemainder(std::uint64_t divisor)
+        : divisor_(divisor),
+          // 2^32 mod d, less 2^32 (modulo 2^64, as unsigned arithmetic goes).
+          fold_less_2_32_((std::uint64_t{1} << 32) % divisor - (std::uint64_t{1} << 32)),
+          // ceil(2^64 / d) = floor((2^64 - 1) / d) + 1; below 2^64 for d >= 2.
+          inverse_(UINT64_MAX / divisor + 1) {}
+
+    std::uint64_t operator()(std::uint64_t draw) const {
+        // high * fold + low, as draw - high * (2^32 - fold): one step fewer.
+        const std::uint64_t folded = draw + (draw >> 32) * fold_less_2_32_;
+        const std::uint64_t fraction = folded * inverse_;  // mod 2^64
+        return static_cast<std::uint64_t>((static_cast<Wide>(fraction) * divisor_) >> 64);
+    }
+
+  private:
+    __extension__ typedef unsigned __int128 Wide;
+
+    std::uint64_t divisor_;
+    std::uint64_t fold_less_2_32_;
+    std::uint64_t inverse_;
+};
+
 }  // namespace pellimor

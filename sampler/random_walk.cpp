@@ -166,17 +166,17 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
 // first unused draw is recovered at the end.
 class DrawsAhead {
   public:
-    static constexpr int block = 128;
-    static constexpr int lookahead = 3;
+    static constexpr std::size_t block = 128;
+    static constexpr std::size_t lookahead = 3;
 
     explicit DrawsAhead(const Xoshiro256StarStar& rng) : at_start_(rng), ahead_(rng) { fill(0); }
 
     // The next four draws after the first `used`, refilling the buffer when
     // the block is used up; `used` then counts from the new block's start.
-    const std::uint64_t* next(int& used) {
+    const std::uint64_t* next(std::size_t& used) {
         if (used >= block) [[unlikely]] {
             // The look-ahead draws past the block become the new block's first.
-            for (int i = 0; i < lookahead; ++i) {
+            for (std::size_t i = 0; i < lookahead; ++i) {
                 buffer_[i] = buffer_[block + i];
             }
             used -= block;
@@ -187,21 +187,23 @@ class DrawsAhead {
     }
 
     // The generator as if it had made exactly the first `used` draws.
-    Xoshiro256StarStar generator(int used) const {
+    Xoshiro256StarStar generator(std::size_t used) const {
         Xoshiro256StarStar rng = at_start_;
-        for (int i = 0; i < used; ++i) {
+        for (std::size_t i = 0; i < used; ++i) {
             rng();
         }
         return rng;
     }
 
   private:
-    void fill(int from) {
-        for (int i = from; i < block; ++i) {
+    void fill(std::size_t from) {
+        // Unrolled: the loop's own count and branch are a fifth of a draw.
+#pragma GCC unroll 8
+        for (std::size_t i = from; i < block; ++i) {
             buffer_[i] = ahead_();
         }
         at_next_start_ = ahead_;
-        for (int i = block; i < block + lookahead; ++i) {
+        for (std::size_t i = block; i < block + lookahead; ++i) {
             buffer_[i] = ahead_();
         }
     }
@@ -215,8 +217,10 @@ class DrawsAhead {
     std::uint64_t buffer_[block + lookahead];
 };
 
-// Draws a move of each kind makes, its kind included: four bits per kind.
-constexpr std::uint32_t draws_per_kind = 0x4433331;
+// Draws a move of each kind makes, its kind included: a byte load per move
+// instead of a shift through the shift-count register, which the vertex
+// remainders keep busy.
+constexpr std::uint8_t draws_of_kind[move_kind_count] = {1, 3, 3, 3, 3, 4, 4};
 constexpr bool numbered_alike(int kind, int move) {
     return kind == move;
 }
@@ -232,14 +236,37 @@ static_assert(MOVE_STAY == 0 && numbered_alike(MOVE_ADD_LINE, IncrementalAdmissi
 // screens all six changing moves on those vertices without a branch, and
 // branches only on whether the drawn kind passed; it then consumes the draws
 // its kind uses, so the stream is read exactly as walk() reads it.
+// Kept out of run_walk, so that its register allocation is its own.
 template <int FixedWords>
-bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, int n, int n_its,
-                   MoveCounts& counts, const std::atomic<bool>* stop) {
+[[gnu::noinline]] bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng,
+                                     int n, int n_its, MoveCounts& counts,
+                                     const std::atomic<bool>* stop) {
     DrawsAhead draws(rng);
-    int used = 0;
+    std::size_t used = 0;  // a full-width index: no sign extension per move
     std::int64_t kept[move_kind_count] = {};
-    const FastRemainder modulo_n(static_cast<std::uint64_t>(n));
-    auto vertex = [&](std::uint64_t draw) { return static_cast<int>(modulo_n(draw)); };
+    // 2 <= n <= SmallRemainder::max_divisor here (run_walk sends the rest elsewhere).
+    const SmallRemainder modulo_n(static_cast<std::uint64_t>(n));
+    // A move from its four draws: the kind, then x, y and z.
+    struct Move {
+        std::uint64_t kind;
+        std::uint64_t x;
+        std::uint64_t y;
+        std::uint64_t z;
+    };
+    auto move_of = [&](const std::uint64_t* draw) {
+        return Move{draw[0] % move_kind_count, modulo_n(draw[1]), modulo_n(draw[2]),
+                    modulo_n(draw[3])};
+    };
+    auto passes = [&](const Move& move) {
+        unsigned passed = 0;
+        if constexpr (FixedWords == 1) {
+            passed = judge.screen_one_word(move.x, move.y, move.z);
+        } else {
+            passed = judge.screen<FixedWords>(static_cast<int>(move.x), static_cast<int>(move.y),
+                                              static_cast<int>(move.z));
+        }
+        return ((passed >> move.kind) & 1u) != 0;
+    };
     auto finish = [&](bool completed) {
         rng = draws.generator(used);
         for (int k = 0; k < move_kind_count; ++k) {
@@ -247,22 +274,38 @@ bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, int
         }
         return completed;
     };
-    int done = 0;
-    while (done < n_its) {
+    // Moves still to make, counted down: one live counter instead of two.
+    int left = n_its;
+    while (left > 0) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
             return finish(false);
         }
-        const int end = n_its - done > moves_per_stop_check ? done + moves_per_stop_check : n_its;
-        for (; done < end; ++done) {
-            const std::uint64_t* draw = draws.next(used);
-            const auto kind = static_cast<int>(draw[0] % move_kind_count);
-            const int x = vertex(draw[1]);
-            const int y = vertex(draw[2]);
-            const int z = vertex(draw[3]);
-            used += static_cast<int>((draws_per_kind >> (4 * kind)) & 0xf);
-            kept[MOVE_STAY] += kind == MOVE_STAY;
-            if (((judge.screen<FixedWords>(x, y, z) >> kind) & 1u) != 0) {
-                kept[kind] += judge.finish<FixedWords>(kind, x, y, z);
+        int piece = left > moves_per_stop_check ? moves_per_stop_check : left;
+        left -= piece;
+        while (piece > 0) {
+            // The inner loop runs through the moves that fail the screen (most
+            // of them) and leaves for each that passes: with no call inside,
+            // the compiler can keep the loop's values in registers, saving
+            // them only around the call that finishes a passed move.
+            const std::uint64_t* passed = nullptr;
+            while (piece > 0) {
+                --piece;
+                const std::uint64_t* draw = draws.next(used);
+                const Move move = move_of(draw);
+                used += draws_of_kind[move.kind];
+                kept[MOVE_STAY] += move.kind == MOVE_STAY;
+                if (passes(move)) {
+                    passed = draw;
+                    break;
+                }
+            }
+            if (passed != nullptr) {
+                // Read again from its draws (still in the buffer) rather than
+                // kept through the loop, which then needs fewer registers.
+                const Move move = move_of(passed);
+                kept[move.kind] +=
+                    judge.finish<FixedWords>(static_cast<int>(move.kind), static_cast<int>(move.x),
+                                             static_cast<int>(move.y), static_cast<int>(move.z));
             }
         }
     }
@@ -279,6 +322,13 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
     }
     IncrementalAdmissibility judge(m);
     const int n = m.size();
+    if (n == 1 || static_cast<std::uint64_t>(n) > SmallRemainder::max_divisor) {
+        // The screened walk's vertex remainder needs 2 <= n <= 2^16. For n = 1
+        // every changing move fails its precondition anyway, and a larger n
+        // (2^32 cells) is beyond any practical walk: the draw-at-a-time walk
+        // with the same judge takes those, reading the same draws.
+        return walk(judge, rng, n, n_its, moves_per_stop_check, counts, stop);
+    }
     switch (judge.words()) {
         case 1:
             return screened_walk<1>(judge, rng, n, n_its, counts, stop);

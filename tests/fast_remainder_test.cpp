@@ -67,5 +67,71 @@ TEST(FastRemainder, EqualsTheRemainderForSmallDivisorsAndAroundEveryPowerOfTwo) 
     }
 }
 
+// SmallRemainder against % for every divisor up to 2048, the top of its range
+// and the divisors around each power of two it takes, with draws at the edges
+// of its fold (halves of all ones or zero, multiples of 2^32) and of d.
+TEST(SmallRemainder, EqualsTheRemainderForEveryDivisorItTakes) {
+    std::vector<std::uint64_t> divisors;
+    for (std::uint64_t d = 2; d <= 2048; ++d) {
+        divisors.push_back(d);
+    }
+    for (std::uint64_t d = SmallRemainder::max_divisor - 600; d <= SmallRemainder::max_divisor;
+         ++d) {
+        divisors.push_back(d);
+    }
+    for (int e = 11; e <= 16; ++e) {
+        const std::uint64_t p = std::uint64_t{1} << e;
+        divisors.insert(divisors.end(), {p - 1, p, p + 1, p / 2 * 3, p / 2 * 3 + 1});
+    }
+    ASSERT_EQ(SmallRemainder::max_divisor, std::uint64_t{1} << 16);
+    auto draws = sample_stream(7, 7);
+    const std::uint64_t low_ones = 0xffffffffULL;
+    for (const std::uint64_t d : divisors) {
+        if (d > SmallRemainder::max_divisor) {
+            continue;
+        }
+        const SmallRemainder remainder(d);
+        std::vector<std::uint64_t> checked = {0,
+                                              1,
+                                              d - 1,
+                                              d,
+                                              d + 1,
+                                              low_ones,
+                                              low_ones + 1,
+                                              low_ones << 32,
+                                              (low_ones << 32) - 1,
+                                              UINT64_MAX,
+                                              UINT64_MAX - 1,
+                                              UINT64_MAX - d,
+                                              UINT64_MAX / d * d,
+                                              UINT64_MAX / d * d - 1};
+        for (std::uint64_t high : {std::uint64_t{1}, d - 1, d, low_ones - 1, low_ones}) {
+            for (std::uint64_t low : {std::uint64_t{0}, d - 1, low_ones - d, low_ones}) {
+                checked.push_back((high << 32) | low);
+            }
+        }
+        for (int i = 0; i < 300; ++i) {
+            checked.push_back(draws());
+        }
+        for (const std::uint64_t draw : checked) {
+            ASSERT_EQ(remainder(draw), draw % d) << draw << " % " << d;
+        }
+    }
+}
+
+// Every draw of the top 2^20 and of the bottom 2^20 for a few divisors, the
+// largest among them: where the fold's product is largest and smallest.
+TEST(SmallRemainder, EqualsTheRemainderOverWholeRangesOfDraws) {
+    for (const std::uint64_t d : {std::uint64_t{2}, std::uint64_t{7}, std::uint64_t{10},
+                                  std::uint64_t{63}, std::uint64_t{64}, std::uint64_t{65521},
+                                  std::uint64_t{65535}, SmallRemainder::max_divisor}) {
+        const SmallRemainder remainder(d);
+        for (std::uint64_t i = 0; i < (1u << 20); ++i) {
+            ASSERT_EQ(remainder(i), i % d) << i << " % " << d;
+            ASSERT_EQ(remainder(UINT64_MAX - i), (UINT64_MAX - i) % d) << "-" << i << " % " << d;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pellimor
