@@ -69,6 +69,11 @@ class IncrementalAdmissibility {
     // screen<1> with vertices as the 64-bit numbers a walk draws them as,
     // which then index the rows and shift without a conversion.
     unsigned screen_one_word(std::uint64_t x, std::uint64_t y, std::uint64_t z) const;
+    // Bit `move` of screen<1>(x, y, z) alone, for a move drawn as 0 (stay,
+    // never screened in) to 6: a walk that knows the drawn kind tests only
+    // that kind's precondition.
+    bool screen_move_one_word(std::uint64_t move, std::uint64_t x, std::uint64_t y,
+                              std::uint64_t z) const;
 
     // True when the bitset rows describe exactly the graph in the matrix and
     // the kept vertex order is a topological order of its arrows. For tests;
@@ -191,6 +196,53 @@ inline unsigned IncrementalAdmissibility::screen_one_word(std::uint64_t x, std::
     passed |= (static_cast<unsigned>(rows_x[LINES] >> y) & 1u) << REMOVE_LINE;
     passed |= (static_cast<unsigned>(rows_x[CHILDREN] >> y) & free_y) << REMOVE_ARROW;
     return passed;
+}
+
+// screen_move_one_word's tests for each move, as the same three tests with
+// other rows and masks, so that a move selects its own with no branch:
+//   bit y of row a of x, flipped by a_flip;
+//   bit z of row b of x and of y, both flipped by b_flip, or b_pass;
+//   (parents of x, masked by parents_mask) ^ (row w of v, masked by w_mask)
+//   is empty, where v is z for the vees and y otherwise.
+// Flips and masks are 0 or -1 (all bits, once widened to a word).
+struct OneWordScreen {
+    std::uint8_t a_row;
+    std::int8_t a_flip;
+    std::uint8_t b_row;
+    std::int8_t b_flip;
+    std::int8_t b_pass;
+    std::int8_t parents_mask;
+    std::uint8_t w_row;
+    std::int8_t w_mask;
+    std::int8_t on_z;
+};
+
+inline bool IncrementalAdmissibility::screen_move_one_word(std::uint64_t move, std::uint64_t x,
+                                                           std::uint64_t y, std::uint64_t z) const {
+    // ADJACENT holds the vertex itself: "not adjacent" is "apart", and a
+    // vertex's own adjacency row is never empty, which fails the stay.
+    static constexpr OneWordScreen screens[7] = {
+        {ADJACENT, 0, ADJACENT, 0, -1, 0, ADJACENT, -1, 0},   // stay: fails
+        {ADJACENT, -1, ADJACENT, 0, -1, -1, PARENTS, -1, 0},  // add line: pa(x) = pa(y)
+        {LINES, 0, ADJACENT, 0, -1, 0, LINES, 0, 0},          // remove line
+        {ADJACENT, -1, ADJACENT, 0, -1, 0, LINES, -1, 0},     // add arrow: no line at y
+        {CHILDREN, 0, ADJACENT, 0, -1, 0, LINES, -1, 0},      // remove arrow
+        {ADJACENT, -1, ADJACENT, -1, 0, 0, LINES, -1, -1},    // add vee: z apart from both
+        {ADJACENT, -1, CHILDREN, 0, 0, 0, LINES, -1, -1},     // remove vee: z child of both
+    };
+    const OneWordScreen& s = screens[move];
+    const Word* rows = rows_.data();
+    const Word* rows_x = rows + x * ROW_KINDS;
+    const Word* rows_y = rows + y * ROW_KINDS;
+    // y ^ (y ^ z) selects z without a branch on the (unpredictable) move.
+    const std::uint64_t v = y ^ ((y ^ z) & static_cast<std::uint64_t>(s.on_z));
+    const Word a = rows_x[s.a_row] ^ static_cast<Word>(s.a_flip);
+    const Word b = ((rows_x[s.b_row] ^ static_cast<Word>(s.b_flip)) &
+                    (rows_y[s.b_row] ^ static_cast<Word>(s.b_flip))) |
+                   static_cast<Word>(s.b_pass);
+    const Word w = (rows_x[PARENTS] & static_cast<Word>(s.parents_mask)) ^
+                   (rows[v * ROW_KINDS + s.w_row] & static_cast<Word>(s.w_mask));
+    return ((a >> y) & (b >> z) & static_cast<Word>(w == 0)) & 1u;
 }
 
 // The first tests are those the moves' code starts with: equal parents for a

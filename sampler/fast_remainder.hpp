@@ -88,4 +88,20 @@ class SmallRemainder {
     std::uint64_t inverse_;
 };
 
+// SmallRemainder's computation for a divisor known at compile time, with the
+// fold taken as high * (2^32 mod d) + low: its constants become immediates
+// (for d = 7 the fold is one lea), so that the result comes in fewer and
+// shorter steps than the quotient way, draw - (draw / d) * d, which GCC takes
+// for % by a constant. The walk's move-to-move chain runs through it.
+template <std::uint64_t Divisor>
+requires(Divisor >= 2 && Divisor <= SmallRemainder::max_divisor) constexpr std::uint64_t
+    remainder_by(std::uint64_t draw) {
+    constexpr std::uint64_t fold = (std::uint64_t{1} << 32) % Divisor;
+    constexpr std::uint64_t inverse = UINT64_MAX / Divisor + 1;
+    const std::uint64_t folded = (draw >> 32) * fold + (draw & UINT32_MAX);
+    const std::uint64_t fraction = folded * inverse;
+    __extension__ typedef unsigned __int128 Wide;
+    return static_cast<std::uint64_t>((static_cast<Wide>(fraction) * Divisor) >> 64);
+}
+
 }  // namespace pellimor

@@ -166,8 +166,10 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
 // first unused draw is recovered at the end.
 class DrawsAhead {
   public:
-    static constexpr std::size_t block = 128;
     static constexpr std::size_t lookahead = 3;
+    // Long blocks make the refill (and its mispredicted exits) rare; the
+    // refill's main loop then draws a multiple of its unroll factor.
+    static constexpr std::size_t block = 512 + lookahead;
 
     explicit DrawsAhead(const Xoshiro256StarStar& rng) : at_start_(rng), ahead_(rng) { fill(0); }
 
@@ -233,7 +235,8 @@ static_assert(MOVE_STAY == 0 && numbered_alike(MOVE_ADD_LINE, IncrementalAdmissi
 
 // The same walk with the incremental judge, for rows of FixedWords words (0:
 // any width). Each move reads the draws for its kind and all three vertices,
-// screens all six changing moves on those vertices without a branch, and
+// screens the drawn kind on those vertices without a branch (with rows of
+// one word only that kind; otherwise all six, then picks the kind's bit), and
 // branches only on whether the drawn kind passed; it then consumes the draws
 // its kind uses, so the stream is read exactly as walk() reads it.
 // Kept out of run_walk, so that its register allocation is its own.
@@ -254,18 +257,19 @@ template <int FixedWords>
         std::uint64_t z;
     };
     auto move_of = [&](const std::uint64_t* draw) {
-        return Move{draw[0] % move_kind_count, modulo_n(draw[1]), modulo_n(draw[2]),
+        return Move{remainder_by<move_kind_count>(draw[0]), modulo_n(draw[1]), modulo_n(draw[2]),
                     modulo_n(draw[3])};
     };
     auto passes = [&](const Move& move) {
-        unsigned passed = 0;
         if constexpr (FixedWords == 1) {
-            passed = judge.screen_one_word(move.x, move.y, move.z);
+            // The drawn kind's precondition alone: fewer loads and steps than
+            // all six, at the price of the kind's remainder before the loads.
+            return judge.screen_move_one_word(move.kind, move.x, move.y, move.z);
         } else {
-            passed = judge.screen<FixedWords>(static_cast<int>(move.x), static_cast<int>(move.y),
-                                              static_cast<int>(move.z));
+            const unsigned passed = judge.screen<FixedWords>(
+                static_cast<int>(move.x), static_cast<int>(move.y), static_cast<int>(move.z));
+            return ((passed >> move.kind) & 1u) != 0;
         }
-        return ((passed >> move.kind) & 1u) != 0;
     };
     auto finish = [&](bool completed) {
         rng = draws.generator(used);

@@ -133,5 +133,44 @@ TEST(SmallRemainder, EqualsTheRemainderOverWholeRangesOfDraws) {
     }
 }
 
+// remainder_by against % for the walk's divisor (the move kinds) and the
+// ends of its range, with draws at the edges of its fold and of d.
+template <std::uint64_t Divisor>
+void check_remainder_by() {
+    auto draws = sample_stream(8, Divisor);
+    std::vector<std::uint64_t> checked = {0,
+                                          1,
+                                          Divisor - 1,
+                                          Divisor,
+                                          UINT32_MAX,
+                                          1ULL << 32,
+                                          UINT64_MAX,
+                                          UINT64_MAX - 1,
+                                          UINT64_MAX / Divisor * Divisor};
+    for (const std::uint64_t high :
+         {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{UINT32_MAX}, Divisor}) {
+        for (std::uint64_t low = 0; low < 3 * Divisor && low < 5000; ++low) {
+            checked.push_back(high << 32 | low);
+            checked.push_back(high << 32 | (UINT32_MAX - low));
+        }
+    }
+    for (int i = 0; i < 100000; ++i) {
+        checked.push_back(draws());
+    }
+    for (const std::uint64_t draw : checked) {
+        ASSERT_EQ(remainder_by<Divisor>(draw), draw % Divisor) << draw << " % " << Divisor;
+    }
+}
+
+TEST(RemainderBy, EqualsTheRemainderForFixedDivisors) {
+    check_remainder_by<7>();
+    check_remainder_by<2>();
+    check_remainder_by<3>();
+    check_remainder_by<10>();
+    check_remainder_by<641>();
+    check_remainder_by<SmallRemainder::max_divisor - 1>();
+    check_remainder_by<SmallRemainder::max_divisor>();
+}
+
 }  // namespace
 }  // namespace pellimor

@@ -111,6 +111,17 @@ bool screen_and_finish(IncrementalAdmissibility& judge, const Move& move) {
     const unsigned passed = judge.screen<FixedWords>(move.x, move.y, move.z);
     EXPECT_EQ(passed & 1u, 0u) << "stay screened in";
     EXPECT_EQ(passed >> 7, 0u) << "a move past the last screened in";
+    if constexpr (FixedWords == 1) {
+        // The walk's screen of the drawn move alone gives the same bit, and
+        // never passes a stay.
+        const auto x = static_cast<std::uint64_t>(move.x);
+        const auto y = static_cast<std::uint64_t>(move.y);
+        const auto z = static_cast<std::uint64_t>(move.z);
+        EXPECT_EQ(judge.screen_move_one_word(static_cast<std::uint64_t>(move.kind), x, y, z),
+                  ((passed >> move.kind) & 1u) != 0)
+            << describe(move);
+        EXPECT_FALSE(judge.screen_move_one_word(0, x, y, z)) << describe(move);
+    }
     return ((passed >> move.kind) & 1u) != 0 &&
            judge.finish<FixedWords>(move.kind, move.x, move.y, move.z);
 }
