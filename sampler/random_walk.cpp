@@ -223,15 +223,13 @@ class DrawsAhead {
 // instead of a shift through the shift-count register, which the vertex
 // remainders keep busy.
 constexpr std::uint8_t draws_of_kind[move_kind_count] = {1, 3, 3, 3, 3, 4, 4};
-constexpr bool numbered_alike(int kind, int move) {
-    return kind == move;
-}
-static_assert(MOVE_STAY == 0 && numbered_alike(MOVE_ADD_LINE, IncrementalAdmissibility::ADD_LINE) &&
-              numbered_alike(MOVE_REMOVE_LINE, IncrementalAdmissibility::REMOVE_LINE) &&
-              numbered_alike(MOVE_ADD_ARROW, IncrementalAdmissibility::ADD_ARROW) &&
-              numbered_alike(MOVE_REMOVE_ARROW, IncrementalAdmissibility::REMOVE_ARROW) &&
-              numbered_alike(MOVE_ADD_VEE, IncrementalAdmissibility::ADD_VEE) &&
-              numbered_alike(MOVE_REMOVE_VEE, IncrementalAdmissibility::REMOVE_VEE));
+// The judge numbers its moves as the walk numbers its kinds.
+static_assert(MOVE_STAY == 0 && int{MOVE_ADD_LINE} == IncrementalAdmissibility::ADD_LINE &&
+              int{MOVE_REMOVE_LINE} == IncrementalAdmissibility::REMOVE_LINE &&
+              int{MOVE_ADD_ARROW} == IncrementalAdmissibility::ADD_ARROW &&
+              int{MOVE_REMOVE_ARROW} == IncrementalAdmissibility::REMOVE_ARROW &&
+              int{MOVE_ADD_VEE} == IncrementalAdmissibility::ADD_VEE &&
+              int{MOVE_REMOVE_VEE} == IncrementalAdmissibility::REMOVE_VEE);
 
 // The same walk with the incremental judge, for rows of FixedWords words (0:
 // any width). Each move reads the draws for its kind and all three vertices,
