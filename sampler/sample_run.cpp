@@ -19,6 +19,17 @@ int has_no_lines(const EdgeMatrix& m) {
     return 1;
 }
 
+std::int64_t count_lines(const EdgeMatrix& m) {
+    const int n = m.size();
+    std::int64_t lines = 0;
+    for (int i = 0; i + 1 < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            lines += m[i][j] == EDGE_LINE ? 1 : 0;
+        }
+    }
+    return lines;
+}
+
 int is_connected(const EdgeMatrix& m) {
     const int n = m.size();
     if (n <= 1) {
@@ -58,7 +69,8 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
     for (int k = 0; k < move_kind_count; ++k) {
         result.rates[k] = static_cast<double>(counts.kept[k]) / n_its;
     }
-    result.no_lines = has_no_lines(m);
+    result.lines = count_lines(m);
+    result.no_lines = result.lines == 0 ? 1 : 0;
     result.connected = is_connected(m);
     return result;
 }

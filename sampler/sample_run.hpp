@@ -29,13 +29,29 @@ struct Settings {
     bool full_check = false;  // judge every move with the complete test
 };
 
-// What one sample yields.
+// What one sample yields. Both methods fill the flags and the line count of
+// the sample's graph; each fills its own group of the rest and leaves the
+// other group at zero.
 struct SampleResult {
     // Per MoveKind: the moves of that kind that changed the graph (for stay:
     // that were drawn), divided by n_its. Not a number when n_its is 0.
     double rates[move_kind_count] = {};
     int no_lines = 0;   // 1 when the final graph has no line
     int connected = 0;  // 1 when the skeleton of the final graph is connected
+    std::int64_t lines = 0;  // lines (undirected edges) of the final graph
+
+    // The walk: the graph after n_its / 2 moves, for the check that the
+    // second half of the walk did not change what the sample says.
+    int half_no_lines = 0;
+    std::int64_t half_lines = 0;
+
+    // The exact method: the DAGs drawn until this class was kept (the kept
+    // one included), and sums over all of them, kept or not, of 1/s, of
+    // [s = 1] and of [connected]/s, where s is the size of a DAG's class.
+    std::int64_t dags_drawn = 0;
+    double inverse_size_sum = 0;
+    double single_dag_count = 0;
+    double connected_weight = 0;
 };
 
 // Runs sample `sample_number` of the run seeded with `run_seed`: the walk
@@ -47,6 +63,9 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
 
 // 1 when no cell of m holds a line, else 0.
 int has_no_lines(const EdgeMatrix& m);
+
+// The number of lines of m (each stored in two cells, counted once).
+std::int64_t count_lines(const EdgeMatrix& m);
 
 // 1 when the skeleton of m is connected (true for n <= 1), else 0.
 int is_connected(const EdgeMatrix& m);
