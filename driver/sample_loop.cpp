@@ -7,18 +7,15 @@
 
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
-#include "driver/sample_scheduler.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
+#include "sampler/sample_scheduler.hpp"
 
 namespace pellimor {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How far workers may run ahead of the report, per worker.
-constexpr int window_per_thread = 64;
 
 double hours_since(Clock::time_point start) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -86,24 +83,31 @@ int run_estimation(const Options& options, Clock::time_point start) {
     ReportSink sink(options.n_vars, start);
     ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
     RunningTotals totals;
-    {
-        SampleScheduler scheduler(settings, seed, options.n_samples, threads,
-                                  window_per_thread * threads);
-        while (totals.samples < options.n_samples) {
-            if (const int signal_number = stop_signal()) {
-                scheduler.stop();
+    const WorkerFactory workers = [settings, seed]() -> SampleFunction {
+        return [settings, seed](std::uint64_t sample, SampleResult& result,
+                                const std::atomic<bool>& stop) {
+            result = run_sample(settings, seed, sample, &stop);
+            return !stop.load(std::memory_order_relaxed);
+        };
+    };
+    int stopped_by = 0;
+    run_in_order(
+        workers, SampleNumbering{options.n_samples}, threads,
+        [&](const SampleResult& result) {
+            totals.add(result);
+            if (totals.samples % 100 == 0) {
                 progress.erase();
-                return 128 + signal_number;
+                sink.report(totals);
             }
-            if (const auto result = scheduler.next(std::chrono::milliseconds(100))) {
-                totals.add(*result);
-                if (totals.samples % 100 == 0) {
-                    progress.erase();
-                    sink.report(totals);
-                }
-            }
-            progress.update(totals.samples);
-        }
+        },
+        [&](std::int64_t done) {
+            progress.update(static_cast<int>(done));
+            stopped_by = stop_signal();
+            return stopped_by != 0;
+        });
+    if (stopped_by != 0) {
+        progress.erase();
+        return 128 + stopped_by;
     }
     progress.erase();
     return sink.finish() ? 0 : 1;

@@ -1,11 +1,10 @@
-#include "driver/sample_scheduler.hpp"
+#include "sampler/sample_scheduler.hpp"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <new>
-
-#include "driver/progress.hpp"
+#include <thread>
 
 namespace pellimor {
 namespace {
@@ -18,7 +17,17 @@ bool same(const SampleResult& a, const SampleResult& b) {
             return false;
         }
     }
-    return a.no_lines == b.no_lines && a.connected == b.connected;
+    return a.no_lines == b.no_lines && a.connected == b.connected && a.lines == b.lines;
+}
+
+WorkerFactory walk_workers(const Settings& settings, std::uint64_t seed) {
+    return [settings, seed]() -> SampleFunction {
+        return [settings, seed](std::uint64_t sample, SampleResult& result,
+                                const std::atomic<bool>& stop) {
+            result = run_sample(settings, seed, sample, &stop);
+            return !stop.load();
+        };
+    };
 }
 
 TEST(SampleScheduler, ResultsComeInSampleOrderForAnyThreadCount) {
@@ -27,7 +36,8 @@ TEST(SampleScheduler, ResultsComeInSampleOrderForAnyThreadCount) {
     for (int threads : {1, 2, 3, 7}) {
         // A window smaller than the thread count keeps workers waiting.
         for (int window : {1, 4, 64}) {
-            SampleScheduler scheduler(settings, 99, n_samples, threads, window);
+            SampleScheduler scheduler(walk_workers(settings, 99), SampleNumbering{n_samples},
+                                      threads, window);
             for (int i = 1; i <= n_samples; ++i) {
                 std::optional<SampleResult> result;
                 while (!result) {
@@ -40,15 +50,44 @@ TEST(SampleScheduler, ResultsComeInSampleOrderForAnyThreadCount) {
     }
 }
 
+TEST(SampleScheduler, RunsExactlyTheNumberedSamplesInOrder) {
+    // Each result records its sample number; samples that take uneven times
+    // must still arrive in order, each once.
+    const WorkerFactory numbered = []() -> SampleFunction {
+        return [](std::uint64_t sample, SampleResult& result, const std::atomic<bool>&) {
+            std::this_thread::sleep_for(std::chrono::microseconds((sample * 7919) % 300));
+            result.lines = static_cast<std::int64_t>(sample);
+            return true;
+        };
+    };
+    const SampleNumbering numbering{50, 3, 4};  // 3, 7, 11, ...
+    std::vector<std::int64_t> seen;
+    const std::int64_t done = run_in_order(
+        numbered, numbering, 3, [&](const SampleResult& r) { seen.push_back(r.lines); },
+        [](std::int64_t) { return false; });
+    ASSERT_EQ(done, 50);
+    ASSERT_EQ(seen.size(), 50u);
+    for (std::int64_t j = 0; j < 50; ++j) {
+        EXPECT_EQ(seen[static_cast<std::size_t>(j)], 3 + 4 * j);
+    }
+}
+
 TEST(SampleScheduler, WorkerFailureReachesTheCaller) {
-    SampleScheduler scheduler(Settings{INT_MAX, 10, false}, 1, 5, 2, 8);
+    // A failure in a sample and a failure while building a worker's state.
+    SampleScheduler failing_sample(walk_workers(Settings{INT_MAX, 10, false}, 1),
+                                   SampleNumbering{5}, 2, 8);
     EXPECT_THROW(
         {
             for (int tries = 0; tries < 100; ++tries) {
-                scheduler.next(100ms);
+                failing_sample.next(100ms);
             }
         },
         std::bad_alloc);
+    const WorkerFactory failing_setup = []() -> SampleFunction { throw std::bad_alloc(); };
+    EXPECT_THROW(run_in_order(
+                     failing_setup, SampleNumbering{5}, 2, [](const SampleResult&) {},
+                     [](std::int64_t) { return false; }),
+                 std::bad_alloc);
 }
 
 TEST(SampleScheduler, StopsLongWalksWhenDestroyed) {
@@ -56,27 +95,15 @@ TEST(SampleScheduler, StopsLongWalksWhenDestroyed) {
     // walks short instead of finishing them.
     const auto begin = std::chrono::steady_clock::now();
     {
-        SampleScheduler scheduler(Settings{40, 2000000000, true}, 1, 1000, 2, 4);
+        SampleScheduler scheduler(walk_workers(Settings{40, 2000000000, true}, 1),
+                                  SampleNumbering{1000}, 2, 4);
         EXPECT_FALSE(scheduler.next(50ms));
     }
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 30s);
 }
 
-TEST(SampleScheduler, NoSamplesNoWork) {
-    SampleScheduler scheduler(Settings{6, 100, false}, 1, 0, 3, 8);
-}
-
 TEST(UsableCpuCount, AtLeastOne) {
     EXPECT_GE(usable_cpu_count(), 1);
-}
-
-TEST(ProgressLine, ShowsCountsRateTimesAndSeed) {
-    EXPECT_EQ(format_progress(250, 1000, 125.0, 42),
-              "250/1000 samples, 2.0/s, 0:02:05 elapsed, 0:06:15 left, seed 42");
-    EXPECT_EQ(format_progress(0, 10, 0.0, 7),
-              "0/10 samples, 0.0/s, 0:00:00 elapsed, ? left, seed 7");
-    EXPECT_EQ(format_progress(1, 2, 7322.0, 18446744073709551615ULL),
-              "1/2 samples, 0.0/s, 2:02:02 elapsed, 2:02:02 left, seed 18446744073709551615");
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+
+// The sampling engine: runs the samples of a run on worker threads and hands
+// their results back strictly in sample order, whatever each sample computes.
+// Each worker owns everything its samples touch; the only shared state is the
+// window of finished results, guarded by a mutex that is taken once per
+// sample, never inside a walk or a draw.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "sampler/sample_run.hpp"
+
+namespace pellimor {
+
+// Computes sample `sample_number` into `result`; returns false when `stop`
+// became true before it finished (the result is then discarded).
+using SampleFunction =
+    std::function<bool(std::uint64_t sample_number, SampleResult& result,
+                       const std::atomic<bool>& stop)>;
+
+// Makes one worker's sample function, on that worker's thread, so that the
+// state it owns (graphs, scratch, tables it may share read-only) is built
+// where it is used. May throw (std::bad_alloc); the failure reaches next().
+using WorkerFactory = std::function<SampleFunction()>;
+
+// Which sample numbers a scheduler runs: first, first + stride, ... (count
+// of them). A single process runs 1, 2, ..., n_samples.
+struct SampleNumbering {
+    std::int64_t count = 0;
+    std::uint64_t first = 1;
+    std::uint64_t stride = 1;
+
+    std::uint64_t number(std::int64_t index) const {  // index from 0
+        return first + static_cast<std::uint64_t>(index) * stride;
+    }
+};
+
+class SampleScheduler {
+  public:
+    // Starts `threads` workers on the samples `numbering` names. Workers run
+    // at most `window` samples ahead of the caller, so memory stays bounded
+    // however slowly results are taken.
+    SampleScheduler(WorkerFactory factory, SampleNumbering numbering, int threads, int window);
+
+    // Stops the workers (within a fraction of a second) and waits for them.
+    ~SampleScheduler();
+
+    SampleScheduler(const SampleScheduler&) = delete;
+    SampleScheduler& operator=(const SampleScheduler&) = delete;
+
+    // The result of the next sample in order, or nothing when it is not ready
+    // within `timeout`. Rethrows an exception a worker ran into (such as
+    // std::bad_alloc). Must not be called after the last sample was taken.
+    std::optional<SampleResult> next(std::chrono::milliseconds timeout);
+
+    // Asks the workers to abandon their samples and finish.
+    void stop();
+
+  private:
+    void work();
+
+    const WorkerFactory factory_;
+    const SampleNumbering numbering_;
+    const std::int64_t window_;
+
+    std::mutex mutex_;
+    std::condition_variable result_ready_;
+    std::condition_variable slot_free_;
+    std::vector<std::optional<SampleResult>> slots_;  // index j in slot j % window_
+    std::int64_t next_claim_ = 0;                     // next index a worker starts
+    std::int64_t next_take_ = 0;                      // next index next() returns
+    std::exception_ptr failure_;
+    std::atomic<bool> stop_{false};
+
+    std::vector<std::thread> workers_;
+};
+
+// Runs every sample of `numbering` and passes the results, in order, to
+// `consume`. `poll` is called after each result and at least ten times a
+// second while waiting; when it returns true the workers are stopped and the
+// run ends early. Returns the number of results consumed. Rethrows a
+// worker's failure.
+std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
+                          const std::function<void(const SampleResult&)>& consume,
+                          const std::function<bool(std::int64_t done)>& poll);
+
+// The number of CPUs this process may run on (its affinity mask), at least 1.
+int usable_cpu_count();
+
+}  // namespace pellimor
