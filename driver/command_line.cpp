@@ -10,6 +10,10 @@ namespace {
 
 constexpr int max_threads = 1024;
 
+// The exact method's tables and bitsets are sized for at most this many
+// vertices; beyond it a single draw takes seconds.
+constexpr int max_exact_vars = 10000;
+
 std::string quoted(std::string_view text) {
     // Built by appending: GCC 12 at -O3 with the sanitizers warns (wrongly,
     // -Wrestrict) about the inlined operator+ chain.
@@ -46,7 +50,7 @@ int parse_int_at_least(std::string_view name, std::string_view text, int least) 
 }  // namespace
 
 std::string help_text() {
-    return std::string(usage_line) +
+    return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
            "\n"
            "Estimates, over essential graphs on n_vars vertices, the share without\n"
            "undirected edges, the share with a connected skeleton, and the success\n"
@@ -67,6 +71,14 @@ std::string help_text() {
            "                run on)\n"
            "  --full-check  judge every move with the complete admissibility test instead\n"
            "                of the incremental one (same results, far slower)\n"
+           "  --start S     where each walk starts: 'empty' (the empty graph, default) or\n"
+           "                'exact' (an essential graph drawn exactly uniformly, so the\n"
+           "                walk is stationary from its first move)\n"
+           "  --exact       the exact method: `pellimor --exact [--seed S] [--threads N]\n"
+           "                n_vars n_samples` draws uniform DAGs and keeps each one's\n"
+           "                class with probability 1/(DAGs in the class), which gives\n"
+           "                independent, exactly uniform essential graphs (n_vars up to\n"
+           "                10000); report lines go to pellimor_exact_<n_vars>.txt\n"
            "  --help        print this text and exit\n"
            "\n"
            "Exit status: 0 success, 1 results not all saved or the run could not\n"
@@ -75,6 +87,7 @@ std::string help_text() {
 
 Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
+    bool start_given = false;
     std::vector<std::string_view> positional;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
@@ -102,6 +115,18 @@ Options parse_command_line(std::span<const std::string_view> args) {
             options.help = true;
         } else if (name == "--full-check" && !value) {
             options.full_check = true;
+        } else if (name == "--exact" && !value) {
+            options.exact = true;
+        } else if (name == "--start") {
+            const std::string_view text = take_value();
+            if (text == "empty") {
+                options.start = WalkStart::EMPTY;
+            } else if (text == "exact") {
+                options.start = WalkStart::EXACT;
+            } else {
+                throw UsageError("--start must be 'empty' or 'exact', got " + quoted(text));
+            }
+            start_given = true;
         } else if (name == "--seed") {
             const std::string_view text = take_value();
             const auto seed = parse_whole<std::uint64_t>(text);
@@ -124,6 +149,24 @@ Options parse_command_line(std::span<const std::string_view> args) {
         }
     }
     if (options.help) {
+        return options;
+    }
+    if (options.exact) {
+        if (options.full_check || start_given) {
+            throw UsageError(std::string(options.full_check ? "--full-check" : "--start") +
+                             " applies to the walk only, not to --exact");
+        }
+        if (positional.size() != 2) {
+            throw UsageError("expected 2 arguments n_vars n_samples with --exact, got " +
+                             std::to_string(positional.size()));
+        }
+        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
+        if (options.n_vars > max_exact_vars) {
+            throw UsageError("n_vars must be a whole number from 1 to " +
+                             std::to_string(max_exact_vars) + " with --exact, got " +
+                             quoted(positional[0]));
+        }
+        options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
         return options;
     }
     if (positional.size() != 3) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The command line: `pellimor [options] n_vars n_its n_samples`. Arguments
-// that begin with "--" are options; all others are positional.
+// The command line: `pellimor [options] n_vars n_its n_samples` for the walk,
+// `pellimor --exact [options] n_vars n_samples` for the exact method.
+// Arguments that begin with "--" are options; all others are positional.
 
 #include <cstdint>
 #include <optional>
@@ -19,9 +20,15 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Where each walk starts: the empty graph, or an essential graph drawn
+// exactly from the sample's own stream.
+enum class WalkStart { EMPTY, EXACT };
+
 struct Options {
+    bool exact = false;  // the exact method instead of the walk
+    WalkStart start = WalkStart::EMPTY;
     int n_vars = 0;
-    int n_its = 0;
+    int n_its = 0;  // the walk only
     int n_samples = 0;
     std::optional<std::uint64_t> seed;  // run seed; drawn afresh when absent
     std::optional<int> threads;         // worker threads; the usable CPUs when absent
@@ -31,6 +38,7 @@ struct Options {
 
 // The usage line, printed on standard error after every usage error.
 inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";
+inline constexpr std::string_view exact_usage_line = "\n pellimor --exact n_vars n_samples \n";
 
 // The usage line followed by a description of the arguments and options.
 std::string help_text();

@@ -1,5 +1,6 @@
 // pellimor: Monte-Carlo estimates over essential graphs by random walks.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <new>
@@ -14,12 +15,13 @@
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     pellimor::Options options;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
     try {
-        const std::vector<std::string_view> args(argv + 1, argv + argc);
         options = pellimor::parse_command_line(args);
     } catch (const pellimor::UsageError& error) {
         std::fprintf(stderr, "pellimor: %s\n", error.what());
-        std::fputs(pellimor::usage_line.data(), stderr);
+        const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
+        std::fputs((exact ? pellimor::exact_usage_line : pellimor::usage_line).data(), stderr);
         return 2;
     }
     if (options.help) {

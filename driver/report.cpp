@@ -16,6 +16,7 @@ void RunningTotals::add(const SampleResult& r) {
     no_lines_count += r.no_lines;
     connected_count += r.connected;
     both_count += (r.no_lines == 1 && r.connected == 1) ? 1 : 0;
+    dags_drawn += r.dags_drawn;
     ++samples;
 }
 
@@ -53,9 +54,28 @@ std::string format_report_line(const RunningTotals& t, double hours) {
         rate[2] / n, rate[3] / n, rate[4] / n, rate[5] / n, rate[6] / n, all / n);
 }
 
+std::string format_exact_report_line(const RunningTotals& t, double hours) {
+    const int i = t.samples;
+    const double n = i;
+    return format_text(
+        " %d / %d, %d / %d, %d / %d, %d / %d = %f, %f, %f, %f in %f hours "
+        "(%d / %lld = %f classes per DAG) \n",
+        t.no_lines_count, i, t.connected_count, i, t.both_count, t.no_lines_count, t.both_count,
+        t.connected_count, t.no_lines_count / n, t.connected_count / n,
+        static_cast<double>(t.both_count) / t.no_lines_count,
+        static_cast<double>(t.both_count) / t.connected_count, hours, i,
+        static_cast<long long>(t.dags_drawn), n / static_cast<double>(t.dags_drawn));
+}
+
 void format_results_name(std::span<char, 80> buffer, const char* format, int value) {
     // The name is at most 24 chars, so the bound never truncates it.
     std::snprintf(buffer.data(), buffer.size(), format, value);
+}
+
+std::string exact_results_file_name(int n_vars) {
+    char buffer[80];
+    format_results_name(buffer, "pellimor_exact_%d.txt", n_vars);
+    return buffer;
 }
 
 std::string results_file_name(int n_vars) {

@@ -18,6 +18,7 @@ struct RunningTotals {
     int no_lines_count = 0;
     int connected_count = 0;
     int both_count = 0;
+    long long dags_drawn = 0;  // the exact method: DAGs drawn for all samples
     int samples = 0;
 
     void add(const SampleResult& r);
@@ -28,11 +29,18 @@ struct RunningTotals {
 // the hours elapsed, and the average rate of each move kind with their sum.
 std::string format_report_line(const RunningTotals& totals, double hours);
 
+// The exact method's report line: fields 1 to 13 as in the walk's line, then
+// the samples, the DAGs drawn for them and their ratio, the classes per DAG.
+std::string format_exact_report_line(const RunningTotals& totals, double hours);
+
 // Bounded formatting of the results file name into an 80-char buffer.
 void format_results_name(std::span<char, 80> buffer, const char* format, int value);
 
 // "pellimor_<n_vars>.txt".
 std::string results_file_name(int n_vars);
+
+// "pellimor_exact_<n_vars>.txt".
+std::string exact_results_file_name(int n_vars);
 
 // Appends `line` to the file at `path` (created when missing) in a single
 // write, so that lines of concurrent runs never interleave. Returns the

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
+#include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
 
 namespace pellimor {
@@ -25,16 +27,18 @@ double hours_since(Clock::time_point start) {
 // Where report lines go, and what went wrong on the way.
 class ReportSink {
   public:
-    ReportSink(int n_vars, Clock::time_point start)
-        : file_name_(results_file_name(n_vars)), start_(start) {}
+    using LineFormat = std::string (*)(const RunningTotals&, double);
+
+    ReportSink(std::string file_name, LineFormat format, Clock::time_point start)
+        : file_name_(std::move(file_name)), format_(format), start_(start) {}
 
     void report(const RunningTotals& totals) {
-        const std::string screen_line = format_report_line(totals, hours_since(start_));
+        const std::string screen_line = format_(totals, hours_since(start_));
         if (std::fputs(screen_line.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) {
             stdout_failed_ = true;
         }
         ++lines_;
-        const std::string file_line = format_report_line(totals, hours_since(start_));
+        const std::string file_line = format_(totals, hours_since(start_));
         if (const auto failure = append_line(file_name_, file_line)) {
             if (lines_lost_ == 0) {
                 std::fprintf(stderr,
@@ -60,6 +64,7 @@ class ReportSink {
 
   private:
     std::string file_name_;
+    LineFormat format_;
     Clock::time_point start_;
     int lines_ = 0;
     int lines_lost_ = 0;
@@ -80,16 +85,20 @@ int run_estimation(const Options& options, Clock::time_point start) {
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
-    ReportSink sink(options.n_vars, start);
+    // The exact method's tables, also used by walks that start from exact
+    // draws; built once and shared read-only by every worker.
+    std::optional<DagCounts> tables;
+    if (options.exact || options.start == WalkStart::EXACT) {
+        tables.emplace(options.n_vars);
+    }
+    const WorkerFactory workers =
+        options.exact ? exact_workers(*tables, seed)
+                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+    ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
+                                  : results_file_name(options.n_vars),
+                    options.exact ? format_exact_report_line : format_report_line, start);
     ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
     RunningTotals totals;
-    const WorkerFactory workers = [settings, seed]() -> SampleFunction {
-        return [settings, seed](std::uint64_t sample, SampleResult& result,
-                                const std::atomic<bool>& stop) {
-            result = run_sample(settings, seed, sample, &stop);
-            return !stop.load(std::memory_order_relaxed);
-        };
-    };
     int stopped_by = 0;
     run_in_order(
         workers, SampleNumbering{options.n_samples}, threads,

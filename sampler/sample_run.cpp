@@ -55,10 +55,8 @@ int is_connected(const EdgeMatrix& m) {
     return count >= n ? 1 : 0;
 }
 
-SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
-                        std::uint64_t sample_number, const std::atomic<bool>* stop) {
-    auto rng = sample_stream(run_seed, sample_number);
-    EdgeMatrix m(settings.n_vars);
+SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
+                         const std::atomic<bool>* stop) {
     MoveCounts counts;
     SampleResult result;
     if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop)) {
@@ -73,6 +71,13 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
     result.no_lines = result.lines == 0 ? 1 : 0;
     result.connected = is_connected(m);
     return result;
+}
+
+SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
+                        std::uint64_t sample_number, const std::atomic<bool>* stop) {
+    auto rng = sample_stream(run_seed, sample_number);
+    EdgeMatrix m(settings.n_vars);
+    return walk_sample(settings, m, rng, stop);
 }
 
 }  // namespace pellimor

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "graph/edge_matrix.hpp"
+#include "sampler/random.hpp"
 
 namespace pellimor {
 
@@ -60,6 +61,13 @@ struct SampleResult {
 // Throws std::bad_alloc when the graph does not fit in memory.
 SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
                         std::uint64_t sample_number, const std::atomic<bool>* stop = nullptr);
+
+// The walk of one sample from the admissible graph in m, drawing from rng:
+// n_its moves, then the rates and flags of the graph reached (left in m).
+// When `stop` becomes true the walk ends early and the result must be
+// discarded.
+SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
+                         const std::atomic<bool>* stop = nullptr);
 
 // 1 when no cell of m holds a line, else 0.
 int has_no_lines(const EdgeMatrix& m);

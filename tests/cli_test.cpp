@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -400,6 +401,69 @@ TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
         }
         fs::remove(dir_ / "pellimor_6.txt");
     }
+}
+
+// The exact method's line: the walk's first 13 fields, then samples / DAGs
+// drawn = classes per DAG.
+bool is_exact_report_line(const std::string& line) {
+    int counts[8];
+    double values[5];
+    int samples = 0;
+    long long dags = 0;
+    double ratio = 0;
+    int consumed = -1;
+    const int converted = std::sscanf(
+        line.c_str(),
+        " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
+        "(%d / %lld = %lf classes per DAG)%n",
+        &counts[0], &counts[1], &counts[2], &counts[3], &counts[4], &counts[5], &counts[6],
+        &counts[7], &values[0], &values[1], &values[2], &values[3], &values[4], &samples, &dags,
+        &ratio, &consumed);
+    return converted == 16 && consumed >= 0 &&
+           line.substr(static_cast<std::size_t>(consumed)) == " " && samples == counts[1] &&
+           dags >= samples && std::abs(ratio - static_cast<double>(samples) / dags) < 1e-6;
+}
+
+TEST_F(Cli, ExactMethodReportsTheSameLinesForAnyThreadCount) {
+    const Finished one = run({"--exact", "--seed", "11", "--threads", "1", "7", "300"});
+    ASSERT_EQ(one.status, 0) << one.err;
+    const auto lines = lines_of(one.out);
+    ASSERT_EQ(lines.size(), 3u);
+    for (const auto& line : lines) {
+        EXPECT_TRUE(is_exact_report_line(line)) << line;
+    }
+    EXPECT_EQ(without_hours(lines_of(read_file(dir_ / "pellimor_exact_7.txt"))),
+              without_hours(lines));
+    for (const char* threads : {"2", "7"}) {
+        const Finished more = run({"--exact", "--seed", "11", "--threads", threads, "7", "300"});
+        EXPECT_EQ(more.status, 0);
+        EXPECT_EQ(without_hours(lines_of(more.out)), without_hours(lines)) << threads;
+    }
+    // A walk from exact starts reports walk lines to the walk's file.
+    const Finished walk = run({"--seed", "11", "--start", "exact", "7", "100", "100"});
+    EXPECT_EQ(walk.status, 0) << walk.err;
+    ASSERT_EQ(results(7).size(), 1u);
+    EXPECT_TRUE(is_report_line(results(7)[0]));
+}
+
+TEST_F(Cli, ExactMethodUsageErrors) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--exact", "6"}, "expected 2 arguments"},
+        {{"--exact", "6", "100", "100"}, "expected 2 arguments"},
+        {{"--exact", "10001", "100"}, "n_vars"},
+        {{"--exact", "--full-check", "6", "100"}, "--full-check"},
+        {{"--exact", "--start", "exact", "6", "100"}, "--start"},
+        {{"--start", "sideways", "6", "100", "100"}, "--start"},
+    };
+    for (const auto& [args, what] : cases) {
+        const Finished f = run(args);
+        EXPECT_EQ(f.status, 2) << what;
+        EXPECT_NE(f.err.find(what), std::string::npos) << f.err;
+        EXPECT_TRUE(f.err.ends_with(args[0] == "--exact" ? "\n pellimor --exact n_vars n_samples \n"
+                                                         : usage))
+            << f.err;
+    }
+    EXPECT_TRUE(files_written().empty());
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+// The per-sample functions of the two methods, as the sampling engine runs
+// them: the walk (from the empty graph or from an exact draw) and the exact
+// method. Sample i of a run always draws from sample_stream(run seed, i), so
+// what a sample yields depends on those two numbers only.
+
+#include <cstdint>
+
+#include "sampler/dag_counts.hpp"
+#include "sampler/sample_run.hpp"
+#include "sampler/sample_scheduler.hpp"
+
+namespace pellimor {
+
+// Workers whose samples are walks of settings.n_its moves. Each walk starts
+// from the empty graph, or, when exact_start is given, from an essential
+// graph drawn exactly from the sample's stream (the walk then goes on with
+// the same stream). exact_start must outlive the workers.
+WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
+                           const DagCounts* exact_start);
+
+// Workers whose samples are classes kept by the exact method. tables must
+// outlive the workers.
+WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed);
+
+// The first sample number of the exact reference that a walk run compares
+// itself with: far above every sample a run can have, so the reference's
+// streams never meet the samples' streams.
+inline constexpr std::uint64_t reference_first_sample = std::uint64_t{1} << 63;
+
+}  // namespace pellimor
