@@ -68,18 +68,22 @@ std::size_t UniformDag::bytes_per_worker(int n) {
 }
 
 void UniformDag::draw(Xoshiro256StarStar& rng, OrderedDag& dag) const {
+    // A local copy of the generator stays in registers: the caller's one
+    // could alias the rows written, so every draw would reload its state.
+    Xoshiro256StarStar local = rng;
     const int n = counts_.size();
-    const int sources = counts_.first_layer_size(unit_interval(rng));
+    const int sources = counts_.first_layer_size(unit_interval(local));
     std::fill(dag.parents(0), dag.parents(0) + static_cast<std::size_t>(sources) * dag.words(),
               Word{0});
     int p0 = 0;
     int p1 = sources;
     while (p1 < n) {
-        const int s = counts_.next_layer_size(n - p1, p1 - p0, unit_interval(rng));
-        fill_layer(rng, dag, p1, s, p0, p1);
+        const int s = counts_.next_layer_size(n - p1, p1 - p0, unit_interval(local));
+        fill_layer(local, dag, p1, s, p0, p1);
         p0 = p1;
         p1 += s;
     }
+    rng = local;
 }
 
 std::span<const int> UniformDag::draw_relabelling(Xoshiro256StarStar& rng) {
