@@ -1,0 +1,77 @@
+#pragma once
+
+// The exact method: essential graphs drawn exactly uniformly, by rejection
+// from uniform DAGs. Draw a uniform labelled DAG D, find its essential graph
+// and the size s of its class, keep the class with probability 1/s, else
+// draw again. A class C of s(C) DAGs is then kept with probability
+// s(C) / a(n) * 1 / s(C) = 1 / a(n) per draw, the same for every class, so the
+// kept classes are independent and uniform over all essential graphs. About
+// 0.27 of the DAGs drawn are kept for every n (the ratio of classes to DAGs
+// tends to about 0.27).
+
+#include <atomic>
+#include <cstddef>
+#include <vector>
+
+#include "graph/bit_rows.hpp"
+#include "graph/class_size.hpp"
+#include "graph/edge_matrix.hpp"
+#include "graph/essential_graph.hpp"
+#include "graph/ordered_dag.hpp"
+#include "sampler/dag_counts.hpp"
+#include "sampler/random.hpp"
+#include "sampler/sample_run.hpp"
+#include "sampler/uniform_dag.hpp"
+
+namespace pellimor {
+
+// One per worker thread: it owns every scratch buffer, so draw_class()
+// allocates nothing (unless the class counter meets a chain component beyond
+// its memo limit).
+class ExactSampler {
+  public:
+    // Keeps a reference to tables, which must outlive this object and may be
+    // shared by any number of samplers.
+    explicit ExactSampler(const DagCounts& tables);
+
+    // The memory one sampler takes for n vertices, scratch of the class
+    // counter included.
+    static std::size_t bytes_per_worker(int n);
+
+    // Draws DAGs from rng until one class is kept. Fills in result the kept
+    // class's no_lines, connected and lines, and over every DAG drawn for it
+    // (kept or not): dags_drawn, inverse_size_sum (sum of 1/s),
+    // single_dag_count (DAGs alone in their class) and connected_weight (sum
+    // of [connected] / s). Returns false, with result to be discarded, when
+    // *stop became true first; it is checked once per DAG.
+    bool draw_class(Xoshiro256StarStar& rng, SampleResult& result,
+                    const std::atomic<bool>* stop = nullptr);
+
+    // The class kept by the last successful draw_class() as a labelled
+    // essential graph in m (size() vertices, every cell overwritten), its
+    // vertices renamed by a uniform random permutation from rng. Only here is
+    // that permutation needed: the class size, the lines and connectivity do
+    // not depend on the names.
+    void kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m);
+
+    int size() const { return dags_.size(); }
+
+  private:
+    // Skeleton connectivity of dag_ from its parent rows alone.
+    bool dag_connected();
+
+    UniformDag dags_;
+    OrderedDag dag_;
+    EssentialGraph essential_;
+    ClassSizeCounter counter_;
+    std::vector<Word> reached_;
+};
+
+// 1 when the skeleton of dag is connected (true for n <= 1). Grows the set R
+// reached from vertex 0 in alternating sweeps up and down the numbering: v
+// joins R when v is in R or its parents meet R, and then all its parents join
+// too. Whole-word passes over the parent rows; no transposition. reached
+// must hold dag.words() words.
+bool skeleton_connected(const OrderedDag& dag, Word* reached);
+
+}  // namespace pellimor

@@ -1,0 +1,117 @@
+#include "sampler/uniform_dag.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+namespace pellimor {
+
+namespace {
+
+// The bits of vertices lo .. hi-1 that fall into word w.
+Word range_mask(int w, int lo, int hi) {
+    const int base = w * word_bits;
+    const int a = std::max(lo - base, 0);
+    const int b = std::min(hi - base, word_bits);
+    if (a >= b) {
+        return 0;
+    }
+    const Word below_b = b == word_bits ? ~Word{0} : bit_of(b) - 1;
+    return below_b & ~(bit_of(a) - 1);
+}
+
+// Fills the rows of vertices first .. first+count-1, a layer whose layer
+// before holds the vertices p0 .. p1-1: each vertex below p0 is a parent
+// independently with probability 1/2, and the parents among p0 .. p1-1 form a
+// uniform non-empty subset. All bits below p1 are drawn as whole words; when
+// the previous layer's bits come out empty, only they are drawn again, which
+// leaves the other bits as they were, independent and uniform.
+void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, int p0, int p1) {
+    const int words = dag.words();
+    const int used = (p1 - 1) / word_bits + 1;
+    const Word last_mask = range_mask(used - 1, 0, p1);
+    const int wa = p0 / word_bits;
+    const int wb = (p1 - 1) / word_bits;
+    for (int v = first; v < first + count; ++v) {
+        Word* row = dag.parents(v);
+        for (int w = 0; w + 1 < used; ++w) {
+            row[w] = rng();
+        }
+        row[used - 1] = rng() & last_mask;
+        std::fill(row + used, row + words, Word{0});
+        if (wa == wb) {
+            const Word before = range_mask(wa, p0, p1);
+            while ((row[wa] & before) == 0) {
+                row[wa] |= rng() & before;
+            }
+        } else {
+            // A layer wider than one word, or one that straddles a boundary.
+            auto meets_before = [&] {
+                return any_word(wb - wa + 1,
+                                [&](int i) { return row[wa + i] & range_mask(wa + i, p0, p1); });
+            };
+            while (!meets_before()) {
+                for (int w = wa; w <= wb; ++w) {
+                    row[w] |= rng() & range_mask(w, p0, p1);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+UniformDag::UniformDag(const DagCounts& counts)
+    : counts_(counts), label_(static_cast<std::size_t>(counts.size())) {}
+
+std::size_t UniformDag::bytes_per_worker(int n) {
+    return sizeof(UniformDag) + sizeof(int) * static_cast<std::size_t>(n);
+}
+
+void UniformDag::draw(Xoshiro256StarStar& rng, OrderedDag& dag) const {
+    // A local copy of the generator stays in registers: the caller's one
+    // could alias the rows written, so every draw would reload its state.
+    Xoshiro256StarStar local = rng;
+    const int n = counts_.size();
+    const int sources = counts_.first_layer_size(unit_interval(local));
+    std::fill(dag.parents(0), dag.parents(0) + static_cast<std::size_t>(sources) * dag.words(),
+              Word{0});
+    int p0 = 0;
+    int p1 = sources;
+    while (p1 < n) {
+        const int s = counts_.next_layer_size(n - p1, p1 - p0, unit_interval(local));
+        fill_layer(local, dag, p1, s, p0, p1);
+        p0 = p1;
+        p1 += s;
+    }
+    rng = local;
+}
+
+std::span<const int> UniformDag::draw_relabelling(Xoshiro256StarStar& rng) {
+    // Fisher-Yates from the identity; the draw % (i + 1) bias is below
+    // n / 2^64.
+    std::iota(label_.begin(), label_.end(), 0);
+    for (std::size_t i = label_.size(); i > 1; --i) {
+        const std::size_t j = rng() % i;
+        std::swap(label_[i - 1], label_[j]);
+    }
+    return label_;
+}
+
+void UniformDag::draw_labelled(Xoshiro256StarStar& rng, OrderedDag& dag, EdgeMatrix& m) {
+    draw(rng, dag);
+    const std::span<const int> label = draw_relabelling(rng);
+    const int n = size();
+    for (int r = 0; r < n; ++r) {
+        std::fill(m[r], m[r] + n, EDGE_NONE);
+    }
+    for (int v = 0; v < n; ++v) {
+        all_bits(
+            dag.words(), [&](int w) { return dag.parents(v)[w]; },
+            [&](int u) {
+                m[label[u]][label[v]] = EDGE_ARROW;
+                return true;
+            });
+    }
+}
+
+}  // namespace pellimor
