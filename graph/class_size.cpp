@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "graph/rooted_orientations.hpp"
+
 namespace pellimor {
 
 namespace {
@@ -125,6 +127,28 @@ double ClassSizeCounter::count_touched() {
     return size;
 }
 
+double ClassSizeCounter::count_small(const AdjacencyLists& h) {
+    const int k = static_cast<int>(h.size());
+    std::int64_t edges = 0;
+    for (const auto& neighbours : h) {
+        edges += static_cast<std::int64_t>(neighbours.size());
+    }
+    edges /= 2;
+    if (options_.shortcuts && edges == k - 1) {
+        return k;
+    }
+    if (options_.shortcuts && edges == static_cast<std::int64_t>(k) * (k - 1) / 2) {
+        return factorial(k);
+    }
+    std::vector<std::uint32_t> local(static_cast<std::size_t>(k), 0);
+    for (int i = 0; i < k; ++i) {
+        for (const int j : h[static_cast<std::size_t>(i)]) {
+            local[static_cast<std::size_t>(i)] |= std::uint32_t{1} << j;
+        }
+    }
+    return static_cast<double>(memo_.count(local));
+}
+
 double ClassSizeCounter::count_component(int k, std::int64_t edges) {
     if (k <= 1) {
         return 1.0;
@@ -152,7 +176,20 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
         }
         return static_cast<double>(memo_.count(std::span<const std::uint32_t>(local_.data(), k)));
     }
-    throw std::runtime_error("ClassSizeCounter: large components not implemented yet");
+    // A large component: the root decomposition, whose small components go
+    // back to the memoised count.
+    AdjacencyLists g(static_cast<std::size_t>(k));
+    for (int i = 0; i < k; ++i) {
+        const Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words_;
+        for (int j = 0; j < k; ++j) {
+            if (test_bit(row, members_[j])) {
+                g[static_cast<std::size_t>(i)].push_back(j);
+            }
+        }
+    }
+    return count_rooted_orientations(g, options_.memo_limit, [this](const AdjacencyLists& h) {
+        return count_small(h);
+    });
 }
 
 }  // namespace pellimor

@@ -19,13 +19,14 @@
 #include "graph/bit_rows.hpp"
 #include "graph/essential_graph.hpp"
 #include "graph/orientation_memo.hpp"
+#include "graph/rooted_orientations.hpp"
 
 namespace pellimor {
 
 struct ClassSizeOptions {
     // Components of at most this many vertices that are neither a tree nor a
     // clique are counted by the memoised sink-set recursion; larger ones by
-    // clique-picking. At most 20 (the memo holds 2^memo_limit counts).
+    // the root decomposition. At most 20 (the memo holds 2^memo_limit counts).
     int memo_limit = 16;
     // Off: trees and cliques go the general way too (for tests).
     bool shortcuts = true;
@@ -54,6 +55,8 @@ class ClassSizeCounter {
     // Count of the component members_[0 .. k-1] with the given number of
     // lines, by the cheapest exact method.
     double count_component(int k, std::int64_t edges);
+    // Count of a component of at most memo_limit vertices.
+    double count_small(const AdjacencyLists& h);
 
     int n_;
     int words_;
