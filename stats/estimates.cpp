@@ -150,7 +150,7 @@ std::string format_log10(double log10_value) {
     }
     char text[64];
     if (std::abs(log10_value) < 300) {
-        std::snprintf(text, sizeof text, "%.5g", std::pow(10.0, log10_value));
+        std::snprintf(text, sizeof text, "%#.5g", std::pow(10.0, log10_value));
         return text;
     }
     double exponent = std::floor(log10_value);

@@ -84,7 +84,7 @@ struct RunEstimates {
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics);
 
-// 10^log10_value to 5 significant digits ("1.0678e+06", "2.7149e+158"), for
+// 10^log10_value to 5 significant digits ("185.00", "1.0678e+06", "2.7149e+158"), for
 // values beyond the range of double too; "inf" and "nan" as such.
 std::string format_log10(double log10_value);
 
