@@ -1,0 +1,175 @@
+#include "stats/estimates.hpp"
+
+#include <gmpxx.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "stats/exact_counts.hpp"
+#include "stats/known_counts.hpp"
+
+namespace pellimor {
+
+namespace {
+
+constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// log10 of a value that may be 0 (-inf) or negative (nan).
+double safe_log10(double value) {
+    if (value == 0) {
+        return -infinity;
+    }
+    return value > 0 ? std::log10(value) : not_a_number;
+}
+
+double ratio_of(std::string_view numerator, std::string_view denominator) {
+    mpq_class q{mpz_class{std::string(numerator)}, mpz_class{std::string(denominator)}};
+    q.canonicalize();
+    return q.get_d();
+}
+
+std::string ratio_digits(std::string_view numerator, std::string_view denominator) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", ratio_of(numerator, denominator));
+    return text;
+}
+
+ShareEstimate share(std::int64_t count, std::int64_t of, std::optional<double> exact) {
+    ShareEstimate s{count, of, wilson_interval(count, of), exact, not_a_number};
+    if (exact && of > 0) {
+        const double se = std::sqrt(*exact * (1 - *exact) / static_cast<double>(of));
+        s.z = z_score(s.interval.estimate, se, *exact, 0);
+    }
+    return s;
+}
+
+RatioEstimate ratio(const RatioAccumulator& a, std::optional<double> exact) {
+    RatioEstimate r{a.interval(), a.standard_error(), exact, not_a_number};
+    if (exact) {
+        r.z = z_score(r.interval.estimate, r.standard_error, *exact, 0);
+    }
+    return r;
+}
+
+// The three count estimates from the interval [low, high] around `estimate`
+// of log10(classes per DAG), and the z of that estimate.
+void derive_counts(RunEstimates& e, double log10_estimate, double log10_low, double log10_high,
+                   double z_classes_per_dag) {
+    e.classes_per_dag = {log10_estimate, log10_low, log10_high, std::nullopt, z_classes_per_dag};
+    e.essential_graphs = {e.dags.log10 + log10_estimate, e.dags.log10 + log10_low,
+                          e.dags.log10 + log10_high, std::nullopt, z_classes_per_dag};
+    e.dags_per_class = {-log10_estimate, -log10_high, -log10_low, std::nullopt, -z_classes_per_dag};
+}
+
+}  // namespace
+
+const char* method_name(SampleMethod method) {
+    return method == METHOD_EXACT ? "exact" : "walk";
+}
+
+RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
+    const int n = info.n_vars;
+    const std::optional<KnownCounts> known = known_counts(n);
+    RunEstimates e;
+
+    std::optional<double> exact_no_lines;
+    std::optional<double> exact_connected;
+    std::optional<double> exact_connected_among_no_lines;
+    std::optional<double> exact_no_lines_among_connected;
+    if (known) {
+        exact_no_lines = ratio_of(known->essential_dags, known->essential_graphs);
+        exact_connected = ratio_of(known->connected_essential_graphs, known->essential_graphs);
+        exact_connected_among_no_lines =
+            ratio_of(known->connected_essential_dags, known->essential_dags);
+        exact_no_lines_among_connected =
+            ratio_of(known->connected_essential_dags, known->connected_essential_graphs);
+    }
+    e.no_lines = share(s.no_lines_count, s.samples, exact_no_lines);
+    e.connected = share(s.connected_count, s.samples, exact_connected);
+    e.connected_among_no_lines =
+        share(s.both_count, s.no_lines_count, exact_connected_among_no_lines);
+    e.no_lines_among_connected =
+        share(s.both_count, s.connected_count, exact_no_lines_among_connected);
+
+    if (n <= exact_count_limit) {
+        const ExactCounts counts = exact_counts_up_to(n);
+        const auto& dags = counts.dags[static_cast<std::size_t>(n)];
+        const auto& essential = counts.essential_dags[static_cast<std::size_t>(n)];
+        e.dags = {dags.get_str(), log10_of(dags)};
+        e.essential_dags = {essential.get_str(), log10_of(essential)};
+    } else {
+        e.dags = {std::nullopt, log10_dag_count(n)};
+        e.essential_dags = {std::nullopt, log10_essential_dag_count(n)};
+    }
+
+    if (info.method == METHOD_WALK) {
+        e.has_move_rates = true;
+        for (int k = 0; k < move_kind_count; ++k) {
+            e.rate_mean[k] = s.rates[k].mean;
+            e.rate_standard_error[k] = s.rates[k].standard_error();
+        }
+        // classes per DAG = e(n) / (share without lines) / a(n); a larger
+        // share gives fewer classes, hence the minus on z.
+        const Interval& p = e.no_lines.interval;
+        const double offset = e.essential_dags.log10 - e.dags.log10;
+        derive_counts(e, offset - safe_log10(p.estimate), offset - safe_log10(p.high),
+                      offset - safe_log10(p.low), -e.no_lines.z);
+    } else {
+        e.has_weighted = true;
+        e.dags_drawn = s.classes_per_dag.mean_x * static_cast<double>(s.classes_per_dag.count);
+        e.weighted_no_lines = ratio(s.single_dag_share, exact_no_lines);
+        e.weighted_connected = ratio(s.connected_share, exact_connected);
+        const Interval r = s.classes_per_dag.interval();
+        std::optional<double> exact_classes_per_dag;
+        if (known) {
+            exact_classes_per_dag = ratio_of(known->essential_graphs, known->dags);
+        }
+        const RatioEstimate classes = ratio(s.classes_per_dag, exact_classes_per_dag);
+        derive_counts(e, safe_log10(r.estimate), safe_log10(std::max(0.0, r.low)),
+                      safe_log10(r.high), classes.z);
+    }
+    if (known) {
+        e.essential_graphs.exact = std::string(known->essential_graphs);
+        e.classes_per_dag.exact = ratio_digits(known->essential_graphs, known->dags);
+        e.dags_per_class.exact = ratio_digits(known->dags, known->essential_graphs);
+    }
+    return e;
+}
+
+std::string format_log10(double log10_value) {
+    if (std::isnan(log10_value)) {
+        return "nan";
+    }
+    if (log10_value == infinity) {
+        return "inf";
+    }
+    if (log10_value == -infinity) {
+        return "0";
+    }
+    char text[64];
+    if (std::abs(log10_value) < 300) {
+        std::snprintf(text, sizeof text, "%#.5g", std::pow(10.0, log10_value));
+        return text;
+    }
+    double exponent = std::floor(log10_value);
+    double mantissa = std::pow(10.0, log10_value - exponent);
+    // Rounding to 5 digits may carry into the next power of ten.
+    if (mantissa >= 9.99995) {
+        mantissa = 1;
+        exponent += 1;
+    }
+    std::snprintf(text, sizeof text, "%.4fe%+.0f", mantissa, exponent);
+    return text;
+}
+
+std::optional<double> from_log10(double log10_value) {
+    const double value = std::pow(10.0, log10_value);
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace pellimor

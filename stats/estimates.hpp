@@ -1,0 +1,94 @@
+#pragma once
+
+// The numbers a run's summary reports, computed once from its statistics:
+// the four shares with Wilson intervals, the move rates, the exact method's
+// weighted estimates, and the estimated number of essential graphs with the
+// ratios derived from it. For n_vars <= known_counts_limit every estimate
+// also carries the exact value and its z against it.
+//
+// Counts outgrow double, so they are held as base-10 logarithms; the exact
+// ones also as decimal strings while n_vars <= exact_count_limit.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "stats/interval.hpp"
+#include "stats/run_info.hpp"
+#include "stats/run_statistics.hpp"
+
+namespace pellimor {
+
+// A share count / of: the sample share with its 95% Wilson interval, and
+// for small n the exact share with z = (share - exact) / sqrt(exact (1 -
+// exact) / of), the binomial standard error under the truth.
+struct ShareEstimate {
+    std::int64_t count = 0;
+    std::int64_t of = 0;
+    Interval interval;
+    std::optional<double> exact;
+    double z = 0;  // not a number without an exact value
+};
+
+// A ratio estimate over every DAG drawn, with its delta-method interval; z
+// against the exact value uses the estimated standard error.
+struct RatioEstimate {
+    Interval interval;
+    double standard_error = 0;
+    std::optional<double> exact;
+    double z = 0;
+};
+
+// An exact count: its decimal digits (n_vars <= exact_count_limit) and log10.
+struct ExactCount {
+    std::optional<std::string> decimal;
+    double log10 = 0;
+};
+
+// An estimated count or ratio with its 95% interval, all as log10 (-inf for
+// 0, +inf for an unbounded side); for small n its exact value (a decimal
+// string: the integer, or 17 significant digits of a ratio) and the z of the
+// estimate it is derived from, with the sign of this quantity.
+struct CountEstimate {
+    double log10_estimate = 0;
+    double log10_low = 0;
+    double log10_high = 0;
+    std::optional<std::string> exact;
+    double z = 0;
+};
+
+struct RunEstimates {
+    ShareEstimate no_lines;
+    ShareEstimate connected;
+    ShareEstimate connected_among_no_lines;
+    ShareEstimate no_lines_among_connected;
+
+    // The walk: mean rate of each move kind and its standard error.
+    bool has_move_rates = false;
+    double rate_mean[move_kind_count] = {};
+    double rate_standard_error[move_kind_count] = {};
+
+    // The exact method, over every DAG drawn.
+    bool has_weighted = false;
+    double dags_drawn = 0;
+    RatioEstimate weighted_no_lines;
+    RatioEstimate weighted_connected;
+
+    ExactCount dags;            // a(n_vars)
+    ExactCount essential_dags;  // e(n_vars)
+    // Walk: e(n) / share without lines. Exact: a(n) * classes per DAG.
+    CountEstimate essential_graphs;
+    CountEstimate classes_per_dag;
+    CountEstimate dags_per_class;
+};
+
+RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics);
+
+// 10^log10_value to 5 significant digits ("185.00", "1.0678e+06", "2.7149e+158"), for
+// values beyond the range of double too; "inf" and "nan" as such.
+std::string format_log10(double log10_value);
+
+// A finite 10^log10_value as a double, or nothing when it is not finite.
+std::optional<double> from_log10(double log10_value);
+
+}  // namespace pellimor

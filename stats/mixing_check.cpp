@@ -1,0 +1,106 @@
+#include "stats/mixing_check.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace pellimor {
+
+std::int64_t reference_sample_count(std::int64_t n_samples) {
+    return std::max<std::int64_t>(1000, n_samples);
+}
+
+std::optional<std::string> mixing_skip_reason(int n_its, std::int64_t samples) {
+    if (n_its <= 0) {
+        return "n_its is 0, so there is no walk to check";
+    }
+    if (samples < mixing_min_samples) {
+        return "fewer than " + std::to_string(mixing_min_samples) + " samples";
+    }
+    return std::nullopt;
+}
+
+bool MixingComparison::flagged() const {
+    return std::abs(z) > mixing_z_limit;
+}
+
+namespace {
+
+// The paired comparison: the mean of (full - half) over the samples against 0.
+MixingComparison paired(const MeanAccumulator& full, const MeanAccumulator& gain) {
+    return {full.mean, full.mean - gain.mean, z_score(gain.mean, gain.standard_error(), 0, 0)};
+}
+
+MixingComparison two_sample(const MeanAccumulator& walk, const MeanAccumulator& reference) {
+    return {walk.mean, reference.mean,
+            z_score(walk.mean, walk.standard_error(), reference.mean, reference.standard_error())};
+}
+
+std::string comparison_line(const char* what, const char* walk_name, const char* other_name,
+                            const MixingComparison& c) {
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-20s %s %.4f, %s %.4f, z = %.2f%s\n", what, walk_name,
+                  c.walk, other_name, c.other, c.z, c.flagged() ? "  <- too far apart" : "");
+    return line;
+}
+
+}  // namespace
+
+MixingCheckResult check_mixing(int n_its, const RunStatistics& walk,
+                               const RunStatistics* reference) {
+    MixingCheckResult result;
+    result.n_its = n_its;
+    result.skipped = mixing_skip_reason(n_its, walk.samples);
+    if (result.skipped) {
+        return result;
+    }
+    result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
+    result.half_lines = paired(walk.lines, walk.lines_gain);
+    result.passed = !result.half_no_lines.flagged() && !result.half_lines.flagged();
+    if (reference != nullptr && reference->samples > 0) {
+        result.has_reference = true;
+        result.reference_samples = reference->samples;
+        result.reference_no_lines = two_sample(walk.no_lines, reference->no_lines);
+        result.reference_lines = two_sample(walk.lines, reference->lines);
+        result.passed = result.passed && !result.reference_no_lines.flagged() &&
+                        !result.reference_lines.flagged();
+    }
+    return result;
+}
+
+std::string describe_mixing_check(const MixingCheckResult& result) {
+    if (result.skipped) {
+        return "  skipped: " + *result.skipped + "\n";
+    }
+    std::string text =
+        comparison_line("share without lines", "full walk", "half walk", result.half_no_lines);
+    text += comparison_line("mean lines", "full walk", "half walk", result.half_lines);
+    if (result.has_reference) {
+        const std::string name =
+            "exact reference (" + std::to_string(result.reference_samples) + " classes)";
+        text +=
+            comparison_line("share without lines", "walk", name.c_str(), result.reference_no_lines);
+        text += comparison_line("mean lines", "walk", name.c_str(), result.reference_lines);
+    } else {
+        text += "  no exact reference was drawn\n";
+    }
+    char verdict[64];
+    std::snprintf(verdict, sizeof verdict,
+                  result.passed ? "  passed: every |z| <= %g\n" : "  FAILED: some |z| > %g\n",
+                  mixing_z_limit);
+    text += verdict;
+    return text;
+}
+
+std::string mixing_warning(const MixingCheckResult& result) {
+    if (result.skipped || result.passed) {
+        return {};
+    }
+    return "pellimor: warning: walks of " + std::to_string(result.n_its) +
+           " moves look too short to reach the uniform distribution; the estimates are likely "
+           "biased:\n" +
+           describe_mixing_check(result) +
+           "  Try a longer n_its, or start every walk from an exact sample with --start exact.\n";
+}
+
+}  // namespace pellimor

@@ -1,0 +1,68 @@
+#pragma once
+
+// Whether the walk was long enough to forget its start: the graph after half
+// the walk against the graph after all of it (paired over the samples), and
+// the walk's samples against classes drawn by the exact sampler. Each
+// comparison gives a z; any |z| > mixing_z_limit fails the check.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "stats/run_statistics.hpp"
+
+namespace pellimor {
+
+inline constexpr double mixing_z_limit = 4;
+// Runs with fewer samples skip the check.
+inline constexpr std::int64_t mixing_min_samples = 100;
+
+// Exact classes to draw as the reference of a run of n_samples samples:
+// max(1000, n_samples).
+std::int64_t reference_sample_count(std::int64_t n_samples);
+
+// Why a walk of n_its moves with `samples` samples skips the check, or
+// nothing when it runs. Ask before drawing the reference.
+std::optional<std::string> mixing_skip_reason(int n_its, std::int64_t samples);
+
+// One compared value: the walk's (for the half-walk comparison: after the
+// whole walk), the other side's (after half the walk; the reference's), and
+// the z of their difference. z is not a number when it cannot be computed.
+struct MixingComparison {
+    double walk = 0;
+    double other = 0;
+    double z = 0;
+
+    bool flagged() const;  // |z| > mixing_z_limit
+};
+
+struct MixingCheckResult {
+    int n_its = 0;
+    std::optional<std::string> skipped;  // the reason, when the check did not run
+
+    MixingComparison half_no_lines;  // share of samples without lines
+    MixingComparison half_lines;     // mean line count
+
+    bool has_reference = false;
+    std::int64_t reference_samples = 0;
+    MixingComparison reference_no_lines;
+    MixingComparison reference_lines;
+
+    bool passed = true;  // also true when skipped
+};
+
+// Compares the walk's statistics after its own halves and, when given, with
+// the statistics of exact samples (their no-line flags and line counts).
+MixingCheckResult check_mixing(int n_its, const RunStatistics& walk,
+                               const RunStatistics* reference);
+
+// The comparisons as indented lines ("  share without lines: ..."), or the
+// skip note; used by the summary and the warning.
+std::string describe_mixing_check(const MixingCheckResult& result);
+
+// For standard error: empty when the check passed or was skipped; else a
+// warning naming the walk length and every comparison, saying the estimates
+// are likely biased and what to try instead.
+std::string mixing_warning(const MixingCheckResult& result);
+
+}  // namespace pellimor

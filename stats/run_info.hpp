@@ -1,0 +1,30 @@
+#pragma once
+
+// What a run was asked to do and how it went, as its summary states it.
+
+#include <cstdint>
+#include <string>
+
+namespace pellimor {
+
+enum SampleMethod : int {
+    METHOD_WALK = 0,   // random walks of n_its moves
+    METHOD_EXACT = 1,  // the exact sampler
+};
+
+struct RunInfo {
+    SampleMethod method = METHOD_WALK;
+    std::string start = "empty";  // where each walk starts: "empty" or "exact"
+    int n_vars = 1;
+    int n_its = 0;               // unused by the exact method
+    std::int64_t n_samples = 0;  // samples asked for
+    std::uint64_t seed = 0;
+    int threads = 1;
+    double seconds = 0;    // wall-clock time of the run
+    bool complete = true;  // false when the run was stopped early
+};
+
+// "walk" or "exact".
+const char* method_name(SampleMethod method);
+
+}  // namespace pellimor

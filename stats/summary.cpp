@@ -1,0 +1,130 @@
+#include "stats/summary.hpp"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+#include "stats/estimates.hpp"
+
+namespace pellimor {
+
+namespace {
+
+// Exact integers longer than this print as 5 significant digits.
+constexpr std::size_t longest_printed_integer = 40;
+
+const char* const move_names[move_kind_count] = {
+    "stay", "add line", "remove line", "add arrow", "remove arrow", "add vee", "remove vee",
+};
+
+template <typename... Args>
+void append(std::string& text, const char* format, Args... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, args...);
+    text += line;
+}
+
+std::string z_text(double z) {
+    if (std::isnan(z)) {
+        return "";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "z = %.2f", z);
+    return text;
+}
+
+std::string exact_share(const std::optional<double>& exact) {
+    if (!exact) {
+        return "";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "exact %.5f", *exact);
+    return text;
+}
+
+std::string exact_integer(const ExactCount& c) {
+    if (c.decimal && c.decimal->size() <= longest_printed_integer) {
+        return *c.decimal;
+    }
+    return format_log10(c.log10);
+}
+
+void share_line(std::string& text, const char* what, const ShareEstimate& s) {
+    const std::string exact = exact_share(s.exact);
+    append(text, "  %-26s %8" PRId64 " / %-8" PRId64 " %.5f  [%.5f, %.5f]  %s  %s\n", what, s.count,
+           s.of, s.interval.estimate, s.interval.low, s.interval.high, exact.c_str(),
+           z_text(s.z).c_str());
+}
+
+void ratio_line(std::string& text, const char* what, const RatioEstimate& r) {
+    const std::string exact = exact_share(r.exact);
+    append(text, "  %-26s %.5f  [%.5f, %.5f]  %s  %s\n", what, r.interval.estimate, r.interval.low,
+           r.interval.high, exact.c_str(), z_text(r.z).c_str());
+}
+
+void count_line(std::string& text, const char* what, const CountEstimate& c) {
+    std::string exact;
+    if (c.exact) {
+        exact = "exact " + (c.exact->size() <= longest_printed_integer ? *c.exact : "");
+    }
+    append(text, "  %-26s %s  [%s, %s]  %s  %s\n", what, format_log10(c.log10_estimate).c_str(),
+           format_log10(c.log10_low).c_str(), format_log10(c.log10_high).c_str(), exact.c_str(),
+           z_text(c.exact ? c.z : std::nan("")).c_str());
+}
+
+}  // namespace
+
+std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
+                           const std::optional<MixingCheckResult>& mixing) {
+    const RunEstimates e = estimate_run(info, statistics);
+    std::string text = "\n Summary\n";
+    if (info.method == METHOD_WALK) {
+        append(text, "  method                     walk of %d moves from the %s graph\n",
+               info.n_its, info.start == "exact" ? "exact sampler's" : info.start.c_str());
+    } else {
+        text += "  method                     exact sampler\n";
+    }
+    append(text, "  n_vars                     %d\n", info.n_vars);
+    append(text, "  samples                    %" PRId64 " of %" PRId64 "%s\n", statistics.samples,
+           info.n_samples, info.complete ? "" : " (stopped early)");
+    append(text, "  seed                       %" PRIu64 "\n", info.seed);
+    append(text, "  threads                    %d\n", info.threads);
+    append(text, "  seconds                    %.3f\n", info.seconds);
+
+    text += "\n Shares (95% Wilson intervals)\n";
+    share_line(text, "no lines", e.no_lines);
+    share_line(text, "connected", e.connected);
+    share_line(text, "connected among no lines", e.connected_among_no_lines);
+    share_line(text, "no lines among connected", e.no_lines_among_connected);
+
+    if (e.has_move_rates) {
+        text += "\n Move rates (mean +- 1.96 standard errors)\n";
+        for (int k = 0; k < move_kind_count; ++k) {
+            append(text, "  %-26s %.6f +- %.6f\n", move_names[k], e.rate_mean[k],
+                   z_95 * e.rate_standard_error[k]);
+        }
+    }
+    if (e.has_weighted) {
+        append(text, "\n Weighted over all %.0f DAGs drawn (95%% delta-method intervals)\n",
+               e.dags_drawn);
+        ratio_line(text, "no lines", e.weighted_no_lines);
+        ratio_line(text, "connected", e.weighted_connected);
+    }
+
+    text += "\n Counts\n";
+    append(text, "  %-26s %s\n", "DAGs a(n)", exact_integer(e.dags).c_str());
+    append(text, "  %-26s %s\n", "essential DAGs e(n)", exact_integer(e.essential_dags).c_str());
+    count_line(text, "essential graphs", e.essential_graphs);
+    count_line(text, "classes per DAG", e.classes_per_dag);
+    count_line(text, "DAGs per class", e.dags_per_class);
+    text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
+                                       : "  (essential graphs = a(n) * classes per DAG)\n";
+
+    if (mixing) {
+        append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);
+        text += describe_mixing_check(*mixing);
+    }
+    return text;
+}
+
+}  // namespace pellimor

@@ -1,0 +1,136 @@
+#include "stats/summary_json.hpp"
+
+#include <cmath>
+
+#include "stats/estimates.hpp"
+
+namespace pellimor {
+
+namespace {
+
+using nlohmann::json;
+
+const char* const move_keys[move_kind_count] = {
+    "stay", "add_line", "remove_line", "add_arrow", "remove_arrow", "add_vee", "remove_vee",
+};
+
+// A double, or null when it is not finite.
+json number(double value) {
+    return std::isfinite(value) ? json(value) : json(nullptr);
+}
+
+json optional_number(const std::optional<double>& value) {
+    return value ? number(*value) : json(nullptr);
+}
+
+json optional_string(const std::optional<std::string>& value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+json share_json(const ShareEstimate& s) {
+    return {{"count", s.count},
+            {"of", s.of},
+            {"estimate", number(s.interval.estimate)},
+            {"low", number(s.interval.low)},
+            {"high", number(s.interval.high)},
+            {"exact", optional_number(s.exact)},
+            {"z", number(s.z)}};
+}
+
+json ratio_json(const RatioEstimate& r) {
+    return {{"estimate", number(r.interval.estimate)}, {"low", number(r.interval.low)},
+            {"high", number(r.interval.high)},         {"standard_error", number(r.standard_error)},
+            {"exact", optional_number(r.exact)},       {"z", number(r.z)}};
+}
+
+json count_json(const CountEstimate& c) {
+    const auto value = [](double log10_value) {
+        const std::optional<double> v = from_log10(log10_value);
+        return v ? json(*v) : json(nullptr);
+    };
+    return {{"estimate", value(c.log10_estimate)}, {"low", value(c.log10_low)},
+            {"high", value(c.log10_high)},         {"log10_estimate", number(c.log10_estimate)},
+            {"log10_low", number(c.log10_low)},    {"log10_high", number(c.log10_high)},
+            {"exact", optional_string(c.exact)},   {"z", c.exact ? number(c.z) : json(nullptr)}};
+}
+
+json comparison_json(const MixingComparison& c, const char* walk_key, const char* other_key) {
+    return {{walk_key, number(c.walk)},
+            {other_key, number(c.other)},
+            {"z", number(c.z)},
+            {"flagged", c.flagged()}};
+}
+
+json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mixing) {
+    if (!mixing) {
+        return {{"skipped", true},
+                {"reason",
+                 info.method == METHOD_WALK ? "not checked" : "the exact method does not walk"}};
+    }
+    if (mixing->skipped) {
+        return {{"skipped", true}, {"reason", *mixing->skipped}};
+    }
+    json result = {{"skipped", false},
+                   {"passed", mixing->passed},
+                   {"z_limit", mixing_z_limit},
+                   {"half_walk",
+                    {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
+                     {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
+                   {"reference", nullptr}};
+    if (mixing->has_reference) {
+        result["reference"] = {
+            {"samples", mixing->reference_samples},
+            {"no_lines", comparison_json(mixing->reference_no_lines, "walk", "reference")},
+            {"lines", comparison_json(mixing->reference_lines, "walk", "reference")}};
+    }
+    return result;
+}
+
+}  // namespace
+
+json summary_json(const RunInfo& info, const RunStatistics& statistics,
+                  const std::optional<MixingCheckResult>& mixing) {
+    const RunEstimates e = estimate_run(info, statistics);
+    json j = {{"method", method_name(info.method)},
+              {"start", info.method == METHOD_WALK ? json(info.start) : json(nullptr)},
+              {"n_vars", info.n_vars},
+              {"n_its", info.method == METHOD_WALK ? json(info.n_its) : json(nullptr)},
+              {"n_samples", info.n_samples},
+              {"samples", statistics.samples},
+              {"seed", info.seed},
+              {"threads", info.threads},
+              {"seconds", number(info.seconds)},
+              {"complete", info.complete},
+              {"shares",
+               {{"no_lines", share_json(e.no_lines)},
+                {"connected", share_json(e.connected)},
+                {"connected_among_no_lines", share_json(e.connected_among_no_lines)},
+                {"no_lines_among_connected", share_json(e.no_lines_among_connected)}}},
+              {"weighted_shares", nullptr},
+              {"move_rates", nullptr},
+              {"mixing_check", mixing_json(info, mixing)},
+              {"counts",
+               {{"dags", optional_string(e.dags.decimal)},
+                {"log10_dags", number(e.dags.log10)},
+                {"essential_dags", optional_string(e.essential_dags.decimal)},
+                {"log10_essential_dags", number(e.essential_dags.log10)},
+                {"essential_graphs", count_json(e.essential_graphs)},
+                {"classes_per_dag", count_json(e.classes_per_dag)},
+                {"dags_per_class", count_json(e.dags_per_class)}}}};
+    if (e.has_weighted) {
+        j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
+                                {"no_lines", ratio_json(e.weighted_no_lines)},
+                                {"connected", ratio_json(e.weighted_connected)}};
+    }
+    if (e.has_move_rates) {
+        json rates = json::object();
+        for (int k = 0; k < move_kind_count; ++k) {
+            rates[move_keys[k]] = {{"mean", number(e.rate_mean[k])},
+                                   {"standard_error", number(e.rate_standard_error[k])}};
+        }
+        j["move_rates"] = rates;
+    }
+    return j;
+}
+
+}  // namespace pellimor

@@ -1,0 +1,103 @@
+#include "stats/estimates.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "sampler/sample_run.hpp"
+#include "stats/exact_counts.hpp"
+
+namespace pellimor {
+namespace {
+
+// Over many short seeded walk runs at n = 4, the 95% Wilson interval of the
+// share without lines covers the exact share 59 / 185 about 95% of the time.
+TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
+    const Settings settings{4, 2000, false};
+    const RunInfo info{METHOD_WALK, "empty", 4, 2000, 100, 0, 1, 0, true};
+    const int runs = 200;
+    int covered = 0;
+    for (int run = 0; run < runs; ++run) {
+        RunStatistics statistics;
+        const auto seed = static_cast<std::uint64_t>(1000 + run);
+        for (int i = 1; i <= 100; ++i) {
+            statistics.add(run_sample(settings, seed, static_cast<std::uint64_t>(i)));
+        }
+        const ShareEstimate s = estimate_run(info, statistics).no_lines;
+        ASSERT_NEAR(*s.exact, 59.0 / 185.0, 1e-15);
+        covered += s.interval.low <= *s.exact && *s.exact <= s.interval.high ? 1 : 0;
+    }
+    EXPECT_GE(covered, 180) << "seeds 1000 to 1199";
+    EXPECT_LE(covered, 198) << "seeds 1000 to 1199";
+}
+
+// The exact method at n = 3, simulated from its 25 DAGs: 1 empty (class of
+// 1), 6 with one edge (classes of 2, one line), 3 colliders (classes of 1,
+// connected), 9 other paths (classes of 3, two lines, connected), 6 complete
+// (class of 6, three lines, connected). Draw uniform DAGs, keep with 1/s.
+TEST(Estimates, ExactMethodWeightedEstimatesFindTheTruth) {
+    struct Dag {
+        int size;
+        int connected;
+        int lines;
+    };
+    std::vector<Dag> dags = {{1, 0, 0}};
+    dags.insert(dags.end(), 6, Dag{2, 0, 1});
+    dags.insert(dags.end(), 3, Dag{1, 1, 0});
+    dags.insert(dags.end(), 9, Dag{3, 1, 2});
+    dags.insert(dags.end(), 6, Dag{6, 1, 3});
+    const std::uint64_t seed = 77;
+    std::mt19937_64 rng(seed);
+    std::uniform_int_distribution<std::size_t> pick(0, dags.size() - 1);
+    std::uniform_real_distribution<double> keep(0, 1);
+    RunStatistics statistics;
+    for (int i = 0; i < 4000; ++i) {
+        SampleResult r;
+        for (;;) {
+            const Dag d = dags[pick(rng)];
+            ++r.dags_drawn;
+            r.inverse_size_sum += 1.0 / d.size;
+            r.single_dag_count += d.size == 1 ? 1 : 0;
+            r.connected_weight += d.connected / static_cast<double>(d.size);
+            if (keep(rng) * d.size < 1) {
+                r.lines = d.lines;
+                r.no_lines = d.lines == 0 ? 1 : 0;
+                r.connected = d.connected;
+                break;
+            }
+        }
+        statistics.add(r);
+    }
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 4000, seed, 1, 0, true};
+    const RunEstimates e = estimate_run(info, statistics);
+    ASSERT_TRUE(e.has_weighted);
+    EXPECT_NEAR(*e.weighted_no_lines.exact, 4.0 / 11.0, 1e-15);
+    EXPECT_NEAR(*e.weighted_connected.exact, 7.0 / 11.0, 1e-15);
+    EXPECT_LT(std::abs(e.weighted_no_lines.z), 4) << "seed " << seed;
+    EXPECT_LT(std::abs(e.weighted_connected.z), 4) << "seed " << seed;
+    EXPECT_LT(std::abs(e.essential_graphs.z), 4) << "seed " << seed;
+    // 11 classes: the interval around the estimate is a few percent wide.
+    EXPECT_EQ(*e.essential_graphs.exact, "11");
+    EXPECT_LT(std::pow(10, e.essential_graphs.log10_low), 11);
+    EXPECT_GT(std::pow(10, e.essential_graphs.log10_high), 11);
+    EXPECT_LT(e.essential_graphs.log10_high - e.essential_graphs.log10_low, 0.05);
+    EXPECT_NEAR(e.dags_per_class.log10_estimate, -e.classes_per_dag.log10_estimate, 1e-15);
+}
+
+TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
+    // a(30) = 2.71485...e158; a(10000) is far beyond double.
+    EXPECT_EQ(format_log10(log10_of(exact_counts_up_to(30).dags[30])), "2.7149e+158");
+    EXPECT_EQ(format_log10(log10_dag_count(30)), "2.7149e+158");
+    EXPECT_EQ(format_log10(std::log10(185.0)), "185.00");
+    EXPECT_EQ(format_log10(1000.0 + std::log10(9.999996)), "1.0000e+1001");
+    EXPECT_FALSE(from_log10(400));
+    const RunInfo info{METHOD_WALK, "empty", 1000, 10, 0, 0, 1, 0, true};
+    const RunEstimates e = estimate_run(info, RunStatistics{});
+    EXPECT_FALSE(e.dags.decimal);
+    // a(n) ~ n! 2^(n(n-1)/2) / (0.574 * 1.488^n): log10 a(1000) = 152759.9.
+    EXPECT_EQ(format_log10(e.dags.log10).substr(6), "e+152759");
+}
+
+}  // namespace
+}  // namespace pellimor
