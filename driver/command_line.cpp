@@ -79,6 +79,9 @@ std::string help_text() {
            "                class with probability 1/(DAGs in the class), which gives\n"
            "                independent, exactly uniform essential graphs (n_vars up to\n"
            "                10000); report lines go to pellimor_exact_<n_vars>.txt\n"
+           "  --summary     after the last report line, print the estimates with their\n"
+           "                95% intervals, the counts they imply and the mixing check\n"
+           "  --json FILE   write the same as one JSON document to FILE\n"
            "  --help        print this text and exit\n"
            "\n"
            "Exit status: 0 success, 1 results not all saved or the run could not\n"
@@ -115,6 +118,14 @@ Options parse_command_line(std::span<const std::string_view> args) {
             options.help = true;
         } else if (name == "--full-check" && !value) {
             options.full_check = true;
+        } else if (name == "--summary" && !value) {
+            options.summary = true;
+        } else if (name == "--json") {
+            const std::string_view text = take_value();
+            if (text.empty()) {
+                throw UsageError("--json needs a file name");
+            }
+            options.json = std::string(text);
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--start") {

@@ -34,6 +34,8 @@ struct Options {
     std::optional<int> threads;         // worker threads; the usable CPUs when absent
     bool full_check = false;            // judge every move with the complete test
     bool help = false;                  // print the help text and do nothing else
+    bool summary = false;               // print the summary block at the end
+    std::optional<std::string> json;    // write the summary as JSON to this file
 };
 
 // The usage line, printed on standard error after every usage error.

@@ -12,6 +12,9 @@
 #include "sampler/random.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
+#include "stats/mixing_check.hpp"
+#include "stats/run_ending.hpp"
+#include "stats/run_statistics.hpp"
 
 namespace pellimor {
 
@@ -99,11 +102,17 @@ int run_estimation(const Options& options, Clock::time_point start) {
                     options.exact ? format_exact_report_line : format_report_line, start);
     ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
     RunningTotals totals;
+    RunStatistics statistics;
     int stopped_by = 0;
+    auto poll_stop = [&] {
+        stopped_by = stop_signal();
+        return stopped_by != 0;
+    };
     run_in_order(
         workers, SampleNumbering{options.n_samples}, threads,
         [&](const SampleResult& result) {
             totals.add(result);
+            statistics.add(result);
             if (totals.samples % 100 == 0) {
                 progress.erase();
                 sink.report(totals);
@@ -111,15 +120,60 @@ int run_estimation(const Options& options, Clock::time_point start) {
         },
         [&](std::int64_t done) {
             progress.update(static_cast<int>(done));
-            stopped_by = stop_signal();
-            return stopped_by != 0;
+            return poll_stop();
         });
+    progress.erase();
+    const bool complete = stopped_by == 0;
+
+    // A walk is checked against exact classes drawn from streams of their
+    // own, far above the samples' (a walk trapped alike in both of its halves
+    // passes the half-walk comparison).
+    std::optional<RunStatistics> reference;
+    if (!options.exact && complete && !mixing_skip_reason(options.n_its, statistics.samples)) {
+        if (!tables) {
+            tables.emplace(options.n_vars);
+        }
+        reference.emplace();
+        const SampleNumbering numbering{reference_sample_count(options.n_samples),
+                                        reference_first_sample, 1};
+        run_in_order(
+            exact_workers(*tables, seed), numbering, threads,
+            [&](const SampleResult& result) { reference->add(result); },
+            [&](std::int64_t) { return poll_stop(); });
+        if (stopped_by != 0) {
+            reference.reset();
+        }
+    }
+
+    const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
+                       options.start == WalkStart::EXACT ? "exact" : "empty",
+                       options.n_vars,
+                       options.n_its,
+                       options.n_samples,
+                       seed,
+                       threads,
+                       std::chrono::duration<double>(Clock::now() - start).count(),
+                       complete};
+    const RunEnding ending = end_run(info, statistics, reference ? &*reference : nullptr,
+                                     RunEndingRequest{options.summary, options.json});
+    if (!ending.warning.empty()) {
+        std::fputs(ending.warning.c_str(), stderr);
+    }
+    bool saved = sink.finish();
+    if (!ending.summary.empty() &&
+        (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
+        std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
+        saved = false;
+    }
+    if (ending.json_error) {
+        std::fprintf(stderr, "pellimor: cannot write the JSON summary to '%s': %s\n",
+                     options.json->c_str(), ending.json_error->c_str());
+        saved = false;
+    }
     if (stopped_by != 0) {
-        progress.erase();
         return 128 + stopped_by;
     }
-    progress.erase();
-    return sink.finish() ? 0 : 1;
+    return saved ? 0 : 1;
 }
 
 }  // namespace pellimor
