@@ -34,7 +34,7 @@ bool lines_are_chordal(const EdgeMatrix& m) {
             lines_only[r][c] = m[r][c] == EDGE_ARROW ? EDGE_NONE : m[r][c];
         }
     }
-    return eliminate_simplicial(lines_only) == 1;
+    return eliminate_simplicial(lines_only);
 }
 
 bool is_protected(const EdgeMatrix& m, int i, int j) {
@@ -81,18 +81,18 @@ bool every_arrow_protected(const EdgeMatrix& m) {
 
 }  // namespace
 
-int is_admissible(const EdgeMatrix& m) {
+bool is_admissible(const EdgeMatrix& m) {
     if (!arrows_close_over_lines(m)) {
-        return 0;
+        return false;
     }
     std::vector<int> level(m.size());
     if (directed_layering(level, m) == -1) {
-        return 0;
+        return false;
     }
     if (!lines_are_chordal(m)) {
-        return 0;
+        return false;
     }
-    return every_arrow_protected(m) ? 1 : 0;
+    return every_arrow_protected(m);
 }
 
 }  // namespace pellimor

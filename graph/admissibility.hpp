@@ -9,7 +9,7 @@
 
 namespace pellimor {
 
-// 1 when all four conditions hold, else 0. Never changes m:
+// True when all four conditions hold:
 //  1. arrows close over lines: i -> j and j - k imply i -> k;
 //  2. the arrows contain no directed cycle;
 //  3. the lines form a chordal graph;
@@ -18,6 +18,6 @@ namespace pellimor {
 //     B. another parent of j not adjacent to i,
 //     C. a path i -> a -> j,
 //     D. two non-adjacent line neighbours of i that are both parents of j.
-int is_admissible(const EdgeMatrix& m);
+bool is_admissible(const EdgeMatrix& m);
 
 }  // namespace pellimor

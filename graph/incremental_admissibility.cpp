@@ -1,7 +1,8 @@
 #include "graph/incremental_admissibility.hpp"
 
 #include <algorithm>
-#include <stdexcept>
+
+#include "util/check.hpp"
 
 // Why looking near the move is enough.
 //
@@ -35,53 +36,30 @@ struct IncrementalKernel {
     Graph& g;
     // The rows and their width, read once per move rather than through g at
     // every access.
-    Word* const rows;
-    const int width;
+    const RowsView<FixedWords> r;
 
-    explicit IncrementalKernel(Graph& graph)
-        : g(graph), rows(graph.rows_.data()), width(graph.words_) {}
+    explicit IncrementalKernel(Graph& graph) : g(graph), r(graph.rows_) {}
 
-    int words() const {
-        if constexpr (FixedWords > 0) {
-            return FixedWords;
-        } else {
-            return width;
+    int words() const { return r.words(); }
+    Word* pa(int v) const { return r.pa(v); }
+    Word* ch(int v) const { return r.ch(v); }
+    Word* ln(int v) const { return r.ln(v); }
+    Word* adj(int v) const { return r.adj(v); }
+
+    // The move's first test (see first_test_of).
+    bool passes_first_test(MoveKind kind, const int v[3]) const {
+        switch (first_test_of(kind)) {
+            case FIRST_TEST_SAME_PARENTS: {
+                const Word* pa_x = pa(v[VERTEX_X]);
+                const Word* pa_y = pa(v[VERTEX_Y]);
+                return !any_word(words(), [&](int w) { return pa_x[w] ^ pa_y[w]; });
+            }
+            case FIRST_TEST_HEAD_WITHOUT_LINES:
+                return !any_bit(ln(v[head_of(move_rules[kind])]), words());
+            case FIRST_TEST_NONE:
+                break;
         }
-    }
-
-    // A vertex's rows lie side by side, so the four rows of one vertex share
-    // one multiplication.
-    Word* row(int kind, int v) const {
-        return rows + static_cast<std::size_t>(v) * (Graph::ROW_KINDS * words()) + kind * words();
-    }
-    Word* pa(int v) const { return row(Graph::PARENTS, v); }
-    Word* ch(int v) const { return row(Graph::CHILDREN, v); }
-    Word* ln(int v) const { return row(Graph::LINES, v); }
-    Word* adj(int v) const { return row(Graph::ADJACENT, v); }
-
-    void link_arrow(int x, int y) const {
-        set_bit(ch(x), y);
-        set_bit(pa(y), x);
-        set_bit(adj(x), y);
-        set_bit(adj(y), x);
-    }
-    void unlink_arrow(int x, int y) const {
-        clear_bit(ch(x), y);
-        clear_bit(pa(y), x);
-        clear_bit(adj(x), y);
-        clear_bit(adj(y), x);
-    }
-    void link_line(int x, int y) const {
-        set_bit(ln(x), y);
-        set_bit(ln(y), x);
-        set_bit(adj(x), y);
-        set_bit(adj(y), x);
-    }
-    void unlink_line(int x, int y) const {
-        clear_bit(ln(x), y);
-        clear_bit(ln(y), x);
-        clear_bit(adj(x), y);
-        clear_bit(adj(y), x);
+        return true;
     }
 
     // Condition 4 for the arrow i -> j of the graph the rows hold now. A, B
@@ -99,12 +77,16 @@ struct IncrementalKernel {
             return true;
         }
         const Word* ln_i = ln(i);
-        return !all_bits(
-            words(), [&](int w) { return ln_i[w] & pa_j[w]; },
-            [&](int k) {
-                const Word* adj_k = adj(k);
-                return !any_word(words(), [&](int w) { return ln_i[w] & pa_j[w] & ~adj_k[w]; });
-            });
+        return !pairwise_adjacent([&](int w) { return ln_i[w] & pa_j[w]; });
+    }
+
+    // Whether the vertices of the set are pairwise adjacent (a clique).
+    template <typename WordOf>
+    bool pairwise_adjacent(WordOf set) const {
+        return all_bits(words(), set, [&](int k) {
+            const Word* adj_k = adj(k);
+            return !any_word(words(), [&](int w) { return set(w) & ~adj_k[w]; });
+        });
     }
 
     // Drops from the `count` consecutive rows at `sets` every vertex that
@@ -118,10 +100,10 @@ struct IncrementalKernel {
             [&](int p) {
                 const Word* adj_p = adj(p);
                 Word left = 0;
-                for (int r = 0; r < count; ++r) {
+                for (int k = 0; k < count; ++k) {
                     for (int w = 0; w < nw; ++w) {
-                        sets[r * nw + w] &= adj_p[w];
-                        left |= sets[r * nw + w];
+                        sets[k * nw + w] &= adj_p[w];
+                        left |= sets[k * nw + w];
                     }
                 }
                 return left != 0;
@@ -193,107 +175,29 @@ struct IncrementalKernel {
         }
     }
 
-    // Whether `from` reaches t1 or t2 by arrows, searching only vertices
-    // placed at or before `limit` in the topological order: a vertex placed
-    // later cannot reach a target placed at or before limit.
-    bool reaches(int from, int t1, int t2, int limit) const {
-        const int* position = g.position_.data();
-        Word* seen = g.scratch(0);
-        std::fill_n(seen, words(), Word{0});
-        int* stack = g.stack_forward_.data();
-        int size = 0;
-        set_bit(seen, from);
-        stack[size++] = from;
-        bool found = false;
-        while (size != 0 && !found) {
-            const int v = stack[--size];
-            const Word* ch_v = ch(v);
-            found = !all_bits(
-                words(), [&](int w) { return ch_v[w] & ~seen[w]; },
-                [&](int u) {
-                    if (u == t1 || u == t2) {
-                        return false;
-                    }
-                    if (position[u] < limit) {
-                        set_bit(seen, u);
-                        stack[size++] = u;
-                    }
-                    return true;
-                });
+    // The rest of each move, once its precondition and first test hold.
+    bool finish(MoveKind kind, int x, int y, int z) const {
+        switch (kind) {
+            case MOVE_ADD_LINE:
+                return add_line(x, y);
+            case MOVE_REMOVE_LINE:
+                return remove_line(x, y);
+            case MOVE_ADD_ARROW:
+                return add_arrow(x, y);
+            case MOVE_REMOVE_ARROW:
+                return remove_arrows_into(y, x, x);
+            case MOVE_ADD_VEE:
+                return add_vee(x, y, z);
+            case MOVE_REMOVE_VEE:
+                return remove_arrows_into(z, x, y);
+            case MOVE_STAY:
+                break;
         }
-        return found;
+        return false;
     }
-
-    // Repairs the topological order after the arrow x -> y was linked with y
-    // placed before x and no cycle made (dynamic topological sort of Pearce
-    // and Kelly). Only vertices placed between y and x move: those y reaches
-    // there (forward) go after those that reach x there (backward), into the
-    // same set of places, each group keeping its own relative order.
-    void restore_order(int x, int y) const {
-        int* position = g.position_.data();
-        int* vertex_at = g.vertex_at_.data();
-        const int lower = position[y];
-        const int upper = position[x];
-        // The vertex lists double as breadth-first queues.
-        auto collect = [&](int start, Word* seen, int* list, auto next, auto inside) {
-            int size = 0;
-            set_bit(seen, start);
-            list[size++] = start;
-            for (int k = 0; k < size; ++k) {
-                const Word* row_v = next(list[k]);
-                all_bits(
-                    words(), [&](int w) { return row_v[w] & ~seen[w]; },
-                    [&](int u) {
-                        if (inside(position[u])) {
-                            set_bit(seen, u);
-                            list[size++] = u;
-                        }
-                        return true;
-                    });
-            }
-            return size;
-        };
-        std::fill_n(g.scratch(0), 2 * words(), Word{0});
-        int* forward = g.stack_forward_.data();
-        int* backward = g.stack_backward_.data();
-        const int n_forward = collect(
-            y, g.scratch(0), forward, [&](int v) { return ch(v); },
-            [&](int p) { return p < upper; });
-        const int n_backward = collect(
-            x, g.scratch(1), backward, [&](int v) { return pa(v); },
-            [&](int p) { return p > lower; });
-
-        auto by_position = [&](int a, int b) { return position[a] < position[b]; };
-        std::sort(forward, forward + n_forward, by_position);
-        std::sort(backward, backward + n_backward, by_position);
-        int* places = g.places_.data();
-        int n_places = 0;
-        int f = 0;
-        int b = 0;
-        while (f < n_forward || b < n_backward) {
-            if (b == n_backward ||
-                (f < n_forward && position[forward[f]] < position[backward[b]])) {
-                places[n_places++] = position[forward[f++]];
-            } else {
-                places[n_places++] = position[backward[b++]];
-            }
-        }
-        int next = 0;
-        for (int k = 0; k < n_backward; ++k) {
-            position[backward[k]] = places[next];
-            vertex_at[places[next++]] = backward[k];
-        }
-        for (int k = 0; k < n_forward; ++k) {
-            position[forward[k]] = places[next];
-            vertex_at[places[next++]] = forward[k];
-        }
-    }
-
-    // The moves, each entered once its precondition holds (tested inline in
-    // the header).
 
     // Add line x - y.
-    //  1. Only the new line needs equal parents: pa(x) = pa(y).
+    //  1. Only the new line needs equal parents: pa(x) = pa(y) (first test).
     //  2. Arrows are unchanged.
     //  3. See lines_separated.
     //  4. A: adj(x) gains y, which could only cost an arrow i -> x the witness
@@ -310,18 +214,10 @@ struct IncrementalKernel {
     //     clique plus i) and no A (pa(x) = pa(i)): re-checking x -> j finds it.
     //     C needs arrows only, which do not change.
     bool add_line(int x, int y) const {
-        const Word* pa_x = pa(x);
-        const Word* pa_y = pa(y);
-        return !any_word(words(), [&](int w) { return pa_x[w] ^ pa_y[w]; }) &&
-               add_line_screened(x, y);
-    }
-    // The rest, once pa(x) = pa(y) is known.
-    bool add_line_screened(int x, int y) const {
-        const Word* pa_x = pa(x);
         if (!lines_separated(x, y)) {
             return false;
         }
-        link_line(x, y);
+        r.link_line(x, y);
         const Word* ch_x = ch(x);
         const Word* ch_y = ch(y);
         Word* heads = g.scratch(0);
@@ -329,11 +225,11 @@ struct IncrementalKernel {
             heads[w] = ch_x[w] & ch_y[w];
         }
         // A parent of x and y that is not adjacent to j gives both A.
-        keep_adjacent_to_all(heads, 1, pa_x);
+        keep_adjacent_to_all(heads, 1, pa(x));
         if (!all_bits(
                 words(), [&](int w) { return heads[w]; },
                 [&](int j) { return is_protected(x, j) && is_protected(y, j); })) {
-            unlink_line(x, y);
+            r.unlink_line(x, y);
             return false;
         }
         (*g.m_)[x][y] = (*g.m_)[y][x] = EDGE_LINE;
@@ -351,27 +247,20 @@ struct IncrementalKernel {
     //  4. Adjacency only shrinks, which helps A and B, and D sets containing
     //     x and y lose a join. The one loss: D of x -> j through y (y -> j),
     //     but then x -> j <- y with x, y no longer adjacent is B.
-    bool remove_line(int x, int y) const { return remove_line_screened(x, y); }
-    bool remove_line_screened(int x, int y) const {
+    bool remove_line(int x, int y) const {
         const Word* ln_x = ln(x);
         const Word* ln_y = ln(y);
-        const bool common_joined = all_bits(
-            words(), [&](int w) { return ln_x[w] & ln_y[w]; },
-            [&](int k) {
-                const Word* adj_k = adj(k);
-                return !any_word(words(), [&](int w) { return ln_x[w] & ln_y[w] & ~adj_k[w]; });
-            });
-        if (!common_joined) {
+        if (!pairwise_adjacent([&](int w) { return ln_x[w] & ln_y[w]; })) {
             return false;
         }
-        unlink_line(x, y);
+        r.unlink_line(x, y);
         (*g.m_)[x][y] = (*g.m_)[y][x] = EDGE_NONE;
         return true;
     }
 
     // Add arrow x -> y.
-    //  1. y's parents gain x, so y must have no line neighbour (a line
-    //     neighbour of y cannot already have parent x).
+    //  1. y's parents gain x, so y must have no line neighbour (first test;
+    //     a line neighbour of y cannot already have parent x).
     //  2. A new cycle passes through x -> y, so it exists iff y reaches x;
     //     when x is placed before y in the order it cannot.
     //  3. Lines are unchanged.
@@ -382,66 +271,24 @@ struct IncrementalKernel {
     //     too but gains C through x -> y -> j. C only gains. D: ln(i) & pa(j)
     //     only gains x, and never holds y (ln(y) is empty).
     bool add_arrow(int x, int y) const {
-        return !any_bit(ln(y), words()) && add_arrow_screened(x, y);
-    }
-    // The rest, once ln(y) is known to be empty.
-    bool add_arrow_screened(int x, int y) const {
-        link_arrow(x, y);
+        r.link_arrow(x, y);
         const Word* ch_x = ch(x);
         const Word* pa_y = pa(y);
         const Word* ch_y = ch(y);
-        const int* position = g.position_.data();
+        const int* position = g.order_.position();
         const bool ordered = position[x] < position[y];
         const bool admissible = is_protected(x, y) &&
                                 protected_into([&](int w) { return ch_x[w] & pa_y[w]; }, y) &&
                                 protected_out_of(y, [&](int w) { return ch_x[w] & ch_y[w]; }) &&
-                                (ordered || !reaches(y, x, x, position[x]));
+                                (ordered || !g.order_.reaches(r, y, x, x, position[x]));
         if (!admissible) {
-            unlink_arrow(x, y);
+            r.unlink_arrow(x, y);
             return false;
         }
         if (!ordered) {
-            restore_order(x, y);
+            g.order_.restore(r, x, y);
         }
         (*g.m_)[x][y] = EDGE_ARROW;
-        return true;
-    }
-
-    // Remove arrow x -> y.
-    //  1. y's parents lose x, which its line neighbours keep: y must have
-    //     no line neighbour.
-    //  2, 3. Fewer arrows cannot close a cycle; lines are unchanged.
-    //  4. A: y -> j loses the witness x for j in ch(y) not adjacent to x.
-    //     B: i -> y loses the witness x for i in pa(y) not adjacent to x;
-    //     C: i -> x -> y is lost for i in pa(x); D: ln(i) & pa(y) loses x
-    //     for i in ln(x); together i in pa(y) minus ch(x). x -> j loses C
-    //     through x -> y -> j, but then x -> j <- y is B. Adjacency only
-    //     shrinks, and no D set holds y (ln(y) is empty).
-    bool remove_arrow(int x, int y) const {
-        return !any_bit(ln(y), words()) && remove_arrow_screened(x, y);
-    }
-    // The rest, once ln(y) is known to be empty.
-    bool remove_arrow_screened(int x, int y) const {
-        unlink_arrow(x, y);
-        const Word* ch_x = ch(x);
-        const Word* adj_x = adj(x);
-        const Word* pa_y = pa(y);
-        const Word* ch_y = ch(y);
-        Word* heads = g.scratch(0);
-        Word* tails = g.scratch(1);
-        for (int w = 0; w < words(); ++w) {
-            heads[w] = ch_y[w] & ~adj_x[w];
-            tails[w] = pa_y[w] & ~ch_x[w];
-        }
-        // A remaining parent of y gives y -> j A when not adjacent to j, and
-        // i -> y B when not adjacent to i.
-        keep_adjacent_to_all(heads, 2, pa_y);
-        if (!protected_out_of(y, [&](int w) { return heads[w]; }) ||
-            !protected_into([&](int w) { return tails[w]; }, y)) {
-            link_arrow(x, y);
-            return false;
-        }
-        (*g.m_)[x][y] = EDGE_NONE;
         return true;
     }
 
@@ -461,260 +308,156 @@ struct IncrementalKernel {
     //     lose z there but gain C through z. C only gains. D sets only gain
     //     members and never hold z (ln(z) is empty).
     bool add_vee(int x, int y, int z) const {
-        return !any_bit(ln(z), words()) && add_vee_screened(x, y, z);
-    }
-    // The rest, once ln(z) is known to be empty.
-    bool add_vee_screened(int x, int y, int z) const {
-        const int* position = g.position_.data();
+        const int* position = g.order_.position();
         const int last_tail = std::max(position[x], position[y]);
-        if (position[z] < last_tail && reaches(z, x, y, last_tail)) {
+        if (position[z] < last_tail && g.order_.reaches(r, z, x, y, last_tail)) {
             return false;
         }
-        link_arrow(x, z);
-        link_arrow(y, z);
+        r.link_arrow(x, z);
+        r.link_arrow(y, z);
         const Word* ch_x = ch(x);
         const Word* ch_y = ch(y);
         const Word* pa_z = pa(z);
         const Word* ch_z = ch(z);
         if (!protected_into([&](int w) { return ch_x[w] & ch_y[w] & pa_z[w]; }, z) ||
             !protected_out_of(z, [&](int w) { return ch_x[w] & ch_y[w] & ch_z[w]; })) {
-            unlink_arrow(x, z);
-            unlink_arrow(y, z);
+            r.unlink_arrow(x, z);
+            r.unlink_arrow(y, z);
             return false;
         }
         // One arrow at a time, each repair needing all other arrows in order.
-        unlink_arrow(y, z);
+        r.unlink_arrow(y, z);
         if (position[z] < position[x]) {
-            restore_order(x, z);
+            g.order_.restore(r, x, z);
         }
-        link_arrow(y, z);
+        r.link_arrow(y, z);
         if (position[z] < position[y]) {
-            restore_order(y, z);
+            g.order_.restore(r, y, z);
         }
         (*g.m_)[x][z] = (*g.m_)[y][z] = EDGE_ARROW;
         return true;
     }
 
-    // Remove vee x -> z <- y.
-    //  1. z's parents lose x and y, so z must have no line neighbour.
-    //  2, 3. As for remove arrow.
-    //  4. A: z -> j loses the witnesses x and y. When j is adjacent to one
-    //     tail, say y, it stays protected: y -> j is B for z -> j once y and
-    //     z are not adjacent, j -> y closes y -> z -> j -> y, and j - y with
-    //     z -> j forces z -> y. So re-check j in ch(z) not adjacent to x or y.
-    //     B, C, D at i -> z: i in ch(x) keeps A through x (x no longer
-    //     adjacent to z), likewise ch(y); re-check the rest of pa(z).
-    //     x -> j loses C through x -> z -> j, but x -> j <- z is then B.
-    //     Adjacency only shrinks; no D set holds z.
-    bool remove_vee(int x, int y, int z) const {
-        return !any_bit(ln(z), words()) && remove_vee_screened(x, y, z);
-    }
-    // The rest, once ln(z) is known to be empty.
-    bool remove_vee_screened(int x, int y, int z) const {
-        unlink_arrow(x, z);
-        unlink_arrow(y, z);
+    // Remove the arrows x -> h and y -> h: one arrow (remove arrow x -> y,
+    // called with h = y and both tails x) or a vee x -> h <- y.
+    //  1. h's parents lose the tails, which its line neighbours keep: h must
+    //     have no line neighbour (first test).
+    //  2, 3. Fewer arrows cannot close a cycle; lines are unchanged.
+    //  One arrow x -> h:
+    //  4. A: h -> j loses the witness x for j in ch(h) not adjacent to x.
+    //     B: i -> h loses the witness x for i in pa(h) not adjacent to x;
+    //     C: i -> x -> h is lost for i in pa(x); D: ln(i) & pa(h) loses x
+    //     for i in ln(x); together i in pa(h) minus ch(x). x -> j loses C
+    //     through x -> h -> j, but then x -> j <- h is B. Adjacency only
+    //     shrinks, and no D set holds h (ln(h) is empty).
+    //  A vee x -> h <- y:
+    //  4. A: h -> j loses the witnesses x and y. When j is adjacent to one
+    //     tail, say y, it stays protected: y -> j is B for h -> j once y and
+    //     h are not adjacent, j -> y closes y -> h -> j -> y, and j - y with
+    //     h -> j forces h -> y. So re-check j in ch(h) not adjacent to x or y.
+    //     B, C, D at i -> h: i in ch(x) keeps A through x (x no longer
+    //     adjacent to h), likewise ch(y); re-check the rest of pa(h).
+    //     x -> j loses C through x -> h -> j, but x -> j <- h is then B.
+    //     Adjacency only shrinks; no D set holds h.
+    //  Both re-check the same sets, which for one arrow are those of x alone.
+    bool remove_arrows_into(int h, int x, int y) const {
+        r.unlink_arrow(x, h);
+        r.unlink_arrow(y, h);
         const Word* ch_x = ch(x);
         const Word* ch_y = ch(y);
         const Word* adj_x = adj(x);
         const Word* adj_y = adj(y);
-        const Word* pa_z = pa(z);
-        const Word* ch_z = ch(z);
+        const Word* pa_h = pa(h);
+        const Word* ch_h = ch(h);
         Word* heads = g.scratch(0);
         Word* tails = g.scratch(1);
         for (int w = 0; w < words(); ++w) {
-            heads[w] = ch_z[w] & ~adj_x[w] & ~adj_y[w];
-            tails[w] = pa_z[w] & ~ch_x[w] & ~ch_y[w];
+            heads[w] = ch_h[w] & ~adj_x[w] & ~adj_y[w];
+            tails[w] = pa_h[w] & ~ch_x[w] & ~ch_y[w];
         }
-        // As for remove arrow, through the remaining parents of z.
-        keep_adjacent_to_all(heads, 2, pa_z);
-        if (!protected_out_of(z, [&](int w) { return heads[w]; }) ||
-            !protected_into([&](int w) { return tails[w]; }, z)) {
-            link_arrow(x, z);
-            link_arrow(y, z);
+        // A remaining parent of h gives h -> j A when not adjacent to j, and
+        // i -> h B when not adjacent to i.
+        keep_adjacent_to_all(heads, 2, pa_h);
+        if (!protected_out_of(h, [&](int w) { return heads[w]; }) ||
+            !protected_into([&](int w) { return tails[w]; }, h)) {
+            r.link_arrow(x, h);
+            r.link_arrow(y, h);
             return false;
         }
-        (*g.m_)[x][z] = (*g.m_)[y][z] = EDGE_NONE;
+        (*g.m_)[x][h] = (*g.m_)[y][h] = EDGE_NONE;
         return true;
     }
 };
 
-std::vector<Word> IncrementalAdmissibility::rows_of(const EdgeMatrix& m, int words) {
-    const int n = m.size();
-    std::vector<Word> rows(static_cast<std::size_t>(n) * ROW_KINDS * words, Word{0});
-    auto row = [&](RowKind kind, int v) {
-        return rows.data() + (static_cast<std::size_t>(v) * ROW_KINDS + kind) * words;
-    };
-    for (int r = 0; r < n; ++r) {
-        set_bit(row(ADJACENT, r), r);
-        for (int c = 0; c < n; ++c) {
-            if (m[r][c] == EDGE_ARROW) {
-                set_bit(row(CHILDREN, r), c);
-                set_bit(row(PARENTS, c), r);
-            } else if (m[r][c] == EDGE_LINE) {
-                set_bit(row(LINES, r), c);
-            }
-            if (m[r][c] != EDGE_NONE) {
-                set_bit(row(ADJACENT, r), c);
-                set_bit(row(ADJACENT, c), r);
-            }
-        }
-    }
-    return rows;
-}
-
 IncrementalAdmissibility::IncrementalAdmissibility(EdgeMatrix& m)
     : m_(&m),
-      n_(m.size()),
-      words_(words_for(n_)),
-      dispatch_words_(words_),
-      rows_(rows_of(m, words_)),
-      position_(n_),
-      vertex_at_(n_),
-      scratch_(static_cast<std::size_t>(scratch_rows) * words_, Word{0}),
-      stack_forward_(n_),
-      stack_backward_(n_),
-      places_(n_) {
-    // Kahn's algorithm: place a vertex once all its parents are placed.
-    std::vector<int> parents_left(n_, 0);
-    int placed = 0;
-    for (int v = 0; v < n_; ++v) {
-        for (int p = 0; p < n_; ++p) {
-            parents_left[v] += has(PARENTS, v, p);
-        }
-        if (parents_left[v] == 0) {
-            vertex_at_[placed++] = v;
-        }
-    }
-    for (int k = 0; k < placed; ++k) {
-        const int v = vertex_at_[k];
-        position_[v] = k;
-        const Word* children = row(CHILDREN, v);
-        all_bits(
-            words_, [&](int w) { return children[w]; },
-            [&](int c) {
-                if (--parents_left[c] == 0) {
-                    vertex_at_[placed++] = c;
-                }
-                return true;
-            });
-    }
-    if (placed != n_) {
-        throw std::invalid_argument(
-            "IncrementalAdmissibility: the arrows contain a directed cycle");
-    }
-}
+      rows_(m),
+      order_(rows_),
+      dispatch_words_(rows_.words()),
+      scratch_(static_cast<std::size_t>(scratch_rows) * rows_.words(), Word{0}) {}
 
 bool IncrementalAdmissibility::consistent_with_matrix() const {
-    const EdgeMatrix& m = *m_;
-    if (m.size() != n_) {
-        return false;
-    }
-    // Each word of each row against the cells it stands for; bits past n-1
-    // must be clear.
-    for (int v = 0; v < n_; ++v) {
-        for (int w = 0; w < words_; ++w) {
-            Word expected[ROW_KINDS] = {};
-            for (int c = w * word_bits; c < std::min(n_, (w + 1) * word_bits); ++c) {
-                expected[PARENTS] |= m[c][v] == EDGE_ARROW ? bit_of(c) : 0;
-                expected[CHILDREN] |= m[v][c] == EDGE_ARROW ? bit_of(c) : 0;
-                expected[LINES] |= m[v][c] == EDGE_LINE ? bit_of(c) : 0;
-                expected[ADJACENT] |= c == v || adjacent(m, v, c) ? bit_of(c) : 0;
-            }
-            for (int kind = 0; kind < ROW_KINDS; ++kind) {
-                if (row(static_cast<RowKind>(kind), v)[w] != expected[kind]) {
-                    return false;
-                }
-            }
-        }
-    }
-    for (int v = 0; v < n_; ++v) {
-        if (position_[v] < 0 || position_[v] >= n_ || vertex_at_[position_[v]] != v) {
-            return false;
-        }
-        for (int c = 0; c < n_; ++c) {
-            if (m[v][c] == EDGE_ARROW && position_[v] >= position_[c]) {
-                return false;
-            }
-        }
-    }
-    return true;
+    return rows_.consistent_with(*m_) && order_.consistent_with(rows_);
 }
 
-namespace {
+void IncrementalAdmissibility::check_after(bool kept) const {
+    if constexpr (expensive_checks) {
+        if (kept) {
+            CHECK(consistent_with_matrix());
+        }
+    }
+}
 
-// Rows of one to five words (n <= 320) get code of their own, with every word
-// loop unrolled; 0 selects the general code.
-template <typename Move>
-bool dispatch(IncrementalAdmissibility& graph, int words, Move move) {
-    switch (words) {
+bool IncrementalAdmissibility::judge(MoveKind kind, int x, int y, int z) {
+    const int v[3] = {x, y, z};
+    // Rows of one to five words (n <= 320) get code of their own, with every
+    // word loop unrolled; 0 selects the general code.
+    auto run = [&](auto kernel) {
+        return kernel.passes_first_test(kind, v) && kernel.finish(kind, x, y, z);
+    };
+    bool kept = false;
+    switch (dispatch_words_) {
         case 1:
-            return move(IncrementalKernel<1>{graph});
+            kept = run(IncrementalKernel<1>{*this});
+            break;
         case 2:
-            return move(IncrementalKernel<2>{graph});
+            kept = run(IncrementalKernel<2>{*this});
+            break;
         case 3:
-            return move(IncrementalKernel<3>{graph});
+            kept = run(IncrementalKernel<3>{*this});
+            break;
         case 4:
-            return move(IncrementalKernel<4>{graph});
+            kept = run(IncrementalKernel<4>{*this});
+            break;
         case 5:
-            return move(IncrementalKernel<5>{graph});
+            kept = run(IncrementalKernel<5>{*this});
+            break;
         default:
-            return move(IncrementalKernel<0>{graph});
+            kept = run(IncrementalKernel<0>{*this});
+            break;
     }
-}
-
-}  // namespace
-
-bool IncrementalAdmissibility::judge_add_line(int x, int y) {
-    return dispatch(*this, dispatch_words_, [&](auto kernel) { return kernel.add_line(x, y); });
-}
-
-bool IncrementalAdmissibility::judge_remove_line(int x, int y) {
-    return dispatch(*this, dispatch_words_, [&](auto kernel) { return kernel.remove_line(x, y); });
-}
-
-bool IncrementalAdmissibility::judge_add_arrow(int x, int y) {
-    return dispatch(*this, dispatch_words_, [&](auto kernel) { return kernel.add_arrow(x, y); });
-}
-
-bool IncrementalAdmissibility::judge_remove_arrow(int x, int y) {
-    return dispatch(*this, dispatch_words_, [&](auto kernel) { return kernel.remove_arrow(x, y); });
-}
-
-bool IncrementalAdmissibility::judge_add_vee(int x, int y, int z) {
-    return dispatch(*this, dispatch_words_, [&](auto kernel) { return kernel.add_vee(x, y, z); });
-}
-
-bool IncrementalAdmissibility::judge_remove_vee(int x, int y, int z) {
-    return dispatch(*this, dispatch_words_,
-                    [&](auto kernel) { return kernel.remove_vee(x, y, z); });
+    check_after(kept);
+    return kept;
 }
 
 template <int FixedWords>
-bool IncrementalAdmissibility::finish(int move, int x, int y, int z) {
-    const IncrementalKernel<FixedWords> kernel(*this);
-    switch (move) {
-        case ADD_LINE:
-            return kernel.add_line_screened(x, y);
-        case REMOVE_LINE:
-            return kernel.remove_line_screened(x, y);
-        case ADD_ARROW:
-            return kernel.add_arrow_screened(x, y);
-        case REMOVE_ARROW:
-            return kernel.remove_arrow_screened(x, y);
-        case ADD_VEE:
-            return kernel.add_vee_screened(x, y, z);
-        case REMOVE_VEE:
-            return kernel.remove_vee_screened(x, y, z);
-        default:
-            return false;
+bool IncrementalAdmissibility::finish(MoveKind kind, int x, int y, int z) {
+    DCHECK(FixedWords == 0 || FixedWords == rows_.words());
+    if constexpr (debug_checks) {
+        const int v[3] = {x, y, z};
+        DCHECK(rows_hold_precondition(rows_, kind, v));
+        DCHECK(IncrementalKernel<FixedWords>(*this).passes_first_test(kind, v));
     }
+    const bool kept = IncrementalKernel<FixedWords>(*this).finish(kind, x, y, z);
+    check_after(kept);
+    return kept;
 }
 
-template bool IncrementalAdmissibility::finish<0>(int, int, int, int);
-template bool IncrementalAdmissibility::finish<1>(int, int, int, int);
-template bool IncrementalAdmissibility::finish<2>(int, int, int, int);
-template bool IncrementalAdmissibility::finish<3>(int, int, int, int);
-template bool IncrementalAdmissibility::finish<4>(int, int, int, int);
-template bool IncrementalAdmissibility::finish<5>(int, int, int, int);
+template bool IncrementalAdmissibility::finish<0>(MoveKind, int, int, int);
+template bool IncrementalAdmissibility::finish<1>(MoveKind, int, int, int);
+template bool IncrementalAdmissibility::finish<2>(MoveKind, int, int, int);
+template bool IncrementalAdmissibility::finish<3>(MoveKind, int, int, int);
+template bool IncrementalAdmissibility::finish<4>(MoveKind, int, int, int);
+template bool IncrementalAdmissibility::finish<5>(MoveKind, int, int, int);
 
 }  // namespace pellimor

@@ -10,12 +10,12 @@
 
 namespace pellimor {
 
-// m holds lines only (cells EDGE_NONE or EDGE_LINE). Returns 1 when every
-// vertex could be eliminated (the lines are chordal), 0 otherwise.
-int eliminate_simplicial(const EdgeMatrix& m);
+// m holds lines only (cells EDGE_NONE or EDGE_LINE). True when every vertex
+// could be eliminated (the lines are chordal).
+bool eliminate_simplicial(const EdgeMatrix& m);
 
-// 1 when the remaining line neighbours of v are pairwise adjacent, else 0.
+// True when the remaining line neighbours of v are pairwise adjacent.
 // eliminated[u] is 1 for vertices already removed, 0 for remaining ones.
-int is_simplicial(int v, const EdgeMatrix& m, std::span<const int> eliminated);
+bool is_simplicial(int v, const EdgeMatrix& m, std::span<const int> eliminated);
 
 }  // namespace pellimor

@@ -3,7 +3,7 @@
 // The random walk of one sample: n_its moves over admissible graphs. Each move
 // draws a kind (draw % 7) and, except for stay, two or three vertices
 // (draw % n each, in the order x, y, z); it keeps its change only when the
-// precondition holds and the changed graph is admissible.
+// precondition holds and the changed graph is admissible (graph/moves.hpp).
 
 #include <atomic>
 #include <cstdint>
@@ -19,12 +19,21 @@ struct MoveCounts {
     std::int64_t kept[move_kind_count] = {};
 };
 
+// The walk's graph halfway: after exactly n_its / 2 moves.
+struct WalkMidpoint {
+    bool no_lines = true;
+    std::int64_t lines = 0;
+};
+
 // Performs n_its moves on m, which must be admissible, drawing from rng and
 // adding to counts. Every move is judged by the incremental test, or by the
 // complete is_admissible when full_check is set; both give the same answers,
 // so the same stream yields the same walk. Returns false when `stop` became
-// true before the walk finished (checked every few thousand moves).
+// true before the walk finished (checked every few thousand moves). With a
+// `midpoint`, records there the graph after n_its / 2 moves (0 moves when
+// n_its <= 1); the walk, its draws and its counts are the same either way.
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
-              MoveCounts& counts, const std::atomic<bool>* stop = nullptr);
+              MoveCounts& counts, const std::atomic<bool>* stop = nullptr,
+              WalkMidpoint* midpoint = nullptr);
 
 }  // namespace pellimor

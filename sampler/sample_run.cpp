@@ -7,16 +7,16 @@
 
 namespace pellimor {
 
-int has_no_lines(const EdgeMatrix& m) {
+bool has_no_lines(const EdgeMatrix& m) {
     const int n = m.size();
     for (int i = 0; i + 1 < n; ++i) {
         for (int j = i + 1; j < n; ++j) {
             if (m[i][j] == EDGE_LINE) {
-                return 0;
+                return false;
             }
         }
     }
-    return 1;
+    return true;
 }
 
 std::int64_t count_lines(const EdgeMatrix& m) {
@@ -30,10 +30,10 @@ std::int64_t count_lines(const EdgeMatrix& m) {
     return lines;
 }
 
-int is_connected(const EdgeMatrix& m) {
+bool is_connected(const EdgeMatrix& m) {
     const int n = m.size();
     if (n <= 1) {
-        return 1;
+        return true;
     }
     // Grow a marked set from vertex 0 by sweeps over all pairs until a sweep
     // marks nothing; marks made during a sweep count for the rest of it.
@@ -52,14 +52,15 @@ int is_connected(const EdgeMatrix& m) {
             }
         }
     }
-    return count >= n ? 1 : 0;
+    return count >= n;
 }
 
 SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
                          const std::atomic<bool>* stop) {
     MoveCounts counts;
+    WalkMidpoint half;
     SampleResult result;
-    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop)) {
+    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half)) {
         return result;
     }
     // With n_its = 0 every rate is 0/0, which is not a number, as reported.
@@ -69,7 +70,9 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
     }
     result.lines = count_lines(m);
     result.no_lines = result.lines == 0 ? 1 : 0;
-    result.connected = is_connected(m);
+    result.connected = is_connected(m) ? 1 : 0;
+    result.half_no_lines = half.no_lines ? 1 : 0;
+    result.half_lines = half.lines;
     return result;
 }
 

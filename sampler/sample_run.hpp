@@ -7,21 +7,10 @@
 #include <cstdint>
 
 #include "graph/edge_matrix.hpp"
+#include "graph/moves.hpp"  // MoveKind, move_kind_count
 #include "sampler/random.hpp"
 
 namespace pellimor {
-
-// The seven outcomes of one draw of the walk, numbered by draw % 7.
-enum MoveKind : int {
-    MOVE_STAY = 0,
-    MOVE_ADD_LINE = 1,
-    MOVE_REMOVE_LINE = 2,
-    MOVE_ADD_ARROW = 3,
-    MOVE_REMOVE_ARROW = 4,
-    MOVE_ADD_VEE = 5,
-    MOVE_REMOVE_VEE = 6,
-};
-inline constexpr int move_kind_count = 7;
 
 // How every sample of a run is drawn.
 struct Settings {
@@ -37,8 +26,8 @@ struct SampleResult {
     // Per MoveKind: the moves of that kind that changed the graph (for stay:
     // that were drawn), divided by n_its. Not a number when n_its is 0.
     double rates[move_kind_count] = {};
-    int no_lines = 0;   // 1 when the final graph has no line
-    int connected = 0;  // 1 when the skeleton of the final graph is connected
+    int no_lines = 0;        // 1 when the final graph has no line
+    int connected = 0;       // 1 when the skeleton of the final graph is connected
     std::int64_t lines = 0;  // lines (undirected edges) of the final graph
 
     // The walk: the graph after n_its / 2 moves, for the check that the
@@ -63,19 +52,19 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
                         std::uint64_t sample_number, const std::atomic<bool>* stop = nullptr);
 
 // The walk of one sample from the admissible graph in m, drawing from rng:
-// n_its moves, then the rates and flags of the graph reached (left in m).
-// When `stop` becomes true the walk ends early and the result must be
-// discarded.
+// n_its moves, then the rates and flags of the graph reached (left in m),
+// and its graph after n_its / 2 moves. When `stop` becomes true the walk
+// ends early and the result must be discarded.
 SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
                          const std::atomic<bool>* stop = nullptr);
 
-// 1 when no cell of m holds a line, else 0.
-int has_no_lines(const EdgeMatrix& m);
+// True when no cell of m holds a line.
+bool has_no_lines(const EdgeMatrix& m);
 
 // The number of lines of m (each stored in two cells, counted once).
 std::int64_t count_lines(const EdgeMatrix& m);
 
-// 1 when the skeleton of m is connected (true for n <= 1), else 0.
-int is_connected(const EdgeMatrix& m);
+// True when the skeleton of m is connected (so for n <= 1).
+bool is_connected(const EdgeMatrix& m);
 
 }  // namespace pellimor

@@ -216,7 +216,7 @@ TEST_F(Cli, FewerThanHundredSamplesReportNothing) {
 }
 
 TEST_F(Cli, ReportsEveryHundredSamplesOnScreenAndInTheFile) {
-    const Finished first = run({"--seed", "5", "6", "200", "250"});
+    const Finished first = run({"--seed", "5", "6", "20000", "250"});
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(first.err, "");
     const auto screen = lines_of(first.out);
@@ -233,9 +233,9 @@ TEST_F(Cli, ReportsEveryHundredSamplesOnScreenAndInTheFile) {
     EXPECT_EQ(without_hours(file), without_hours(screen));
 
     // A second run appends; another n_vars writes another file.
-    EXPECT_EQ(run({"6", "200", "250"}).status, 0);
+    EXPECT_EQ(run({"6", "20000", "250"}).status, 0);
     EXPECT_EQ(results(6).size(), 4u);
-    EXPECT_EQ(run({"5", "200", "100"}).status, 0);
+    EXPECT_EQ(run({"5", "20000", "100"}).status, 0);
     EXPECT_EQ(results(5).size(), 1u);
     EXPECT_EQ(results(6).size(), 4u);
 }
@@ -341,7 +341,7 @@ TEST_F(Cli, ProgressLineOnlyOnATerminal) {
     if (std::system("command -v script > /dev/null") != 0) {
         GTEST_SKIP() << "script (util-linux) is not installed";
     }
-    const Finished terminal = run_on_terminal(dir_, "--seed 9 6 2000 300");
+    const Finished terminal = run_on_terminal(dir_, "--seed 9 6 20000 300");
     ASSERT_EQ(terminal.status, 0) << terminal.out;
     EXPECT_NE(terminal.out.find("/300 samples, "), std::string::npos) << terminal.out;
     // The terminal shows pieces separated by "return, clear line": progress
@@ -378,7 +378,7 @@ TEST_F(Cli, ProgressLineOnlyOnATerminal) {
     EXPECT_TRUE(terminal.out.ends_with(clear) || terminal.out.ends_with("\r\n")) << terminal.out;
 
     // Standard error in a file: nothing there.
-    const Finished file = run({"--seed", "9", "6", "2000", "300"});
+    const Finished file = run({"--seed", "9", "6", "20000", "300"});
     EXPECT_EQ(file.status, 0);
     EXPECT_EQ(file.err, "");
 }

@@ -58,7 +58,7 @@ void for_each_mixed_graph(int n, Visit visit) {
 inline std::vector<EdgeMatrix> admissible_graphs(int n) {
     std::vector<EdgeMatrix> graphs;
     for_each_mixed_graph(n, [&](const EdgeMatrix& m) {
-        if (is_admissible(m) == 1) {
+        if (is_admissible(m)) {
             graphs.push_back(m);
         }
     });

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 
+#include "graph/admissibility.hpp"
 #include "graph/incremental_admissibility.hpp"
+#include "mixed_graphs.hpp"
 #include "sampler/random.hpp"
 #include "sampler/sample_run.hpp"
 
@@ -106,6 +109,99 @@ TEST(RunWalk, IncrementalAndFullCheckWalkTheSameWayOnWiderGraphs) {
         }
         EXPECT_EQ(fast_rng(), full_rng()) << "n=" << n;
     }
+}
+
+TEST(RunWalk, KeepsTheGraphAdmissibleAndCountsOnlyKeptChanges) {
+    for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+        EdgeMatrix m(6);
+        auto rng = sample_stream(seed, 1);
+        MoveCounts counts;
+        ASSERT_TRUE(run_walk(m, rng, 400, seed % 2 == 0, counts));
+        ASSERT_TRUE(is_admissible(m)) << "seed " << seed << ": " << testing::edge_list(m);
+        // Every line on the final graph was added and not yet removed.
+        int lines = 0;
+        for (int a = 0; a < 6; ++a) {
+            for (int b = a + 1; b < 6; ++b) {
+                lines += m[a][b] == EDGE_LINE;
+            }
+        }
+        EXPECT_EQ(lines, counts.kept[MOVE_ADD_LINE] - counts.kept[MOVE_REMOVE_LINE]);
+    }
+}
+
+TEST(RunWalk, StopsWhenAsked) {
+    const std::atomic<bool> stop{true};
+    EdgeMatrix m(5);
+    auto rng = sample_stream(1, 1);
+    MoveCounts counts;
+    EXPECT_FALSE(run_walk(m, rng, 1000000, false, counts, &stop));
+    EXPECT_EQ(m, EdgeMatrix(5));
+}
+
+TEST(RunWalk, IncrementalAndFullCheckWalkTheSameWay) {
+    for (int n : {3, 6, 9}) {
+        for (std::uint64_t seed = 1; seed <= 4; ++seed) {
+            EdgeMatrix fast(n);
+            EdgeMatrix full(n);
+            auto fast_rng = sample_stream(seed, 2);
+            auto full_rng = sample_stream(seed, 2);
+            MoveCounts fast_counts;
+            MoveCounts full_counts;
+            run_walk(fast, fast_rng, 3000, false, fast_counts);
+            run_walk(full, full_rng, 3000, true, full_counts);
+            ASSERT_EQ(fast, full) << "n=" << n << " seed " << seed;
+            for (int k = 0; k < move_kind_count; ++k) {
+                EXPECT_EQ(fast_counts.kept[k], full_counts.kept[k]);
+            }
+        }
+    }
+}
+
+// Asking for the midpoint changes nothing in the walk, and the midpoint is
+// the graph a walk of n_its / 2 moves from the same stream ends on; for both
+// judges, walks too short to have a half, and rows of one and two words.
+TEST(RunWalk, MidpointIsTheGraphAfterHalfTheMovesAndChangesNothing) {
+    std::int64_t lines = 0;
+    for (bool full_check : {false, true}) {
+        for (int n : {2, 6, 70}) {
+            for (int n_its : {0, 1, 2, 3, 1001, 4000}) {
+                if (full_check && n == 70 && n_its > 1001) {
+                    continue;  // the complete test is slow on wide graphs
+                }
+                const std::string where = "n=" + std::to_string(n) +
+                                          " n_its=" + std::to_string(n_its) +
+                                          (full_check ? " full check" : "");
+                const auto stream = sample_stream(17, static_cast<std::uint64_t>(n + n_its));
+                EdgeMatrix plain(n);
+                auto plain_rng = stream;
+                MoveCounts plain_counts;
+                ASSERT_TRUE(run_walk(plain, plain_rng, n_its, full_check, plain_counts));
+
+                EdgeMatrix asked(n);
+                auto asked_rng = stream;
+                MoveCounts asked_counts;
+                WalkMidpoint midpoint;
+                midpoint.no_lines = false;
+                midpoint.lines = -1;
+                ASSERT_TRUE(run_walk(asked, asked_rng, n_its, full_check, asked_counts, nullptr,
+                                     &midpoint));
+                EXPECT_EQ(asked, plain) << where;
+                for (int k = 0; k < move_kind_count; ++k) {
+                    EXPECT_EQ(asked_counts.kept[k], plain_counts.kept[k]) << where;
+                }
+                EXPECT_EQ(asked_rng(), plain_rng()) << where;
+
+                EdgeMatrix half(n);
+                auto half_rng = stream;
+                MoveCounts half_counts;
+                ASSERT_TRUE(run_walk(half, half_rng, n_its / 2, full_check, half_counts));
+                EXPECT_EQ(midpoint.lines, count_lines(half)) << where;
+                EXPECT_EQ(midpoint.no_lines, has_no_lines(half)) << where;
+                lines += midpoint.lines;
+            }
+        }
+    }
+    EXPECT_GT(lines, 0);
 }
 
 }  // namespace
