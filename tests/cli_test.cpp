@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -464,6 +466,48 @@ TEST_F(Cli, ExactMethodUsageErrors) {
             << f.err;
     }
     EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, MixingCheckWarnsOnlyWhenTheWalksAreTooShort) {
+    struct Case {
+        std::vector<std::string> args;
+        bool warns;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--seed", "1", "40", "100000", "100"}, true},
+             {{"--seed", "1", "--start", "exact", "40", "100000", "100"}, false},
+             {{"--seed", "1", "6", "20000", "300"}, false},
+         }) {
+        const Finished f = run(c.args);
+        EXPECT_EQ(f.status, 0);
+        EXPECT_EQ(f.err.find("likely biased") != std::string::npos, c.warns) << f.err;
+    }
+}
+
+TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
+    const Finished f = run({"--summary", "--json", "out.json", "6", "20000", "150"});
+    ASSERT_EQ(f.status, 0) << f.err;
+    const auto json = nlohmann::json::parse(read_file(dir_ / "out.json"));
+    for (const char* key : {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed",
+                            "threads", "seconds", "complete", "shares", "move_rates",
+                            "mixing_check", "counts"}) {
+        EXPECT_TRUE(json.contains(key)) << key;
+    }
+    EXPECT_EQ(json["samples"], 150);
+    EXPECT_EQ(json["complete"], true);
+    EXPECT_EQ(json["counts"]["essential_graphs"]["exact"], "1067825");
+    // The seed drawn for this run is in the summary and the JSON.
+    const std::string seed = std::to_string(json["seed"].get<std::uint64_t>());
+    EXPECT_NE(f.out.find(seed), std::string::npos) << f.out;
+
+    const pid_t pid = start({"--exact", "--json", "stopped.json", "12", "2000000000"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    EXPECT_EQ(wait(pid).status, 130);
+    const auto stopped = nlohmann::json::parse(read_file(dir_ / "stopped.json"));
+    EXPECT_EQ(stopped["complete"], false);
+    EXPECT_EQ(stopped["method"], "exact");
+    EXPECT_GT(stopped["samples"].get<long long>(), 0);
 }
 
 }  // namespace
