@@ -11,6 +11,25 @@
 
 namespace pellimor::testing {
 
+// Sets the pair a, b of m by `choice`: 1 a -> b, 2 b -> a, 3 a line, any
+// other value nothing.
+inline void set_pair(EdgeMatrix& m, int a, int b, int choice) {
+    m[a][b] = m[b][a] = EDGE_NONE;
+    switch (choice) {
+        case 1:
+            m[a][b] = EDGE_ARROW;
+            break;
+        case 2:
+            m[b][a] = EDGE_ARROW;
+            break;
+        case 3:
+            m[a][b] = m[b][a] = EDGE_LINE;
+            break;
+        default:
+            break;
+    }
+}
+
 // Calls visit(m) for each of the 4^(n(n-1)/2) mixed graphs on n vertices:
 // every pair holds nothing, an arrow either way, or a line.
 template <typename Visit>
@@ -36,21 +55,7 @@ void for_each_mixed_graph(int n, Visit visit) {
         }
         ++choice[p];
         for (std::size_t q = 0; q <= p; ++q) {
-            const auto [a, b] = pairs[q];
-            m[a][b] = m[b][a] = EDGE_NONE;
-            switch (choice[q]) {
-                case 1:
-                    m[a][b] = EDGE_ARROW;
-                    break;
-                case 2:
-                    m[b][a] = EDGE_ARROW;
-                    break;
-                case 3:
-                    m[a][b] = m[b][a] = EDGE_LINE;
-                    break;
-                default:
-                    break;
-            }
+            set_pair(m, pairs[q].first, pairs[q].second, choice[q]);
         }
     }
 }

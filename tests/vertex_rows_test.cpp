@@ -2,30 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "mixed_graphs.hpp"
 #include "sampler/random.hpp"
 
 namespace pellimor {
 namespace {
 
-// A mixed graph with about one pair in `spread` joined, each way or by a line.
+// A mixed graph with about three pairs in `spread` joined, each way or by a line.
 EdgeMatrix random_graph(int n, std::uint64_t seed, std::uint64_t spread) {
     Xoshiro256StarStar rng(seed);
     EdgeMatrix m(n);
     for (int a = 0; a < n; ++a) {
         for (int b = a + 1; b < n; ++b) {
-            switch (rng() % spread) {
-                case 0:
-                    m[a][b] = EDGE_ARROW;
-                    break;
-                case 1:
-                    m[b][a] = EDGE_ARROW;
-                    break;
-                case 2:
-                    m[a][b] = m[b][a] = EDGE_LINE;
-                    break;
-                default:
-                    break;
-            }
+            testing::set_pair(m, a, b, static_cast<int>(rng() % spread) + 1);
         }
     }
     return m;
