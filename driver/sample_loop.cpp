@@ -13,6 +13,10 @@
 #include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
 
+#ifdef PELLIMOR_MPI
+#include "cluster/distributed_run.hpp"
+#endif
+
 namespace pellimor {
 
 namespace {
@@ -81,7 +85,18 @@ std::uint64_t fresh_run_seed() {
 
 int run_estimation(const Options& options, Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check};
-    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    auto run_samples = run_in_order;
+    bool reporting_rank = true;
+#ifdef PELLIMOR_MPI
+    // Under mpirun: rank 0's seed for every rank, the samples spread over
+    // the ranks, and rank 0 alone reports.
+    if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
+        seed = cluster->broadcast_seed(seed);
+        run_samples = distributed_run_in_order;
+        reporting_rank = cluster->rank() == 0;
+    }
+#endif
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
@@ -97,10 +112,11 @@ int run_estimation(const Options& options, Clock::time_point start) {
     ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
                                   : results_file_name(options.n_vars),
                     options.exact ? format_exact_report_line : format_report_line, start);
-    ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
+    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
+                          options.n_samples, seed, start);
     RunningTotals totals;
     int stopped_by = 0;
-    run_in_order(
+    run_samples(
         workers, SampleNumbering{options.n_samples}, threads,
         [&](const SampleResult& result) {
             totals.add(result);
