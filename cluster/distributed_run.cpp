@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <map>
 #include <exception>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,8 +17,7 @@
 namespace pellimor {
 
 SampleNumbering rank_share(SampleNumbering whole, int rank, int size) {
-    const std::int64_t count =
-        whole.count > rank ? (whole.count - rank + size - 1) / size : 0;
+    const std::int64_t count = whole.count > rank ? (whole.count - rank + size - 1) / size : 0;
     return SampleNumbering{count, whole.first + static_cast<std::uint64_t>(rank) * whole.stride,
                            whole.stride * static_cast<std::uint64_t>(size)};
 }

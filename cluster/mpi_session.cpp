@@ -29,7 +29,9 @@ MpiSession::~MpiSession() {
     MPI_Finalize();
 }
 
-const MpiSession* MpiSession::current() { return current_session; }
+const MpiSession* MpiSession::current() {
+    return current_session;
+}
 
 std::uint64_t MpiSession::broadcast_seed(std::uint64_t seed) const {
     static_assert(sizeof(unsigned long long) == sizeof(std::uint64_t));

@@ -91,8 +91,7 @@ void send_failure(const std::exception_ptr& failure) {
     } catch (...) {
         text = "failed";
     }
-    MPI_Send(text.data(), static_cast<int>(text.size()), MPI_BYTE, 0, TAG_FAILURE,
-             MPI_COMM_WORLD);
+    MPI_Send(text.data(), static_cast<int>(text.size()), MPI_BYTE, 0, TAG_FAILURE, MPI_COMM_WORLD);
 }
 
 }  // namespace
