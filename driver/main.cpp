@@ -12,19 +12,34 @@
 #include "driver/command_line.hpp"
 #include "driver/sample_loop.hpp"
 
+#ifdef PELLIMOR_MPI
+#include "cluster/mpi_session.hpp"
+#endif
+
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
+    bool speaks = true;  // only rank 0 of an MPI run prints usage errors and help
+#ifdef PELLIMOR_MPI
+    const pellimor::MpiSession cluster(argc, argv);
+    speaks = cluster.rank() == 0;
+#endif
     pellimor::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     try {
         options = pellimor::parse_command_line(args);
     } catch (const pellimor::UsageError& error) {
+        if (!speaks) {
+            return 2;
+        }
         std::fprintf(stderr, "pellimor: %s\n", error.what());
         const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
         std::fputs((exact ? pellimor::exact_usage_line : pellimor::usage_line).data(), stderr);
         return 2;
     }
     if (options.help) {
+        if (!speaks) {
+            return 0;
+        }
         std::fputs(pellimor::help_text().c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }

@@ -16,6 +16,10 @@
 #include "stats/run_ending.hpp"
 #include "stats/run_statistics.hpp"
 
+#ifdef PELLIMOR_MPI
+#include "cluster/distributed_run.hpp"
+#endif
+
 namespace pellimor {
 
 namespace {
@@ -84,7 +88,18 @@ std::uint64_t fresh_run_seed() {
 
 int run_estimation(const Options& options, Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check};
-    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    auto run_samples = run_in_order;
+    bool reporting_rank = true;
+#ifdef PELLIMOR_MPI
+    // Under mpirun: rank 0's seed for every rank, the samples spread over
+    // the ranks, and rank 0 alone reports.
+    if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
+        seed = cluster->broadcast_seed(seed);
+        run_samples = distributed_run_in_order;
+        reporting_rank = cluster->rank() == 0;
+    }
+#endif
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
@@ -100,7 +115,8 @@ int run_estimation(const Options& options, Clock::time_point start) {
     ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
                                   : results_file_name(options.n_vars),
                     options.exact ? format_exact_report_line : format_report_line, start);
-    ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
+    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
+                          options.n_samples, seed, start);
     RunningTotals totals;
     RunStatistics statistics;
     int stopped_by = 0;
@@ -108,7 +124,7 @@ int run_estimation(const Options& options, Clock::time_point start) {
         stopped_by = stop_signal();
         return stopped_by != 0;
     };
-    run_in_order(
+    run_samples(
         workers, SampleNumbering{options.n_samples}, threads,
         [&](const SampleResult& result) {
             totals.add(result);
@@ -129,14 +145,16 @@ int run_estimation(const Options& options, Clock::time_point start) {
     // own, far above the samples' (a walk trapped alike in both of its halves
     // passes the half-walk comparison).
     std::optional<RunStatistics> reference;
-    if (!options.exact && complete && !mixing_skip_reason(options.n_its, statistics.samples)) {
+    // (Decided from the options, which every rank of a cluster run shares:
+    // only the reporting rank sees the samples.)
+    if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
         if (!tables) {
             tables.emplace(options.n_vars);
         }
         reference.emplace();
         const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                         reference_first_sample, 1};
-        run_in_order(
+        run_samples(
             exact_workers(*tables, seed), numbering, threads,
             [&](const SampleResult& result) { reference->add(result); },
             [&](std::int64_t) { return poll_stop(); });
@@ -145,6 +163,9 @@ int run_estimation(const Options& options, Clock::time_point start) {
         }
     }
 
+    if (!reporting_rank) {
+        return stopped_by != 0 ? 128 + stopped_by : 0;
+    }
     const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
                        options.start == WalkStart::EXACT ? "exact" : "empty",
                        options.n_vars,

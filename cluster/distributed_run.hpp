@@ -1,0 +1,42 @@
+#pragma once
+
+// The sampling engine spread over the ranks of an MPI run. Rank r of P runs
+// every P-th sample of the run on its own worker threads; rank 0 gathers the
+// results and hands them on in sample order, exactly as run_in_order does in
+// one process. Since a sample draws from its own stream, where it runs changes
+// nothing it yields.
+//
+// Ranks send their results to rank 0 in batches and may have only a few
+// batches unacknowledged, so ranks that run ahead wait and rank 0's memory
+// stays bounded. Every exchange is non-blocking and polled, so a stop or a
+// failed rank ends the run on every rank instead of hanging it.
+
+#include <cstdint>
+#include <functional>
+
+#include "cluster/mpi_session.hpp"
+#include "sampler/sample_scheduler.hpp"
+
+namespace pellimor {
+
+// The samples of `whole` that rank `rank` of `size` runs: indices rank,
+// rank + size, ... of `whole`.
+SampleNumbering rank_share(SampleNumbering whole, int rank, int size);
+
+// On rank 0: runs rank 0's share, gathers the others' and passes every
+// result of `whole_run`, in order, to `consume`; `poll` as in run_in_order.
+// Returns the number of results consumed. Throws std::runtime_error naming
+// the rank when another rank failed or was stopped on its own, and rethrows
+// a failure of its own workers.
+// On the other ranks: runs that rank's share and sends the results to rank 0;
+// `consume` is never called and `poll` is called as rank 0 calls it (true
+// stops this rank and, through rank 0, the run). A failure is sent to rank 0
+// rather than thrown. Returns the number of samples run when rank 0 ends the
+// run.
+// Every rank must call it with the same `whole_run`.
+std::int64_t distributed_run_in_order(const WorkerFactory& factory, SampleNumbering whole_run,
+                                      int threads,
+                                      const std::function<void(const SampleResult&)>& consume,
+                                      const std::function<bool(std::int64_t done)>& poll);
+
+}  // namespace pellimor
