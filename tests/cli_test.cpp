@@ -3,10 +3,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -17,8 +21,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace pellimor {
 namespace {
@@ -92,6 +94,13 @@ struct Finished {
     std::string err;
 };
 
+// How a run is started, beyond its arguments.
+struct Launch {
+    std::optional<rlim_t> file_size_limit;      // RLIMIT_FSIZE, bytes
+    std::optional<rlim_t> address_space_limit;  // RLIMIT_AS, bytes
+    int stdout_fd = -1;                         // else a file "<tag>.out"
+};
+
 // Runs the program in its own temporary folder, standard output and error
 // captured in files there.
 class Cli : public ::testing::Test {
@@ -105,7 +114,12 @@ class Cli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run") {
+    fs::path results_path(int n_vars) const {
+        return dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt");
+    }
+
+    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run",
+                const Launch& launch = {}) {
         std::vector<std::string> argv_text{PELLIMOR_BINARY};
         argv_text.insert(argv_text.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -113,27 +127,55 @@ class Cli : public ::testing::Test {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         const std::string out = (dir_ / (tag + ".out")).string();
         const std::string err = (dir_ / (tag + ".err")).string();
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-        pid_t pid = -1;
-        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(failed, 0) << "cannot start " << PELLIMOR_BINARY;
+        const std::string dir = dir_.string();
+        // Everything the child needs is made before the fork; the test
+        // process has a single thread, so the child may do more than
+        // async-signal-safe calls, but it needs no more.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int in_fd = ::open("/dev/null", O_RDONLY);
+            const int out_fd = launch.stdout_fd >= 0
+                                   ? launch.stdout_fd
+                                   : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in_fd < 0 || out_fd < 0 || err_fd < 0 || ::dup2(in_fd, 0) < 0 ||
+                ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0 || ::chdir(dir.c_str()) != 0) {
+                ::_exit(126);
+            }
+            const auto limit = [](int resource, std::optional<rlim_t> bytes) {
+                const rlimit value{*bytes, *bytes};
+                return !bytes || ::setrlimit(resource, &value) == 0;
+            };
+            if (!limit(RLIMIT_FSIZE, launch.file_size_limit) ||
+                !limit(RLIMIT_AS, launch.address_space_limit)) {
+                ::_exit(126);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        EXPECT_GT(pid, 0) << "cannot start " << PELLIMOR_BINARY;
         return pid;
     }
 
-    Finished wait(pid_t pid, const std::string& tag = "run") {
+    // Waits for the run to end, at most `limit`; a run still going then is
+    // killed (status -1).
+    Finished wait(pid_t pid, const std::string& tag = "run",
+                  std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         int raw = 0;
         Finished finished;
-        if (waitpid(pid, &raw, 0) == pid) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        pid_t ended = 0;
+        while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (ended == 0) {
+            ADD_FAILURE() << "the run did not end within " << limit.count() << " ms";
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+        } else if (ended == pid) {
             finished.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         }
         finished.out = read_file(dir_ / (tag + ".out"));
@@ -144,7 +186,7 @@ class Cli : public ::testing::Test {
     Finished run(const std::vector<std::string>& args) { return wait(start(args)); }
 
     std::vector<std::string> results(int n_vars) {
-        return lines_of(read_file(dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt")));
+        return lines_of(read_file(results_path(n_vars)));
     }
 
     // Files the program left in its folder, besides the captured output.
@@ -279,15 +321,100 @@ TEST_F(Cli, UnwritableResultsFileIsReportedAndFailsTheRun) {
     EXPECT_NE(f.err.find("3 of 3 report lines were not saved"), std::string::npos) << f.err;
 }
 
-TEST_F(Cli, FullDiskFailsTheRun) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
+TEST_F(Cli, FileSizeLimitLeavesOnlyWholeLines) {
+    // A file-size limit cuts a write short as a full disk does.
+    const std::vector<std::string> args{"--seed", "4", "6", "100", "500"};
+    ASSERT_EQ(run(args).status, 0);
+    const auto lines = results(6);
+    ASSERT_EQ(lines.size(), 5u);
+    fs::remove(results_path(6));
+    // Room for two lines and half of the third; the hours field has the
+    // same width in every run.
+    const rlim_t room = lines[0].size() + 1 + lines[1].size() + 1 + lines[2].size() / 2;
+    // Standard output into a file would be cut too; its few lines of
+    // standard error fit.
+    Launch limited;
+    limited.file_size_limit = room;
+    limited.stdout_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const Finished cut = wait(start(args, "cut", limited), "cut");
+    ::close(limited.stdout_fd);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("warning: cannot append to results file 'pellimor_6.txt': File too "
+                           "large"),
+              std::string::npos)
+        << cut.err;
+    EXPECT_NE(cut.err.find("3 of 5 report lines were not saved"), std::string::npos) << cut.err;
+    const std::string text = read_file(results_path(6));
+    EXPECT_TRUE(text.ends_with(" \n")) << text;
+    EXPECT_EQ(without_hours(lines_of(text)),
+              without_hours(std::vector<std::string>(lines.begin(), lines.begin() + 2)));
+
+    // Without the limit, the next run appends whole lines.
+    EXPECT_EQ(run(args).status, 0);
+    const auto after = results(6);
+    ASSERT_EQ(after.size(), 7u);
+    for (const auto& line : after) {
+        EXPECT_TRUE(is_report_line(line)) << line;
     }
-    fs::create_symlink("/dev/full", dir_ / "pellimor_6.txt");
-    const Finished f = run({"6", "100", "100"});
-    EXPECT_EQ(f.status, 1);
-    EXPECT_EQ(lines_of(f.out).size(), 1u);
-    EXPECT_NE(f.err.find("No space left on device"), std::string::npos) << f.err;
+}
+
+TEST_F(Cli, LineLeftWithoutItsNewlineIsNotJoinedOnto) {
+    // What a writer that was killed mid-line leaves.
+    std::ofstream(results_path(6)) << " 12 / 100, 80 / 1";
+    EXPECT_EQ(run({"6", "100", "200"}).status, 0);
+    const auto lines = results(6);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], " 12 / 100, 80 / 1");
+    EXPECT_TRUE(is_report_line(lines[1])) << lines[1];
+    EXPECT_TRUE(is_report_line(lines[2])) << lines[2];
+}
+
+TEST_F(Cli, RunsContendingForTheFileKeepEveryLineWhole) {
+    // Another writer holds the file's lock while it writes a line in two
+    // pieces; two runs wait for it and for each other.
+    const int holder =
+        ::open(results_path(6).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ASSERT_EQ(::write(holder, "held while ", 11), 11);
+    const pid_t a = start({"--seed", "1", "6", "100", "300"}, "a");
+    const pid_t b = start({"--seed", "2", "6", "100", "300"}, "b");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(::write(holder, "two runs wait\n", 14), 14);
+    ::close(holder);
+    const Finished fa = wait(a, "a");
+    const Finished fb = wait(b, "b");
+    EXPECT_EQ(fa.status, 0);
+    EXPECT_EQ(fb.status, 0);
+    auto lines = results(6);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "held while two runs wait");
+    // Every line of both runs, whole; each run's in its own order.
+    lines.erase(lines.begin());
+    auto expected = without_hours(lines_of(fa.out + fb.out));
+    auto found = without_hours(lines);
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, expected);
+}
+
+TEST_F(Cli, ResultsFileThatIsNotARegularFileIsRefused) {
+    // A FIFO nobody reads: opening it to write would wait for ever.
+    ASSERT_EQ(::mkfifo(results_path(6).c_str(), 0644), 0);
+    const Finished fifo = wait(start({"6", "100", "100"}), "run", std::chrono::seconds(5));
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(lines_of(fifo.out).size(), 1u);
+    EXPECT_NE(fifo.err.find("'pellimor_6.txt': not a regular file (a FIFO)"), std::string::npos)
+        << fifo.err;
+    if (fs::exists("/dev/full")) {
+        fs::create_symlink("/dev/full", results_path(7));
+        const Finished device = run({"7", "100", "100"});
+        EXPECT_EQ(device.status, 1);
+        EXPECT_EQ(lines_of(device.out).size(), 1u);
+        EXPECT_NE(device.err.find("warning: cannot append to results file 'pellimor_7.txt'"),
+                  std::string::npos)
+            << device.err;
+    }
 }
 
 TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
@@ -393,13 +520,13 @@ TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
         const Finished f = wait(pid);
         EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
         EXPECT_EQ(f.status, 128 + signal_number);
-        const std::string text = read_file(dir_ / "pellimor_6.txt");
+        const std::string text = read_file(results_path(6));
         ASSERT_FALSE(text.empty()) << "no line before the signal";
         EXPECT_TRUE(text.ends_with(" \n"));
         for (const auto& line : lines_of(text)) {
             ASSERT_TRUE(is_report_line(line)) << line;
         }
-        fs::remove(dir_ / "pellimor_6.txt");
+        fs::remove(results_path(6));
     }
 }
 
