@@ -34,7 +34,7 @@ class ReportSink {
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (std::fputs(screen_line.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) {
+        if (write_all(STDOUT_FILENO, screen_line) != 0) {
             stdout_failed_ = true;
         }
         ++lines_;
@@ -99,7 +99,6 @@ int run_estimation(const Options& options, Clock::time_point start) {
                     options.exact ? format_exact_report_line : format_report_line, start);
     ProgressLine progress(::isatty(STDERR_FILENO) == 1, stderr, options.n_samples, seed, start);
     RunningTotals totals;
-    int stopped_by = 0;
     run_in_order(
         workers, SampleNumbering{options.n_samples}, threads,
         [&](const SampleResult& result) {
@@ -111,12 +110,15 @@ int run_estimation(const Options& options, Clock::time_point start) {
         },
         [&](std::int64_t done) {
             progress.update(static_cast<int>(done));
-            stopped_by = stop_signal();
-            return stopped_by != 0;
+            if (const int signal_number = stop_signal(); signal_number != 0) {
+                progress.erase();
+                end_stopped_run(signal_number);  // every line so far is whole
+            }
+            return false;
         });
-    if (stopped_by != 0) {
+    if (const int signal_number = stop_signal(); signal_number != 0) {
         progress.erase();
-        return 128 + stopped_by;
+        return 128 + signal_number;
     }
     progress.erase();
     return sink.finish() ? 0 : 1;

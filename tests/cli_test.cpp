@@ -530,6 +530,39 @@ TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
     }
 }
 
+TEST_F(Cli, SignalEndsARunWhoseOutputBlocks) {
+    // Standard output into a pipe whose reader never reads: once it is
+    // full, every write of a report line waits.
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe2(pipe_fds, O_CLOEXEC), 0);
+    ASSERT_GT(::fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096), 0);
+    const int capacity = ::fcntl(pipe_fds[1], F_GETPIPE_SZ);
+    Launch blocked;
+    blocked.stdout_fd = pipe_fds[1];
+    const pid_t pid = start({"6", "100", "2000000000"}, "run", blocked);
+    ::close(pipe_fds[1]);
+    // Full: no room left for another report line (about 200 chars).
+    int queued = 0;
+    for (int wait_ms = 0; wait_ms < 10000 && queued < capacity - 300; wait_ms += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(::ioctl(pipe_fds[0], FIONREAD, &queued), 0);
+    }
+    ASSERT_GE(queued, capacity - 300) << "the pipe never filled";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    const Finished f = wait(pid, "run", std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+    EXPECT_EQ(f.status, 128 + SIGTERM);
+    ::close(pipe_fds[0]);
+    const std::string text = read_file(results_path(6));
+    ASSERT_FALSE(text.empty());
+    EXPECT_TRUE(text.ends_with(" \n"));
+    for (const auto& line : lines_of(text)) {
+        ASSERT_TRUE(is_report_line(line)) << line;
+    }
+}
+
 // The exact method's line: the walk's first 13 fields, then samples / DAGs
 // drawn = classes per DAG.
 bool is_exact_report_line(const std::string& line) {
