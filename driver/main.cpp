@@ -29,6 +29,14 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     try {
+        if (!options.seed) {
+            // Shown before anything else, wherever standard error goes, so
+            // that every run can be repeated.
+            options.seed = pellimor::fresh_run_seed();
+            std::fprintf(stderr, "pellimor: run seed %llu (repeat with --seed %llu)\n",
+                         static_cast<unsigned long long>(*options.seed),
+                         static_cast<unsigned long long>(*options.seed));
+        }
         return pellimor::run_estimation(options, start);
     } catch (const std::bad_alloc&) {
         const double gib = 4.5 * options.n_vars * static_cast<double>(options.n_vars) / (1 << 30);

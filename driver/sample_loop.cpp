@@ -109,7 +109,7 @@ int run_estimation(const Options& options, Clock::time_point start) {
             }
         },
         [&](std::int64_t done) {
-            progress.update(static_cast<int>(done));
+            progress.update(done);
             if (const int signal_number = stop_signal(); signal_number != 0) {
                 progress.erase();
                 end_stopped_run(signal_number);  // every line so far is whole

@@ -250,11 +250,31 @@ TEST_F(Cli, HelpGoesToStandardOutput) {
 }
 
 TEST_F(Cli, FewerThanHundredSamplesReportNothing) {
-    const Finished f = run({"6", "50", "99"});
+    const Finished f = run({"--seed", "1", "6", "50", "99"});
     EXPECT_EQ(f.status, 0);
     EXPECT_EQ(f.out, "");
     EXPECT_EQ(f.err, "");
     EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, RunWithoutSeedShowsItsSeedSoItCanBeRepeated) {
+    const Finished unseeded = run({"7", "300", "200"});
+    ASSERT_EQ(unseeded.status, 0);
+    unsigned long long seed = 0;
+    unsigned long long again = 1;
+    int consumed = -1;
+    ASSERT_EQ(std::sscanf(unseeded.err.c_str(), "pellimor: run seed %llu (repeat with --seed %llu)%n",
+                          &seed, &again, &consumed),
+              2)
+        << unseeded.err;
+    EXPECT_EQ(seed, again);
+    EXPECT_EQ(unseeded.err.substr(static_cast<std::size_t>(consumed)), "\n");
+    // With that seed: the same lines, and no seed line.
+    const Finished seeded = run({"--seed", std::to_string(seed), "7", "300", "200"});
+    EXPECT_EQ(seeded.status, 0);
+    EXPECT_EQ(seeded.err, "");
+    ASSERT_EQ(lines_of(seeded.out).size(), 2u);
+    EXPECT_EQ(without_hours(lines_of(seeded.out)), without_hours(lines_of(unseeded.out)));
 }
 
 TEST_F(Cli, ReportsEveryHundredSamplesOnScreenAndInTheFile) {
@@ -495,7 +515,7 @@ TEST_F(Cli, ProgressLineOnlyOnATerminal) {
         const std::string rest = piece.substr(from);
         if (!rest.empty()) {
             EXPECT_NE(rest.find("/300 samples, "), std::string::npos) << rest;
-            EXPECT_TRUE(rest.ends_with("seed 9")) << rest;
+            EXPECT_EQ(rest.rfind("seed 9, ", 0), 0u) << rest;
             ++progress;
         }
     }

@@ -58,6 +58,17 @@ TEST(ReportLine, ZeroCountsAndNoMovesPrintNotANumber) {
     EXPECT_EQ(nans, 10) << line;
 }
 
+TEST(ReportLine, CountsUpToTheLargestSampleCount) {
+    RunningTotals t;
+    t.samples = 2147483647;
+    t.no_lines_count = t.connected_count = t.both_count = 2147483647;
+    EXPECT_EQ(format_report_line(t, 1.0).rfind(" 2147483647 / 2147483647, 2147483647 / 2147483647, "
+                                               "2147483647 / 2147483647, 2147483647 / 2147483647 "
+                                               "= 1.000000, 1.000000, 1.000000, 1.000000 in ",
+                                               0),
+              0u);
+}
+
 TEST(ResultsFileName, NamedAfterVertexCount) {
     EXPECT_EQ(results_file_name(6), "pellimor_6.txt");
     EXPECT_EQ(results_file_name(2147483647), "pellimor_2147483647.txt");
