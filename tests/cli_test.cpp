@@ -229,6 +229,8 @@ TEST_F(Cli, BadArgumentsNameTheArgument) {
         {{"--seed", "x", "6", "1", "1"}, "--seed"},
         {{"--threads", "0", "6", "1", "1"}, "--threads"},
         {{"--bogus", "6", "1", "1"}, "--bogus"},
+        {{"--seed", "1", "6", "1", "1", "--seed=2"}, "--seed given more than once"},
+        {{"--", "--5", "1", "1"}, "n_vars must be a whole number from 1 to 2147483647, got '--5'"},
     };
     for (const auto& [args, name] : cases) {
         const Finished f = run(args);
@@ -242,11 +244,13 @@ TEST_F(Cli, BadArgumentsNameTheArgument) {
 }
 
 TEST_F(Cli, HelpGoesToStandardOutput) {
-    const Finished f = run({"--help"});
-    EXPECT_EQ(f.status, 0);
-    EXPECT_EQ(f.out.rfind(usage, 0), 0u);
-    EXPECT_NE(f.out.find("--threads"), std::string::npos);
-    EXPECT_EQ(f.err, "");
+    for (const char* help : {"--help", "-h"}) {
+        const Finished f = run({help});
+        EXPECT_EQ(f.status, 0) << help;
+        EXPECT_EQ(f.out.rfind(usage, 0), 0u) << help;
+        EXPECT_NE(f.out.find("--threads"), std::string::npos) << help;
+        EXPECT_EQ(f.err, "") << help;
+    }
 }
 
 TEST_F(Cli, FewerThanHundredSamplesReportNothing) {
