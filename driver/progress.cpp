@@ -28,8 +28,7 @@ int terminal_width(std::FILE* out) {
 std::string format_progress(std::int64_t done, std::int64_t total, double elapsed_seconds,
                             std::uint64_t seed) {
     const double rate = elapsed_seconds > 0 ? static_cast<double>(done) / elapsed_seconds : 0.0;
-    const std::string left =
-        rate > 0 ? clock_time(static_cast<double>(total - done) / rate) : "?";
+    const std::string left = rate > 0 ? clock_time(static_cast<double>(total - done) / rate) : "?";
     char text[160];
     std::snprintf(text, sizeof text, "seed %llu, %lld/%lld samples, %.1f/s, %s elapsed, %s left",
                   static_cast<unsigned long long>(seed), static_cast<long long>(done),

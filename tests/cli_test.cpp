@@ -267,9 +267,10 @@ TEST_F(Cli, RunWithoutSeedShowsItsSeedSoItCanBeRepeated) {
     unsigned long long seed = 0;
     unsigned long long again = 1;
     int consumed = -1;
-    ASSERT_EQ(std::sscanf(unseeded.err.c_str(), "pellimor: run seed %llu (repeat with --seed %llu)%n",
-                          &seed, &again, &consumed),
-              2)
+    ASSERT_EQ(
+        std::sscanf(unseeded.err.c_str(), "pellimor: run seed %llu (repeat with --seed %llu)%n",
+                    &seed, &again, &consumed),
+        2)
         << unseeded.err;
     EXPECT_EQ(seed, again);
     EXPECT_EQ(unseeded.err.substr(static_cast<std::size_t>(consumed)), "\n");
@@ -455,6 +456,36 @@ TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
     }
 }
 
+TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
+#ifdef PELLIMOR_SANITIZE
+    GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
+                    "reserves terabytes of address space";
+#else
+    // About 0.62 GiB per worker thread: under a 1 GiB address-space limit
+    // one fits and two do not; under 0.3 GiB none does.
+    const std::vector<std::pair<rlim_t, std::string>> cases{
+        {rlim_t{1} << 30, "; --threads 1 fits in the "},
+        {rlim_t{300} << 20, "; not even one worker thread fits in the "},
+    };
+    for (const auto& [bytes, advice] : cases) {
+        Launch limited;
+        limited.address_space_limit = bytes;
+        const Finished f = wait(start({"--threads", "2", "12000", "10", "10"}, "run", limited));
+        EXPECT_EQ(f.status, 1) << f.err;
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
+                              "(about 0.62 GiB per worker thread); choose a smaller n_vars or "
+                              "fewer --threads" +
+                                  advice,
+                              0),
+                  0u)
+            << f.err;
+        EXPECT_TRUE(f.err.ends_with(" GiB free under the address-space limit (ulimit -v)\n"))
+            << f.err;
+    }
+#endif
+}
+
 TEST_F(Cli, ThreadCountDoesNotChangeTheLines) {
     const Finished one = run({"--seed", "77", "--threads", "1", "6", "400", "300"});
     ASSERT_EQ(one.status, 0);
@@ -596,13 +627,13 @@ bool is_exact_report_line(const std::string& line) {
     long long dags = 0;
     double ratio = 0;
     int consumed = -1;
-    const int converted = std::sscanf(
-        line.c_str(),
-        " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
-        "(%d / %lld = %lf classes per DAG)%n",
-        &counts[0], &counts[1], &counts[2], &counts[3], &counts[4], &counts[5], &counts[6],
-        &counts[7], &values[0], &values[1], &values[2], &values[3], &values[4], &samples, &dags,
-        &ratio, &consumed);
+    const int converted =
+        std::sscanf(line.c_str(),
+                    " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
+                    "(%d / %lld = %lf classes per DAG)%n",
+                    &counts[0], &counts[1], &counts[2], &counts[3], &counts[4], &counts[5],
+                    &counts[6], &counts[7], &values[0], &values[1], &values[2], &values[3],
+                    &values[4], &samples, &dags, &ratio, &consumed);
     return converted == 16 && consumed >= 0 &&
            line.substr(static_cast<std::size_t>(consumed)) == " " && samples == counts[1] &&
            dags >= samples && std::abs(ratio - static_cast<double>(samples) / dags) < 1e-6;
