@@ -1,5 +1,6 @@
 #include "driver/command_line.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <vector>
@@ -82,7 +83,10 @@ std::string help_text() {
            "  --summary     after the last report line, print the estimates with their\n"
            "                95% intervals, the counts they imply and the mixing check\n"
            "  --json FILE   write the same as one JSON document to FILE\n"
-           "  --help        print this text and exit\n"
+           "  --help, -h    print this text and exit\n"
+           "  --            ends the options: every argument after it is positional\n"
+           "\n"
+           "Each option may be given once.\n"
            "\n"
            "Exit status: 0 success, 1 results not all saved or the run could not\n"
            "run, 2 usage error, 128+N stopped by signal N.\n";
@@ -92,19 +96,29 @@ Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
     bool start_given = false;
     std::vector<std::string_view> positional;
+    std::vector<std::string_view> given;  // the options seen, each at most once
+    bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        if (!arg.starts_with("--")) {
+        if (options_ended || (!arg.starts_with("--") && arg != "-h")) {
             positional.push_back(arg);
             continue;
         }
+        if (arg == "--") {
+            options_ended = true;
+            continue;
+        }
         // Options that take a value accept "--name value" and "--name=value".
-        std::string_view name = arg;
+        std::string_view name = arg == "-h" ? "--help" : arg;
         std::optional<std::string_view> value;
         if (const auto equals = arg.find('='); equals != std::string_view::npos) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
         }
+        if (std::find(given.begin(), given.end(), name) != given.end()) {
+            throw UsageError(std::string(name) + " given more than once");
+        }
+        given.push_back(name);
         auto take_value = [&]() -> std::string_view {
             if (value) {
                 return *value;

@@ -2,7 +2,9 @@
 
 // The command line: `pellimor [options] n_vars n_its n_samples` for the walk,
 // `pellimor --exact [options] n_vars n_samples` for the exact method.
-// Arguments that begin with "--" are options; all others are positional.
+// Arguments that begin with "--", and "-h" (--help), are options, each given
+// at most once; all others are positional, and so is every argument after
+// "--".
 
 #include <cstdint>
 #include <optional>

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "driver/command_line.hpp"
+#include "driver/memory_budget.hpp"
 #include "driver/sample_loop.hpp"
+#include "sampler/sample_scheduler.hpp"
 
 #ifdef PELLIMOR_MPI
 #include "cluster/mpi_session.hpp"
@@ -44,13 +46,26 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     try {
+        const int threads = options.threads.value_or(pellimor::usable_cpu_count());
+        if (const auto shortage =
+                pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
+            std::fprintf(stderr, "pellimor: %s\n", shortage->c_str());
+            return 1;
+        }
+        if (!options.seed) {
+            // Shown before anything else, wherever standard error goes, so
+            // that every run can be repeated.
+            options.seed = pellimor::fresh_run_seed();
+            std::fprintf(stderr, "pellimor: run seed %llu (repeat with --seed %llu)\n",
+                         static_cast<unsigned long long>(*options.seed),
+                         static_cast<unsigned long long>(*options.seed));
+        }
         return pellimor::run_estimation(options, start);
     } catch (const std::bad_alloc&) {
-        const double gib = 4.5 * options.n_vars * static_cast<double>(options.n_vars) / (1 << 30);
-        std::fprintf(stderr,
-                     "pellimor: not enough memory for graphs on n_vars = %d vertices (about %.1f "
-                     "GiB per worker thread); choose a smaller n_vars or fewer --threads\n",
-                     options.n_vars, gib);
+        // What the check above could not foresee.
+        const double per_worker = pellimor::memory_needed(options, 1).per_worker;
+        std::fprintf(stderr, "pellimor: %s\n",
+                     pellimor::not_enough_memory(options.n_vars, per_worker).c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "pellimor: the run failed: %s\n", error.what());
     }

@@ -25,21 +25,23 @@ int terminal_width(std::FILE* out) {
 
 }  // namespace
 
-std::string format_progress(int done, int total, double elapsed_seconds, std::uint64_t seed) {
-    const double rate = elapsed_seconds > 0 ? done / elapsed_seconds : 0.0;
-    const std::string left = rate > 0 ? clock_time((total - done) / rate) : "?";
+std::string format_progress(std::int64_t done, std::int64_t total, double elapsed_seconds,
+                            std::uint64_t seed) {
+    const double rate = elapsed_seconds > 0 ? static_cast<double>(done) / elapsed_seconds : 0.0;
+    const std::string left = rate > 0 ? clock_time(static_cast<double>(total - done) / rate) : "?";
     char text[160];
-    std::snprintf(text, sizeof text, "%d/%d samples, %.1f/s, %s elapsed, %s left, seed %llu", done,
-                  total, rate, clock_time(elapsed_seconds).c_str(), left.c_str(),
-                  static_cast<unsigned long long>(seed));
+    std::snprintf(text, sizeof text, "seed %llu, %lld/%lld samples, %.1f/s, %s elapsed, %s left",
+                  static_cast<unsigned long long>(seed), static_cast<long long>(done),
+                  static_cast<long long>(total), rate, clock_time(elapsed_seconds).c_str(),
+                  left.c_str());
     return text;
 }
 
-ProgressLine::ProgressLine(bool enabled, std::FILE* out, int total, std::uint64_t seed,
+ProgressLine::ProgressLine(bool enabled, std::FILE* out, std::int64_t total, std::uint64_t seed,
                            Clock::time_point start)
     : enabled_(enabled), out_(out), total_(total), seed_(seed), start_(start) {}
 
-void ProgressLine::update(int done) {
+void ProgressLine::update(std::int64_t done) {
     if (!enabled_) {
         return;
     }

@@ -1,11 +1,6 @@
 #include "driver/report.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace pellimor {
 
@@ -82,24 +77,6 @@ std::string results_file_name(int n_vars) {
     char buffer[80];
     format_results_name(buffer, "pellimor_%d.txt", n_vars);
     return buffer;
-}
-
-std::optional<std::string> append_line(const std::string& path, std::string_view line) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return std::strerror(errno);
-    }
-    std::optional<std::string> failure;
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    if (written < 0) {
-        failure = std::strerror(errno);
-    } else if (static_cast<std::size_t>(written) != line.size()) {
-        failure = "only part of the line could be written (disk full?)";
-    }
-    if (::close(fd) != 0 && !failure) {
-        failure = std::strerror(errno);
-    }
-    return failure;
 }
 
 }  // namespace pellimor

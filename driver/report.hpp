@@ -1,13 +1,12 @@
 #pragma once
 
-// The running totals of a run and the report line made from them, and the
-// results file the line is appended to.
+// The running totals of a run, the report line made from them, and the name
+// of the results file the line is appended to (driver/results_file.hpp).
 
-#include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 
+#include "driver/results_file.hpp"
 #include "sampler/sample_run.hpp"
 
 namespace pellimor {
@@ -41,10 +40,5 @@ std::string results_file_name(int n_vars);
 
 // "pellimor_exact_<n_vars>.txt".
 std::string exact_results_file_name(int n_vars);
-
-// Appends `line` to the file at `path` (created when missing) in a single
-// write, so that lines of concurrent runs never interleave. Returns the
-// system's reason when the file could not be opened, written or closed.
-std::optional<std::string> append_line(const std::string& path, std::string_view line);
 
 }  // namespace pellimor

@@ -41,7 +41,7 @@ class ReportSink {
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (std::fputs(screen_line.c_str(), stdout) == EOF || std::fflush(stdout) == EOF) {
+        if (write_all(STDOUT_FILENO, screen_line) != 0) {
             stdout_failed_ = true;
         }
         ++lines_;
@@ -124,6 +124,45 @@ int run_estimation(const Options& options, Clock::time_point start) {
         stopped_by = stop_signal();
         return stopped_by != 0;
     };
+    // The end of a run: the mixing check's warning, the summary and the JSON,
+    // from every finished sample. True when everything was saved.
+    std::optional<RunStatistics> reference;
+    auto finish_run = [&](bool complete) {
+        const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
+                           options.start == WalkStart::EXACT ? "exact" : "empty",
+                           options.n_vars,
+                           options.n_its,
+                           options.n_samples,
+                           seed,
+                           threads,
+                           std::chrono::duration<double>(Clock::now() - start).count(),
+                           complete};
+        const RunEnding ending = end_run(info, statistics, reference ? &*reference : nullptr,
+                                         RunEndingRequest{options.summary, options.json});
+        if (!ending.warning.empty()) {
+            std::fputs(ending.warning.c_str(), stderr);
+        }
+        bool saved = sink.finish();
+        if (!ending.summary.empty() &&
+            (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
+            std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
+            saved = false;
+        }
+        if (ending.json_error) {
+            std::fprintf(stderr, "pellimor: cannot write the JSON summary to '%s': %s\n",
+                         options.json->c_str(), ending.json_error->c_str());
+            saved = false;
+        }
+        return saved;
+    };
+    // Under MPI every rank must take part in the end of the run, so a stop
+    // goes the ordinary way there.
+    bool quick_stop = reporting_rank;
+#ifdef PELLIMOR_MPI
+    if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
+        quick_stop = false;
+    }
+#endif
     run_samples(
         workers, SampleNumbering{options.n_samples}, threads,
         [&](const SampleResult& result) {
@@ -135,8 +174,16 @@ int run_estimation(const Options& options, Clock::time_point start) {
             }
         },
         [&](std::int64_t done) {
-            progress.update(static_cast<int>(done));
-            return poll_stop();
+            progress.update(done);
+            if (poll_stop() && quick_stop) {
+                // Every line so far is whole in the results file: say what
+                // the finished samples give, and leave without waiting for
+                // workers that may be deep in a long setup.
+                progress.erase();
+                finish_run(false);
+                end_stopped_run(stopped_by);
+            }
+            return stopped_by != 0;
         });
     progress.erase();
     const bool complete = stopped_by == 0;
@@ -144,7 +191,6 @@ int run_estimation(const Options& options, Clock::time_point start) {
     // A walk is checked against exact classes drawn from streams of their
     // own, far above the samples' (a walk trapped alike in both of its halves
     // passes the half-walk comparison).
-    std::optional<RunStatistics> reference;
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
@@ -166,31 +212,7 @@ int run_estimation(const Options& options, Clock::time_point start) {
     if (!reporting_rank) {
         return stopped_by != 0 ? 128 + stopped_by : 0;
     }
-    const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
-                       options.start == WalkStart::EXACT ? "exact" : "empty",
-                       options.n_vars,
-                       options.n_its,
-                       options.n_samples,
-                       seed,
-                       threads,
-                       std::chrono::duration<double>(Clock::now() - start).count(),
-                       complete};
-    const RunEnding ending = end_run(info, statistics, reference ? &*reference : nullptr,
-                                     RunEndingRequest{options.summary, options.json});
-    if (!ending.warning.empty()) {
-        std::fputs(ending.warning.c_str(), stderr);
-    }
-    bool saved = sink.finish();
-    if (!ending.summary.empty() &&
-        (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
-        std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
-        saved = false;
-    }
-    if (ending.json_error) {
-        std::fprintf(stderr, "pellimor: cannot write the JSON summary to '%s': %s\n",
-                     options.json->c_str(), ending.json_error->c_str());
-        saved = false;
-    }
+    const bool saved = finish_run(complete);
     if (stopped_by != 0) {
         return 128 + stopped_by;
     }

@@ -2,13 +2,34 @@
 
 // Ctrl-C and SIGTERM: instead of killing the process mid-line, they ask the
 // sample loop to stop; it then ends cleanly with status 128 + the signal.
+//
+// The handlers are installed without SA_RESTART, so a signal also breaks the
+// main thread out of whatever it is blocked in (a write to a pipe nobody
+// reads, the results file's lock): the call fails with EINTR, and the code
+// that made it sees stop_signal() and gives up instead of trying again.
+
+#include <string_view>
 
 namespace pellimor {
 
-// Installs the handlers for SIGINT and SIGTERM.
+// Installs the handlers for SIGINT and SIGTERM, and ignores SIGXFSZ, so that
+// a file-size limit makes a write fail (EFBIG) like a full disk instead of
+// killing the process. Call it on the main thread: a signal that reaches
+// another thread is passed on to it.
 void install_stop_signals();
 
 // The signal that asked the run to stop, or 0.
 int stop_signal();
+
+// Writes all of `text` to `fd`, going on after a partial write or an
+// interrupted one unless a stop was asked for. Returns 0, or the errno of
+// the failure (EINTR when a stop cut the write short).
+int write_all(int fd, std::string_view text);
+
+// Ends a stopped run at once with status 128 + signal_number, once every
+// report line is written: flushes standard output and error and leaves
+// without waiting for the worker threads, which may be deep in a sample's
+// setup that does not look at the stop flag.
+[[noreturn]] void end_stopped_run(int signal_number);
 
 }  // namespace pellimor

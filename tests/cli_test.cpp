@@ -5,10 +5,14 @@
 
 #include <nlohmann/json.hpp>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +23,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace pellimor {
 namespace {
@@ -94,6 +96,13 @@ struct Finished {
     std::string err;
 };
 
+// How a run is started, beyond its arguments.
+struct Launch {
+    std::optional<rlim_t> file_size_limit;      // RLIMIT_FSIZE, bytes
+    std::optional<rlim_t> address_space_limit;  // RLIMIT_AS, bytes
+    int stdout_fd = -1;                         // else a file "<tag>.out"
+};
+
 // Runs the program in its own temporary folder, standard output and error
 // captured in files there.
 class Cli : public ::testing::Test {
@@ -107,7 +116,12 @@ class Cli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run") {
+    fs::path results_path(int n_vars) const {
+        return dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt");
+    }
+
+    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run",
+                const Launch& launch = {}) {
         std::vector<std::string> argv_text{PELLIMOR_BINARY};
         argv_text.insert(argv_text.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -115,27 +129,55 @@ class Cli : public ::testing::Test {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         const std::string out = (dir_ / (tag + ".out")).string();
         const std::string err = (dir_ / (tag + ".err")).string();
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-        pid_t pid = -1;
-        const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(failed, 0) << "cannot start " << PELLIMOR_BINARY;
+        const std::string dir = dir_.string();
+        // Everything the child needs is made before the fork; the test
+        // process has a single thread, so the child may do more than
+        // async-signal-safe calls, but it needs no more.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int in_fd = ::open("/dev/null", O_RDONLY);
+            const int out_fd = launch.stdout_fd >= 0
+                                   ? launch.stdout_fd
+                                   : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in_fd < 0 || out_fd < 0 || err_fd < 0 || ::dup2(in_fd, 0) < 0 ||
+                ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0 || ::chdir(dir.c_str()) != 0) {
+                ::_exit(126);
+            }
+            const auto limit = [](int resource, std::optional<rlim_t> bytes) {
+                const rlimit value{*bytes, *bytes};
+                return !bytes || ::setrlimit(resource, &value) == 0;
+            };
+            if (!limit(RLIMIT_FSIZE, launch.file_size_limit) ||
+                !limit(RLIMIT_AS, launch.address_space_limit)) {
+                ::_exit(126);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        EXPECT_GT(pid, 0) << "cannot start " << PELLIMOR_BINARY;
         return pid;
     }
 
-    Finished wait(pid_t pid, const std::string& tag = "run") {
+    // Waits for the run to end, at most `limit`; a run still going then is
+    // killed (status -1).
+    Finished wait(pid_t pid, const std::string& tag = "run",
+                  std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         int raw = 0;
         Finished finished;
-        if (waitpid(pid, &raw, 0) == pid) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        pid_t ended = 0;
+        while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (ended == 0) {
+            ADD_FAILURE() << "the run did not end within " << limit.count() << " ms";
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+        } else if (ended == pid) {
             finished.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         }
         finished.out = read_file(dir_ / (tag + ".out"));
@@ -146,7 +188,7 @@ class Cli : public ::testing::Test {
     Finished run(const std::vector<std::string>& args) { return wait(start(args)); }
 
     std::vector<std::string> results(int n_vars) {
-        return lines_of(read_file(dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt")));
+        return lines_of(read_file(results_path(n_vars)));
     }
 
     // Files the program left in its folder, besides the captured output.
@@ -189,6 +231,8 @@ TEST_F(Cli, BadArgumentsNameTheArgument) {
         {{"--seed", "x", "6", "1", "1"}, "--seed"},
         {{"--threads", "0", "6", "1", "1"}, "--threads"},
         {{"--bogus", "6", "1", "1"}, "--bogus"},
+        {{"--seed", "1", "6", "1", "1", "--seed=2"}, "--seed given more than once"},
+        {{"--", "--5", "1", "1"}, "n_vars must be a whole number from 1 to 2147483647, got '--5'"},
     };
     for (const auto& [args, name] : cases) {
         const Finished f = run(args);
@@ -202,19 +246,42 @@ TEST_F(Cli, BadArgumentsNameTheArgument) {
 }
 
 TEST_F(Cli, HelpGoesToStandardOutput) {
-    const Finished f = run({"--help"});
-    EXPECT_EQ(f.status, 0);
-    EXPECT_EQ(f.out.rfind(usage, 0), 0u);
-    EXPECT_NE(f.out.find("--threads"), std::string::npos);
-    EXPECT_EQ(f.err, "");
+    for (const char* help : {"--help", "-h"}) {
+        const Finished f = run({help});
+        EXPECT_EQ(f.status, 0) << help;
+        EXPECT_EQ(f.out.rfind(usage, 0), 0u) << help;
+        EXPECT_NE(f.out.find("--threads"), std::string::npos) << help;
+        EXPECT_EQ(f.err, "") << help;
+    }
 }
 
 TEST_F(Cli, FewerThanHundredSamplesReportNothing) {
-    const Finished f = run({"6", "50", "99"});
+    const Finished f = run({"--seed", "1", "6", "50", "99"});
     EXPECT_EQ(f.status, 0);
     EXPECT_EQ(f.out, "");
     EXPECT_EQ(f.err, "");
     EXPECT_TRUE(files_written().empty());
+}
+
+TEST_F(Cli, RunWithoutSeedShowsItsSeedSoItCanBeRepeated) {
+    const Finished unseeded = run({"7", "20000", "200"});
+    ASSERT_EQ(unseeded.status, 0);
+    unsigned long long seed = 0;
+    unsigned long long again = 1;
+    int consumed = -1;
+    ASSERT_EQ(
+        std::sscanf(unseeded.err.c_str(), "pellimor: run seed %llu (repeat with --seed %llu)%n",
+                    &seed, &again, &consumed),
+        2)
+        << unseeded.err;
+    EXPECT_EQ(seed, again);
+    EXPECT_EQ(unseeded.err.substr(static_cast<std::size_t>(consumed)), "\n");
+    // With that seed: the same lines, and no seed line.
+    const Finished seeded = run({"--seed", std::to_string(seed), "7", "20000", "200"});
+    EXPECT_EQ(seeded.status, 0);
+    EXPECT_EQ(seeded.err, "");
+    ASSERT_EQ(lines_of(seeded.out).size(), 2u);
+    EXPECT_EQ(without_hours(lines_of(seeded.out)), without_hours(lines_of(unseeded.out)));
 }
 
 TEST_F(Cli, ReportsEveryHundredSamplesOnScreenAndInTheFile) {
@@ -281,15 +348,100 @@ TEST_F(Cli, UnwritableResultsFileIsReportedAndFailsTheRun) {
     EXPECT_NE(f.err.find("3 of 3 report lines were not saved"), std::string::npos) << f.err;
 }
 
-TEST_F(Cli, FullDiskFailsTheRun) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
+TEST_F(Cli, FileSizeLimitLeavesOnlyWholeLines) {
+    // A file-size limit cuts a write short as a full disk does.
+    const std::vector<std::string> args{"--seed", "4", "6", "20000", "500"};
+    ASSERT_EQ(run(args).status, 0);
+    const auto lines = results(6);
+    ASSERT_EQ(lines.size(), 5u);
+    fs::remove(results_path(6));
+    // Room for two lines and half of the third; the hours field has the
+    // same width in every run.
+    const rlim_t room = lines[0].size() + 1 + lines[1].size() + 1 + lines[2].size() / 2;
+    // Standard output into a file would be cut too; its few lines of
+    // standard error fit.
+    Launch limited;
+    limited.file_size_limit = room;
+    limited.stdout_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const Finished cut = wait(start(args, "cut", limited), "cut");
+    ::close(limited.stdout_fd);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("warning: cannot append to results file 'pellimor_6.txt': File too "
+                           "large"),
+              std::string::npos)
+        << cut.err;
+    EXPECT_NE(cut.err.find("3 of 5 report lines were not saved"), std::string::npos) << cut.err;
+    const std::string text = read_file(results_path(6));
+    EXPECT_TRUE(text.ends_with(" \n")) << text;
+    EXPECT_EQ(without_hours(lines_of(text)),
+              without_hours(std::vector<std::string>(lines.begin(), lines.begin() + 2)));
+
+    // Without the limit, the next run appends whole lines.
+    EXPECT_EQ(run(args).status, 0);
+    const auto after = results(6);
+    ASSERT_EQ(after.size(), 7u);
+    for (const auto& line : after) {
+        EXPECT_TRUE(is_report_line(line)) << line;
     }
-    fs::create_symlink("/dev/full", dir_ / "pellimor_6.txt");
-    const Finished f = run({"6", "100", "100"});
-    EXPECT_EQ(f.status, 1);
-    EXPECT_EQ(lines_of(f.out).size(), 1u);
-    EXPECT_NE(f.err.find("No space left on device"), std::string::npos) << f.err;
+}
+
+TEST_F(Cli, LineLeftWithoutItsNewlineIsNotJoinedOnto) {
+    // What a writer that was killed mid-line leaves.
+    std::ofstream(results_path(6)) << " 12 / 100, 80 / 1";
+    EXPECT_EQ(run({"6", "100", "200"}).status, 0);
+    const auto lines = results(6);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], " 12 / 100, 80 / 1");
+    EXPECT_TRUE(is_report_line(lines[1])) << lines[1];
+    EXPECT_TRUE(is_report_line(lines[2])) << lines[2];
+}
+
+TEST_F(Cli, RunsContendingForTheFileKeepEveryLineWhole) {
+    // Another writer holds the file's lock while it writes a line in two
+    // pieces; two runs wait for it and for each other.
+    const int holder =
+        ::open(results_path(6).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    ASSERT_EQ(::write(holder, "held while ", 11), 11);
+    const pid_t a = start({"--seed", "1", "6", "100", "300"}, "a");
+    const pid_t b = start({"--seed", "2", "6", "100", "300"}, "b");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(::write(holder, "two runs wait\n", 14), 14);
+    ::close(holder);
+    const Finished fa = wait(a, "a");
+    const Finished fb = wait(b, "b");
+    EXPECT_EQ(fa.status, 0);
+    EXPECT_EQ(fb.status, 0);
+    auto lines = results(6);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "held while two runs wait");
+    // Every line of both runs, whole; each run's in its own order.
+    lines.erase(lines.begin());
+    auto expected = without_hours(lines_of(fa.out + fb.out));
+    auto found = without_hours(lines);
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, expected);
+}
+
+TEST_F(Cli, ResultsFileThatIsNotARegularFileIsRefused) {
+    // A FIFO nobody reads: opening it to write would wait for ever.
+    ASSERT_EQ(::mkfifo(results_path(6).c_str(), 0644), 0);
+    const Finished fifo = wait(start({"6", "100", "100"}), "run", std::chrono::seconds(5));
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(lines_of(fifo.out).size(), 1u);
+    EXPECT_NE(fifo.err.find("'pellimor_6.txt': not a regular file (a FIFO)"), std::string::npos)
+        << fifo.err;
+    if (fs::exists("/dev/full")) {
+        fs::create_symlink("/dev/full", results_path(7));
+        const Finished device = run({"7", "100", "100"});
+        EXPECT_EQ(device.status, 1);
+        EXPECT_EQ(lines_of(device.out).size(), 1u);
+        EXPECT_NE(device.err.find("warning: cannot append to results file 'pellimor_7.txt'"),
+                  std::string::npos)
+            << device.err;
+    }
 }
 
 TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
@@ -304,6 +456,36 @@ TEST_F(Cli, GraphTooLargeForMemoryIsAClearFailure) {
         EXPECT_NE(f.err.find("not enough memory"), std::string::npos) << f.err;
         EXPECT_EQ(f.out, "");
     }
+}
+
+TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
+#ifdef PELLIMOR_SANITIZE
+    GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
+                    "reserves terabytes of address space";
+#else
+    // About 0.62 GiB per worker thread: under a 1 GiB address-space limit
+    // one fits and two do not; under 0.3 GiB none does.
+    const std::vector<std::pair<rlim_t, std::string>> cases{
+        {rlim_t{1} << 30, "; --threads 1 fits in the "},
+        {rlim_t{300} << 20, "; not even one worker thread fits in the "},
+    };
+    for (const auto& [bytes, advice] : cases) {
+        Launch limited;
+        limited.address_space_limit = bytes;
+        const Finished f = wait(start({"--threads", "2", "12000", "10", "10"}, "run", limited));
+        EXPECT_EQ(f.status, 1) << f.err;
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
+                              "(about 0.62 GiB per worker thread); choose a smaller n_vars or "
+                              "fewer --threads" +
+                                  advice,
+                              0),
+                  0u)
+            << f.err;
+        EXPECT_TRUE(f.err.ends_with(" GiB free under the address-space limit (ulimit -v)\n"))
+            << f.err;
+    }
+#endif
 }
 
 TEST_F(Cli, ThreadCountDoesNotChangeTheLines) {
@@ -370,7 +552,7 @@ TEST_F(Cli, ProgressLineOnlyOnATerminal) {
         const std::string rest = piece.substr(from);
         if (!rest.empty()) {
             EXPECT_NE(rest.find("/300 samples, "), std::string::npos) << rest;
-            EXPECT_TRUE(rest.ends_with("seed 9")) << rest;
+            EXPECT_EQ(rest.rfind("seed 9, ", 0), 0u) << rest;
             ++progress;
         }
     }
@@ -395,13 +577,46 @@ TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
         const Finished f = wait(pid);
         EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
         EXPECT_EQ(f.status, 128 + signal_number);
-        const std::string text = read_file(dir_ / "pellimor_6.txt");
+        const std::string text = read_file(results_path(6));
         ASSERT_FALSE(text.empty()) << "no line before the signal";
         EXPECT_TRUE(text.ends_with(" \n"));
         for (const auto& line : lines_of(text)) {
             ASSERT_TRUE(is_report_line(line)) << line;
         }
-        fs::remove(dir_ / "pellimor_6.txt");
+        fs::remove(results_path(6));
+    }
+}
+
+TEST_F(Cli, SignalEndsARunWhoseOutputBlocks) {
+    // Standard output into a pipe whose reader never reads: once it is
+    // full, every write of a report line waits.
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe2(pipe_fds, O_CLOEXEC), 0);
+    ASSERT_GT(::fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096), 0);
+    const int capacity = ::fcntl(pipe_fds[1], F_GETPIPE_SZ);
+    Launch blocked;
+    blocked.stdout_fd = pipe_fds[1];
+    const pid_t pid = start({"6", "100", "2000000000"}, "run", blocked);
+    ::close(pipe_fds[1]);
+    // Full: no room left for another report line (about 200 chars).
+    int queued = 0;
+    for (int wait_ms = 0; wait_ms < 10000 && queued < capacity - 300; wait_ms += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(::ioctl(pipe_fds[0], FIONREAD, &queued), 0);
+    }
+    ASSERT_GE(queued, capacity - 300) << "the pipe never filled";
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    const Finished f = wait(pid, "run", std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+    EXPECT_EQ(f.status, 128 + SIGTERM);
+    ::close(pipe_fds[0]);
+    const std::string text = read_file(results_path(6));
+    ASSERT_FALSE(text.empty());
+    EXPECT_TRUE(text.ends_with(" \n"));
+    for (const auto& line : lines_of(text)) {
+        ASSERT_TRUE(is_report_line(line)) << line;
     }
 }
 
@@ -414,13 +629,13 @@ bool is_exact_report_line(const std::string& line) {
     long long dags = 0;
     double ratio = 0;
     int consumed = -1;
-    const int converted = std::sscanf(
-        line.c_str(),
-        " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
-        "(%d / %lld = %lf classes per DAG)%n",
-        &counts[0], &counts[1], &counts[2], &counts[3], &counts[4], &counts[5], &counts[6],
-        &counts[7], &values[0], &values[1], &values[2], &values[3], &values[4], &samples, &dags,
-        &ratio, &consumed);
+    const int converted =
+        std::sscanf(line.c_str(),
+                    " %d / %d, %d / %d, %d / %d, %d / %d = %lf, %lf, %lf, %lf in %lf hours "
+                    "(%d / %lld = %lf classes per DAG)%n",
+                    &counts[0], &counts[1], &counts[2], &counts[3], &counts[4], &counts[5],
+                    &counts[6], &counts[7], &values[0], &values[1], &values[2], &values[3],
+                    &values[4], &samples, &dags, &ratio, &consumed);
     return converted == 16 && consumed >= 0 &&
            line.substr(static_cast<std::size_t>(consumed)) == " " && samples == counts[1] &&
            dags >= samples && std::abs(ratio - static_cast<double>(samples) / dags) < 1e-6;

@@ -88,8 +88,29 @@ TEST(ParseCommandLine, OptionValuesAreChecked) {
               "unknown option '--full-check=yes' (see --help)");
 }
 
+TEST(ParseCommandLine, DoubleDashEndsTheOptions) {
+    const Options o = parse({"--seed", "4", "--", "6", "0", "0"});
+    EXPECT_EQ(*o.seed, 4u);
+    EXPECT_EQ(o.n_vars, 6);
+    EXPECT_EQ(usage_error({"--", "--seed", "4", "6", "1"}),
+              "expected 3 arguments n_vars n_its n_samples, got 4");
+    EXPECT_EQ(usage_error({"6", "--", "--help", "1"}),
+              "n_its must be a whole number from 0 to 2147483647, got '--help'");
+}
+
+TEST(ParseCommandLine, EachOptionAtMostOnce) {
+    EXPECT_EQ(usage_error({"--seed", "1", "--seed", "1", "6", "1", "1"}),
+              "--seed given more than once");
+    EXPECT_EQ(usage_error({"--threads=2", "6", "1", "1", "--threads", "3"}),
+              "--threads given more than once");
+    EXPECT_EQ(usage_error({"--full-check", "--full-check", "6", "1", "1"}),
+              "--full-check given more than once");
+    EXPECT_EQ(usage_error({"--help", "-h"}), "--help given more than once");
+}
+
 TEST(ParseCommandLine, HelpNeedsNoArguments) {
     EXPECT_TRUE(parse({"--help"}).help);
+    EXPECT_TRUE(parse({"-h"}).help);
     EXPECT_TRUE(parse({"1", "--help"}).help);
     EXPECT_NE(help_text().find("--seed"), std::string::npos);
     EXPECT_EQ(help_text().rfind(usage_line, 0), 0u);

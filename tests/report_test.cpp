@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace pellimor {
 namespace {
@@ -61,52 +58,20 @@ TEST(ReportLine, ZeroCountsAndNoMovesPrintNotANumber) {
     EXPECT_EQ(nans, 10) << line;
 }
 
+TEST(ReportLine, CountsUpToTheLargestSampleCount) {
+    RunningTotals t;
+    t.samples = 2147483647;
+    t.no_lines_count = t.connected_count = t.both_count = 2147483647;
+    EXPECT_EQ(format_report_line(t, 1.0).rfind(" 2147483647 / 2147483647, 2147483647 / 2147483647, "
+                                               "2147483647 / 2147483647, 2147483647 / 2147483647 "
+                                               "= 1.000000, 1.000000, 1.000000, 1.000000 in ",
+                                               0),
+              0u);
+}
+
 TEST(ResultsFileName, NamedAfterVertexCount) {
     EXPECT_EQ(results_file_name(6), "pellimor_6.txt");
     EXPECT_EQ(results_file_name(2147483647), "pellimor_2147483647.txt");
-}
-
-class AppendLine : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pellimor_report_test_" +
-                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::filesystem::path dir_;
-};
-
-TEST_F(AppendLine, CreatesThenAppends) {
-    const std::string path = dir_ / "r.txt";
-    EXPECT_FALSE(append_line(path, "one\n"));
-    EXPECT_FALSE(append_line(path, "two\n"));
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "one\ntwo\n");
-}
-
-TEST_F(AppendLine, ReportsTheSystemsReason) {
-    // A folder where the file should be: cannot be opened for writing.
-    std::filesystem::create_directory(dir_ / "taken");
-    const auto failure = append_line(dir_ / "taken", "line\n");
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(*failure, "Is a directory");
-    EXPECT_EQ(*append_line(dir_ / "missing" / "r.txt", "line\n"), "No such file or directory");
-}
-
-TEST_F(AppendLine, FullDiskIsAFailure) {
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full here";
-    }
-    const auto failure = append_line("/dev/full", "line\n");
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(*failure, "No space left on device");
 }
 
 }  // namespace

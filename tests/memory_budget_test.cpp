@@ -1,0 +1,98 @@
+#include "driver/memory_budget.hpp"
+
+#include <gtest/gtest.h>
+
+#include "sampler/dag_counts.hpp"
+#include "sampler/exact_sampler.hpp"
+
+namespace pellimor {
+namespace {
+
+Options walk(int n_vars, int n_samples) {
+    Options options;
+    options.n_vars = n_vars;
+    options.n_its = 100;
+    options.n_samples = n_samples;
+    return options;
+}
+
+TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
+    // 65536 vertices: a 16 GiB matrix and 1024-word rows of bits.
+    const MemoryNeed need = memory_needed(walk(65536, 2), 4);
+    EXPECT_EQ(need.shared, 0);
+    EXPECT_DOUBLE_EQ(need.per_worker, 4.0 * 65536 * 65536 + 5.0 * 65536 * 1024 * 8 + 24.0 * 65536);
+    EXPECT_EQ(need.workers, 2);  // no more workers than samples hold graphs
+    EXPECT_EQ(memory_needed(walk(6, 0), 4).workers, 0);
+
+    Options full = walk(1000, 10);
+    full.full_check = true;
+    EXPECT_DOUBLE_EQ(memory_needed(full, 4).per_worker, 8.0 * 1000 * 1000 + 4.0 * 1000);
+    EXPECT_EQ(memory_needed(full, 4).workers, 4);
+    // No overflow at the largest n_vars.
+    EXPECT_GT(memory_needed(walk(2147483647, 1), 1).per_worker, 2.1e19);
+}
+
+TEST(MemoryNeeded, ExactSamplerInEveryWorkerAndTablesShared) {
+    Options exact = walk(10000, 0);
+    exact.exact = true;
+    const MemoryNeed need = memory_needed(exact, 3);
+    EXPECT_EQ(need.shared, static_cast<double>(DagCounts::bytes_needed(10000)));
+    EXPECT_EQ(need.per_worker, static_cast<double>(ExactSampler::bytes_per_worker(10000)));
+    EXPECT_EQ(need.workers, 3);
+
+    Options start = walk(10000, 1);
+    start.start = WalkStart::EXACT;
+    const MemoryNeed both = memory_needed(start, 3);
+    EXPECT_EQ(both.shared, need.shared);
+    EXPECT_DOUBLE_EQ(both.per_worker,
+                     need.per_worker + memory_needed(walk(10000, 1), 3).per_worker);
+    EXPECT_EQ(both.workers, 3);
+}
+
+TEST(WorkersThatFit, TheTightestLimitBinds) {
+    const MemoryNeed need{100, 50, 4};
+    EXPECT_FALSE(workers_that_fit(need, {}));
+    const std::vector<MemoryLimit> limits{
+        {"by a", 400, 0}, {"under b", 400, 25}, {"under c", 1000, 0}};
+    const auto fit = workers_that_fit(need, limits);
+    ASSERT_TRUE(fit);
+    EXPECT_EQ(fit->workers, 4);  // (400 - 100) / (50 + 25)
+    EXPECT_EQ(fit->binding, &limits[1]);
+    const std::vector<MemoryLimit> tables_too_large{{"by a", 99, 0}};
+    EXPECT_EQ(workers_that_fit(need, tables_too_large)->workers, -1);
+}
+
+TEST(MemoryShortage, NamesTheThreadsThatWouldFit) {
+    const Options options = walk(16384, 100);
+    // 1 GiB + 5 * 16384 * 256 * 8 + 24 * 16384 bytes per worker.
+    const double per_worker = memory_needed(options, 1).per_worker;
+    const std::vector<MemoryLimit> three{{"by MemAvailable", 3.5 * per_worker, 0}};
+    EXPECT_FALSE(memory_shortage(options, 3, three));
+    EXPECT_EQ(memory_shortage(options, 4, three),
+              "not enough memory for graphs on n_vars = 16384 vertices (about 1.2 GiB per "
+              "worker thread); choose a smaller n_vars or fewer --threads; --threads 3 fits in "
+              "the 4.0 GiB free by MemAvailable");
+    const std::vector<MemoryLimit> none{{"under the address-space limit", 0.5 * per_worker, 0}};
+    EXPECT_EQ(memory_shortage(options, 1, none),
+              "not enough memory for graphs on n_vars = 16384 vertices (about 1.2 GiB per "
+              "worker thread); choose a smaller n_vars or fewer --threads; not even one worker "
+              "thread fits in the 0.58 GiB free under the address-space limit");
+}
+
+TEST(MemoryLimits, ReadFromTheSystemsFiles) {
+    EXPECT_EQ(mem_available("MemTotal:       24000000 kB\nMemFree:        100 kB\n"
+                            "MemAvailable:   23000000 kB\nBuffers:  1 kB\n"),
+              23000000.0 * 1024);
+    EXPECT_FALSE(mem_available("MemTotal:       24000000 kB\n"));
+    EXPECT_EQ(cgroup_v2_path("0::/user.slice/run.scope\n"), "/user.slice/run.scope");
+    EXPECT_EQ(cgroup_v2_path("4:memory:/docker/x\n0::/\n"), "/");
+    EXPECT_FALSE(cgroup_v2_path("4:memory:/docker/x\n"));
+    // This machine's, as far as they exist: rooms are never made up.
+    for (const auto& limit : memory_limits()) {
+        EXPECT_GE(limit.room, 0) << limit.name;
+        EXPECT_FALSE(limit.name.empty());
+    }
+}
+
+}  // namespace
+}  // namespace pellimor
