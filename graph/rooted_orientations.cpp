@@ -12,7 +12,9 @@ class RootedCounter {
     RootedCounter(int small, const std::function<double(const AdjacencyLists&)>& count_small)
         : small_(small), count_small_(count_small) {}
 
-    double count(const AdjacencyLists& g) {
+    // The count of g, whose vertex v is vertex ids[v] of the graph first
+    // given (the memo's names).
+    double count(const AdjacencyLists& g, const std::vector<int>& ids) {
         const int k = static_cast<int>(g.size());
         if (k <= 2) {
             return k == 2 ? 2.0 : 1.0;
@@ -22,7 +24,7 @@ class RootedCounter {
         }
         double sum = 0;
         for (int root = 0; root < k; ++root) {
-            sum += rooted(g, root);
+            sum += rooted(g, root, ids);
         }
         return sum;
     }
@@ -51,26 +53,14 @@ class RootedCounter {
                 }
             }
         }
-        const double value = count_with_ids(sub, key);
+        const double value = count(sub, key);
         memo_.emplace(std::move(key), value);
         return value;
     }
 
-    double count_with_ids(const AdjacencyLists& g, const std::vector<int>& ids) {
-        const int k = static_cast<int>(g.size());
-        if (k <= 2 || k <= small_) {
-            return count(g);
-        }
-        double sum = 0;
-        for (int root = 0; root < k; ++root) {
-            sum += rooted(g, root, &ids);
-        }
-        return sum;
-    }
-
   private:
     // The number of AMOs of g whose source is root.
-    double rooted(const AdjacencyLists& g, int root, const std::vector<int>* ids = nullptr) {
+    double rooted(const AdjacencyLists& g, int root, const std::vector<int>& ids) {
         const int k = static_cast<int>(g.size());
         // state[a][b]: 0 no edge, 1 undirected, 2 arrow a -> b, 3 arrow b -> a.
         std::vector<std::vector<char>> state(static_cast<std::size_t>(k),
@@ -131,14 +121,6 @@ class RootedCounter {
             }
         }
         // The undirected components left, each counted on its own.
-        std::vector<int> identity;
-        if (ids == nullptr) {
-            identity.resize(static_cast<std::size_t>(k));
-            for (int v = 0; v < k; ++v) {
-                identity[static_cast<std::size_t>(v)] = v;
-            }
-            ids = &identity;
-        }
         AdjacencyLists lines(static_cast<std::size_t>(k));
         for (int a = 0; a < k; ++a) {
             for (int b = 0; b < k; ++b) {
@@ -164,7 +146,7 @@ class RootedCounter {
                 }
             }
             std::sort(members.begin(), members.end());
-            product *= count_induced(lines, members, *ids);
+            product *= count_induced(lines, members, ids);
         }
         return product;
     }
@@ -181,7 +163,11 @@ class RootedCounter {
 double count_rooted_orientations(const AdjacencyLists& g, int small,
                                  const std::function<double(const AdjacencyLists&)>& count_small) {
     RootedCounter counter(small, count_small);
-    return counter.count(g);
+    std::vector<int> ids(g.size());
+    for (std::size_t v = 0; v < ids.size(); ++v) {
+        ids[v] = static_cast<int>(v);
+    }
+    return counter.count(g, ids);
 }
 
 }  // namespace pellimor

@@ -6,6 +6,8 @@
 #include <new>
 #include <thread>
 
+#include "sampler/sample_methods.hpp"
+
 namespace pellimor {
 namespace {
 
@@ -21,13 +23,7 @@ bool same(const SampleResult& a, const SampleResult& b) {
 }
 
 WorkerFactory walk_workers(const Settings& settings, std::uint64_t seed) {
-    return [settings, seed]() -> SampleFunction {
-        return [settings, seed](std::uint64_t sample, SampleResult& result,
-                                const std::atomic<bool>& stop) {
-            result = run_sample(settings, seed, sample, &stop);
-            return !stop.load();
-        };
-    };
+    return pellimor::walk_workers(settings, seed, nullptr);
 }
 
 TEST(SampleScheduler, ResultsComeInSampleOrderForAnyThreadCount) {
