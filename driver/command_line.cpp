@@ -53,6 +53,7 @@ int parse_int_at_least(std::string_view name, std::string_view text, int least) 
 
 std::string help_text() {
     return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
+           std::string(count_usage_line).substr(1) +
            "\n"
            "Estimates, over essential graphs on n_vars vertices, the share without\n"
            "undirected edges, the share with a connected skeleton, and the success\n"
@@ -81,6 +82,13 @@ std::string help_text() {
            "                class with probability 1/(DAGs in the class), which gives\n"
            "                independent, exactly uniform essential graphs (n_vars up to\n"
            "                10000); report lines go to pellimor_exact_<n_vars>.txt\n"
+           "  --count       print the exact counts for 1 .. n_vars (up to 10000) as a\n"
+           "                tab-separated table: DAGs, essential DAGs, essential graphs\n"
+           "                (classes) and the connected ones, the four shares, classes per\n"
+           "                DAG, and the mean and variance of the edges of a class; takes\n"
+           "                n_vars only and writes no results file\n"
+           "  --edges       with --count: the classes by number of edges instead, one row\n"
+           "                per n and number of edges (n_vars up to 128)\n"
            "  --summary     after the last report line, print the estimates with their\n"
            "                95% intervals, the counts they imply and the mixing check\n"
            "  --json FILE   write the same as one JSON document to FILE\n"
@@ -183,6 +191,10 @@ Options parse_command_line(std::span<const std::string_view> args) {
             }
         } else if (name == "--exact" && !value) {
             options.exact = true;
+        } else if (name == "--count" && !value) {
+            options.count = true;
+        } else if (name == "--edges" && !value) {
+            options.edges = true;
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -215,6 +227,32 @@ Options parse_command_line(std::span<const std::string_view> args) {
         }
     }
     if (options.help || options.version) {
+        return options;
+    }
+    if (options.edges && !options.count) {
+        throw UsageError("--edges applies to --count only");
+    }
+    if (options.count) {
+        // What belongs to runs that draw samples.
+        for (const std::string_view other :
+             {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
+              "--no-results", "--strict"}) {
+            if (std::find(given.begin(), given.end(), other) != given.end()) {
+                throw UsageError(std::string(other) +
+                                 " applies to runs that draw samples, not to --count");
+            }
+        }
+        if (positional.size() != 1) {
+            throw UsageError("expected 1 argument n_vars with --count, got " +
+                             std::to_string(positional.size()));
+        }
+        const int limit = options.edges ? max_edge_count_vars : max_count_vars;
+        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
+        if (options.n_vars > limit) {
+            throw UsageError("n_vars must be a whole number from 1 to " + std::to_string(limit) +
+                             (options.edges ? " with --count --edges" : " with --count") +
+                             ", got " + quoted(positional[0]));
+        }
         return options;
     }
     if (options.results && options.no_results) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/command_line.hpp"
+#include "driver/count_mode.hpp"
 #include "driver/memory_budget.hpp"
 #include "driver/run_outputs.hpp"
 #include "driver/sample_loop.hpp"
@@ -58,8 +59,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         std::fprintf(stderr, "pellimor: %s\n", error.what());
-        const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
-        std::fputs((exact ? pellimor::exact_usage_line : pellimor::usage_line).data(), stderr);
+        const auto given = [&](std::string_view name) {
+            return std::find(args.begin(), args.end(), name) != args.end();
+        };
+        std::fputs((given("--count")   ? pellimor::count_usage_line
+                    : given("--exact") ? pellimor::exact_usage_line
+                                       : pellimor::usage_line)
+                       .data(),
+                   stderr);
         return 2;
     } catch (const pellimor::OutputError& error) {
         std::fprintf(stderr, "pellimor: %s\n", error.what());
@@ -78,6 +85,20 @@ int main(int argc, char** argv) {
     const pellimor::Provenance provenance{std::string(pellimor::version()),
                                           pellimor::shell_quoted(std::span(argv, argc)),
                                           utc_timestamp(started_at)};
+    if (options.count) {
+        if (!speaks) {
+            return 0;
+        }
+        try {
+            return pellimor::run_count(options, outputs, provenance);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "pellimor: not enough memory for the counts up to n_vars = %d\n",
+                         options.n_vars);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "pellimor: the counts failed: %s\n", error.what());
+        }
+        return 1;
+    }
     try {
         const int threads = options.threads.value_or(pellimor::usable_cpu_count());
         if (const auto shortage =
