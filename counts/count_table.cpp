@@ -65,17 +65,18 @@ void add_moments(CountRow& row, const ScaledCounts& s) {
 
 }  // namespace
 
-std::vector<CountRow> count_rows(int max_n) {
-    if (max_n < 0) {
-        throw std::invalid_argument("count_rows needs max_n >= 0");
-    }
+namespace {
+
+// Rows first_n .. max_n.
+std::vector<CountRow> rows_between(int first_n, int max_n) {
     const ScaledCounts s = scaled_counts_up_to(max_n);
     std::vector<CountRow> rows;
-    const int exact_top = std::min(max_n, exact_count_limit);
+    // The exact integers only when a row needs them.
+    const int exact_top = first_n <= exact_count_limit ? std::min(max_n, exact_count_limit) : 0;
     const ExactCounts dag_counts = exact_counts_up_to(exact_top);
     const ClassCounts class_counts = class_counts_up_to(exact_top);
     const std::vector<mpz_class> connected_dags = connected_from_totals(dag_counts.essential_dags);
-    for (int n = 1; n <= exact_top; ++n) {
+    for (int n = first_n; n <= exact_top; ++n) {
         const auto i = static_cast<std::size_t>(n);
         const mpz_class& a = dag_counts.dags[i];
         const mpz_class& e = dag_counts.essential_dags[i];
@@ -107,7 +108,7 @@ std::vector<CountRow> count_rows(int max_n) {
     for (int n = 1; n <= max_n; ++n) {
         scale *= n;
         mpf_mul_2exp(scale.get_mpf_t(), scale.get_mpf_t(), static_cast<mp_bitcnt_t>(n - 1));
-        if (n <= exact_top) {
+        if (n <= exact_top || n < first_n) {
             continue;
         }
         const auto i = static_cast<std::size_t>(n);
@@ -138,11 +139,20 @@ std::vector<CountRow> count_rows(int max_n) {
     return rows;
 }
 
+}  // namespace
+
+std::vector<CountRow> count_rows(int max_n) {
+    if (max_n < 0) {
+        throw std::invalid_argument("count_rows needs max_n >= 0");
+    }
+    return rows_between(1, max_n);
+}
+
 CountRow count_row(int n) {
     if (n < 1) {
         throw std::invalid_argument("count_row needs n >= 1");
     }
-    return count_rows(n).back();
+    return rows_between(n, n).back();
 }
 
 EdgeMoments class_edge_moments(int n) {

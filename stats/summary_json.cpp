@@ -119,7 +119,9 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"log10_essential_dags", number(e.essential_dags.log10)},
                 {"essential_graphs", count_json(e.essential_graphs)},
                 {"classes_per_dag", count_json(e.classes_per_dag)},
-                {"dags_per_class", count_json(e.dags_per_class)}}}};
+                {"dags_per_class", count_json(e.dags_per_class)},
+                {"exact_mean_edges", number(e.mean_edges.value)},
+                {"exact_variance_edges", number(e.variance_edges.value)}}}};
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},
