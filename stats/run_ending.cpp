@@ -1,5 +1,6 @@
 #include "stats/run_ending.hpp"
 
+#include "counts/count_table.hpp"
 #include "stats/summary.hpp"
 #include "stats/summary_json.hpp"
 
@@ -9,7 +10,11 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
                   const RunEndingRequest& request) {
     RunEnding ending;
     if (info.method == METHOD_WALK) {
-        ending.mixing = check_mixing(info.n_its, samples, reference);
+        ending.mixing = check_mixing(info.n_its, samples, count_row(info.n_vars).no_lines.value,
+                                     reference, info.reference_seconds);
+        if (!ending.mixing->has_reference) {
+            ending.mixing->no_reference_reason = info.no_reference_reason;
+        }
         ending.warning = mixing_warning(*ending.mixing);
     }
     if (request.summary) {

@@ -73,15 +73,19 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
     json result = {{"skipped", false},
                    {"passed", mixing->passed},
                    {"z_limit", mixing_z_limit},
+                   {"exact", {{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}},
                    {"half_walk",
                     {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
                      {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
-                   {"reference", nullptr}};
+                   {"reference", nullptr},
+                   {"no_reference_reason", nullptr}};
     if (mixing->has_reference) {
         result["reference"] = {
             {"samples", mixing->reference_samples},
-            {"no_lines", comparison_json(mixing->reference_no_lines, "walk", "reference")},
+            {"seconds", number(mixing->reference_seconds)},
             {"lines", comparison_json(mixing->reference_lines, "walk", "reference")}};
+    } else {
+        result["no_reference_reason"] = mixing->no_reference_reason;
     }
     return result;
 }
