@@ -63,8 +63,8 @@ std::vector<std::string> MpiSession::gather_at_rank_0(const std::string& bytes) 
     }
     std::vector<std::string> gathered;
     for (std::size_t r = 0; r < lengths.size(); ++r) {
-        gathered.push_back(all.substr(static_cast<std::size_t>(offsets[r]),
-                                      static_cast<std::size_t>(lengths[r])));
+        gathered.push_back(
+            all.substr(static_cast<std::size_t>(offsets[r]), static_cast<std::size_t>(lengths[r])));
     }
     return gathered;
 }

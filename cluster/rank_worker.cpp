@@ -106,7 +106,7 @@ std::int64_t run_rank_share(const WorkerFactory& factory, SampleNumbering share,
     std::int64_t taken = 0;
     std::int64_t sent = 0;
     std::optional<std::int64_t> consumed;  // by rank 0, once it ended the run
-    bool told_rank_0 = false;  // of a stop or a failure; then only wait for the end
+    bool told_rank_0 = false;              // of a stop or a failure; then only wait for the end
     try {
         SampleScheduler scheduler(factory, share, threads, 64 * threads);
         while (!consumed) {

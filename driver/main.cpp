@@ -38,9 +38,9 @@ int main(int argc, char** argv) {
             check.settings = pellimor::shared_arguments(options);
             const int threads = options.threads.value_or(pellimor::usable_cpu_count());
             if (const auto shortage =
-                    options.help ? std::nullopt
-                                 : pellimor::memory_shortage(options, threads,
-                                                             pellimor::memory_limits())) {
+                    options.help
+                        ? std::nullopt
+                        : pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
                 check.status = 1;
                 check.message = *shortage;
             }
@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
         if (verdict.status != 0) {
             const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
             pellimor::print_verdict(check, verdict,
-                                    check.status != 2      ? std::string_view()
-                                    : exact ? pellimor::exact_usage_line
-                                            : pellimor::usage_line);
+                                    check.status != 2 ? std::string_view()
+                                    : exact           ? pellimor::exact_usage_line
+                                                      : pellimor::usage_line);
             return verdict.status;
         }
         if (options.help) {

@@ -24,9 +24,10 @@ std::string rank_list(const std::vector<int>& ranks) {
 
 // The ranks after 0 grouped by a key of theirs, in order of first rank.
 template <typename Key>
-std::vector<std::pair<Key, std::vector<int>>> group_ranks(
-    std::span<const RankCheck> ranks, Key (*key)(const RankCheck&),
-    bool (*include)(const RankCheck& rank, const RankCheck& root)) {
+std::vector<std::pair<Key, std::vector<int>>> group_ranks(std::span<const RankCheck> ranks,
+                                                          Key (*key)(const RankCheck&),
+                                                          bool (*include)(const RankCheck& rank,
+                                                                          const RankCheck& root)) {
     std::vector<std::pair<Key, std::vector<int>>> groups;
     for (std::size_t r = 1; r < ranks.size(); ++r) {
         if (!include(ranks[r], ranks[0])) {
@@ -88,8 +89,9 @@ Verdict judge_ranks(std::span<const RankCheck> ranks) {
         return verdict;
     }
     const auto strangers = group_ranks<std::vector<std::string>>(
-        ranks, settings_of,
-        [](const RankCheck& rank, const RankCheck& root) { return rank.settings != root.settings; });
+        ranks, settings_of, [](const RankCheck& rank, const RankCheck& root) {
+            return rank.settings != root.settings;
+        });
     if (!strangers.empty()) {
         verdict.status = 2;
         const std::string root_text = "'pellimor " + arguments_text(ranks[0].settings) + "'";
@@ -155,12 +157,13 @@ Verdict agree_across_ranks(const RankCheck& mine) {
         if (cluster->rank() == 0) {
             std::vector<RankCheck> checks;
             for (const auto& each : bytes) {
-                checks.push_back(
-                    decode_check(each).value_or(RankCheck{1, "sent a check rank 0 cannot read", {}}));
+                checks.push_back(decode_check(each).value_or(
+                    RankCheck{1, "sent a check rank 0 cannot read", {}}));
             }
             verdict = judge_ranks(checks);
         }
-        verdict.status = static_cast<int>(cluster->broadcast(static_cast<std::uint64_t>(verdict.status)));
+        verdict.status =
+            static_cast<int>(cluster->broadcast(static_cast<std::uint64_t>(verdict.status)));
         return verdict;
     }
 #endif

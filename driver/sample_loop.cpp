@@ -212,8 +212,7 @@ int run_estimation(const Options& options, Clock::time_point start) {
     // that went on to the mixing check alone would wait for the others for
     // ever. (A stop that reaches rank 0 after its last sample then ends the
     // mixing check's draws at once instead.)
-    const bool complete =
-        consumed == options.n_samples && (distributed || stopped_by == 0);
+    const bool complete = consumed == options.n_samples && (distributed || stopped_by == 0);
     bool ended_early = !complete;
 
     // A walk is checked against exact classes drawn from streams of their
