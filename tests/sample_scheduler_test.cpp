@@ -68,6 +68,30 @@ TEST(SampleScheduler, RunsExactlyTheNumberedSamplesInOrder) {
     }
 }
 
+TEST(SampleScheduler, QuickSamplesArriveInBatches) {
+    // Samples of a few microseconds each: the caller must not be woken for
+    // every one (the deadline for a partial batch is far longer than the
+    // whole run's samples take).
+    const WorkerFactory quick = []() -> SampleFunction {
+        return [](std::uint64_t sample, SampleResult& result, const std::atomic<bool>&) {
+            result.lines = static_cast<std::int64_t>(sample);
+            return true;
+        };
+    };
+    constexpr int n_samples = 2000;
+    SampleScheduler scheduler(quick, SampleNumbering{n_samples}, 1, 64);
+    int batches = 0;
+    std::int64_t expected = 1;
+    while (expected <= n_samples) {
+        const auto batch = scheduler.next_batch(1000ms);
+        batches += batch.empty() ? 0 : 1;
+        for (const SampleResult& result : batch) {
+            ASSERT_EQ(result.lines, expected++);
+        }
+    }
+    EXPECT_LT(batches, n_samples / 4);
+}
+
 TEST(SampleScheduler, WorkerFailureReachesTheCaller) {
     // A failure in a sample and a failure while building a worker's state.
     SampleScheduler failing_sample(walk_workers(Settings{INT_MAX, 10, false}, 1),
