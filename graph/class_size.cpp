@@ -80,8 +80,8 @@ void ClassSizeCounter::number_touched() {
     make_room(component_, local_words);
     make_room(frontier_, local_words);
     make_room(members_, static_cast<std::size_t>(k));
-    std::fill(local_rows_.begin(), local_rows_.begin() + static_cast<std::ptrdiff_t>(k * local_words),
-              Word{0});
+    std::fill(local_rows_.begin(),
+              local_rows_.begin() + static_cast<std::ptrdiff_t>(k * local_words), Word{0});
 }
 
 void ClassSizeCounter::link(int u, int v) {
@@ -98,24 +98,30 @@ double ClassSizeCounter::class_size(const EssentialGraph& eg) {
     // The vertices with lines: the heads and their reversible parents, whose
     // rows have bits below the head only.
     const Word* heads = eg.line_heads();
-    all_bits(words_, [&](int w) { return heads[w]; }, [&](int v) {
-        const Word* rev = eg.reversible(v);
-        for (int w = 0; w <= v / word_bits; ++w) {
-            touched_[w] |= rev[w];
-        }
-        set_bit(touched_.data(), v);
-        return true;
-    });
-    number_touched();
-    all_bits(words_, [&](int w) { return heads[w]; }, [&](int v) {
-        const int i = local_of_[v];
-        const Word* rev = eg.reversible(v);
-        all_bits(v / word_bits + 1, [&](int w) { return rev[w]; }, [&](int u) {
-            link(i, local_of_[u]);
+    all_bits(
+        words_, [&](int w) { return heads[w]; },
+        [&](int v) {
+            const Word* rev = eg.reversible(v);
+            for (int w = 0; w <= v / word_bits; ++w) {
+                touched_[w] |= rev[w];
+            }
+            set_bit(touched_.data(), v);
             return true;
         });
-        return true;
-    });
+    number_touched();
+    all_bits(
+        words_, [&](int w) { return heads[w]; },
+        [&](int v) {
+            const int i = local_of_[v];
+            const Word* rev = eg.reversible(v);
+            all_bits(
+                v / word_bits + 1, [&](int w) { return rev[w]; },
+                [&](int u) {
+                    link(i, local_of_[u]);
+                    return true;
+                });
+            return true;
+        });
     return count_numbered();
 }
 
@@ -129,10 +135,12 @@ double ClassSizeCounter::count_orientations(const Word* lines) {
     number_touched();
     for (int i = 0; i < k_; ++i) {
         const Word* row = lines + static_cast<std::size_t>(vertex_of_[i]) * words;
-        all_bits(words, [&](int w) { return row[w]; }, [&](int u) {
-            link(i, local_of_[u]);
-            return true;
-        });
+        all_bits(
+            words, [&](int w) { return row[w]; },
+            [&](int u) {
+                link(i, local_of_[u]);
+                return true;
+            });
     }
     return count_numbered();
 }
@@ -253,9 +261,8 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
             }
         }
     }
-    return count_rooted_orientations(g, options_.memo_limit, [this](const AdjacencyLists& h) {
-        return count_small(h);
-    });
+    return count_rooted_orientations(g, options_.memo_limit,
+                                     [this](const AdjacencyLists& h) { return count_small(h); });
 }
 
 }  // namespace pellimor

@@ -80,15 +80,15 @@ class ClassSizeCounter {
     int words_;
     ClassSizeOptions options_;
     OrientationMemo memo_;
-    std::vector<Word> touched_;   // one row of n bits: the vertices with lines
-    std::vector<int> local_of_;   // per vertex: its local number, -1 when it has no line
-    std::vector<int> vertex_of_;  // per local number: the vertex
-    int k_ = 0;                   // vertices numbered
-    int local_words_ = 0;         // words of a local row: words_for(k_)
-    std::vector<Word> local_rows_;  // k_ rows of local_words_: symmetric line adjacency
-    std::vector<Word> component_;   // one local row: the current component
-    std::vector<Word> frontier_;    // one local row
-    std::vector<int> members_;      // local numbers of the current component
+    std::vector<Word> touched_;         // one row of n bits: the vertices with lines
+    std::vector<int> local_of_;         // per vertex: its local number, -1 when it has no line
+    std::vector<int> vertex_of_;        // per local number: the vertex
+    int k_ = 0;                         // vertices numbered
+    int local_words_ = 0;               // words of a local row: words_for(k_)
+    std::vector<Word> local_rows_;      // k_ rows of local_words_: symmetric line adjacency
+    std::vector<Word> component_;       // one local row: the current component
+    std::vector<Word> frontier_;        // one local row
+    std::vector<int> members_;          // local numbers of the current component
     std::vector<std::uint32_t> local_;  // component adjacency as masks, k <= 20
 };
 

@@ -113,15 +113,19 @@ void write_essential_graph(const EssentialGraph& eg, std::span<const int> perm, 
     }
     for (int v = 0; v < n; ++v) {
         const int pv = perm[v];
-        all_bits(eg.words(), [&](int w) { return eg.compelled(v)[w]; }, [&](int u) {
-            m[perm[u]][pv] = EDGE_ARROW;
-            return true;
-        });
-        all_bits(eg.words(), [&](int w) { return eg.reversible(v)[w]; }, [&](int u) {
-            m[perm[u]][pv] = EDGE_LINE;
-            m[pv][perm[u]] = EDGE_LINE;
-            return true;
-        });
+        all_bits(
+            eg.words(), [&](int w) { return eg.compelled(v)[w]; },
+            [&](int u) {
+                m[perm[u]][pv] = EDGE_ARROW;
+                return true;
+            });
+        all_bits(
+            eg.words(), [&](int w) { return eg.reversible(v)[w]; },
+            [&](int u) {
+                m[perm[u]][pv] = EDGE_LINE;
+                m[pv][perm[u]] = EDGE_LINE;
+                return true;
+            });
     }
 }
 
@@ -133,14 +137,18 @@ void write_essential_graph(const EssentialGraph& eg, EdgeMatrix& m) {
         }
     }
     for (int v = 0; v < n; ++v) {
-        all_bits(eg.words(), [&](int w) { return eg.compelled(v)[w]; }, [&](int u) {
-            m[u][v] = EDGE_ARROW;
-            return true;
-        });
-        all_bits(eg.words(), [&](int w) { return eg.reversible(v)[w]; }, [&](int u) {
-            m[u][v] = m[v][u] = EDGE_LINE;
-            return true;
-        });
+        all_bits(
+            eg.words(), [&](int w) { return eg.compelled(v)[w]; },
+            [&](int u) {
+                m[u][v] = EDGE_ARROW;
+                return true;
+            });
+        all_bits(
+            eg.words(), [&](int w) { return eg.reversible(v)[w]; },
+            [&](int u) {
+                m[u][v] = m[v][u] = EDGE_LINE;
+                return true;
+            });
     }
 }
 

@@ -62,8 +62,7 @@ class EssentialGraph {
     // make the dag's parents(v).
     const Word* reversible(int v) const {
         const int r = line_row_[v];
-        return r < 0 ? zero_row_.data()
-                     : line_rows_.data() + static_cast<std::size_t>(r) * words_;
+        return r < 0 ? zero_row_.data() : line_rows_.data() + static_cast<std::size_t>(r) * words_;
     }
     bool has_lines(int v) const { return line_row_[v] >= 0; }
 

@@ -115,8 +115,8 @@ DagCounts::DagCounts(int n, const std::atomic<bool>* stop, int max_layer)
             }
             z[k] = sum;
             // pick()'s first running sums, added as it adds them.
-            double* cum = cumulative_.data() + (static_cast<std::size_t>(m) * stride_ + k) *
-                                                   cumulative_width;
+            double* cum =
+                cumulative_.data() + (static_cast<std::size_t>(m) * stride_ + k) * cumulative_width;
             double running = 0;
             for (int s = 1; s <= cumulative_width; ++s) {
                 if (s <= K) {
@@ -159,8 +159,8 @@ std::size_t DagCounts::bytes_needed(int n) {
     const std::size_t rows = static_cast<std::size_t>(std::max(n, 1)) + 1;
     // log counts, shares and normalisers, powers, the running sums of the
     // layer-size choices; during the build also rho and two rows of scratch.
-    return sizeof(double) * (rows + 2 * rows * k + k * k + rows * k * cumulative_width + rows +
-                             2 * k) +
+    return sizeof(double) *
+               (rows + 2 * rows * k + k * k + rows * k * cumulative_width + rows + 2 * k) +
            sizeof(DagCounts);
 }
 

@@ -90,8 +90,7 @@ class DagCounts {
     int next_layer_size(int m, int k, double u) const {
         const double* q = share_row(m);
         const double* p = power_row(k);
-        return pick(m, u * norm_row(m)[k], cumulative(m, k),
-                    [q, p](int s) { return p[s] * q[s]; });
+        return pick(m, u * norm_row(m)[k], cumulative(m, k), [q, p](int s) { return p[s] * q[s]; });
     }
 
   private:
@@ -148,14 +147,14 @@ class DagCounts {
 
     int n_;
     int k_max_;
-    std::size_t stride_;             // k_max_ + 1: rows are indexed by k directly
-    std::vector<double> log_count_;  // log a(m), m = 0 .. n
-    std::vector<double> share_;      // q_m(k), row m
-    std::vector<double> norm_;       // Z(m, k), row m; row 0 is all 1
-    std::vector<double> power_;      // (1 - 2^-k)^s, row k
+    std::size_t stride_;              // k_max_ + 1: rows are indexed by k directly
+    std::vector<double> log_count_;   // log a(m), m = 0 .. n
+    std::vector<double> share_;       // q_m(k), row m
+    std::vector<double> norm_;        // Z(m, k), row m; row 0 is all 1
+    std::vector<double> power_;       // (1 - 2^-k)^s, row k
     std::vector<double> cumulative_;  // per (m, k): the first running sums of pick()
     double first_cumulative_[cumulative_width] = {};
-    double first_norm_ = 1;          // sum_k q_n(k), 1 up to rounding
+    double first_norm_ = 1;  // sum_k q_n(k), 1 up to rounding
     double dropped_bound_ = 0;
 };
 

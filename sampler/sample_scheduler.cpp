@@ -151,8 +151,8 @@ void SampleScheduler::work() {
                 return;
             }
             first = next_claim_;
-            count = std::min({most, next_take_ + window_ - next_claim_,
-                              numbering_.count - next_claim_});
+            count = std::min(
+                {most, next_take_ + window_ - next_claim_, numbering_.count - next_claim_});
             next_claim_ += count;
         }
         bool finished = true;
@@ -160,8 +160,8 @@ void SampleScheduler::work() {
         try {
             for (std::int64_t i = 0; i < count && finished; ++i) {
                 results[static_cast<std::size_t>(i)] = SampleResult{};
-                finished = run(numbering_.number(first + i), results[static_cast<std::size_t>(i)],
-                               stop_);
+                finished =
+                    run(numbering_.number(first + i), results[static_cast<std::size_t>(i)], stop_);
             }
         } catch (...) {
             fail();
@@ -179,8 +179,7 @@ void SampleScheduler::work() {
             for (std::int64_t i = 0; i < count; ++i) {
                 file(first + i, results[static_cast<std::size_t>(i)]);
             }
-            wake = caller_waiting_ &&
-                   (ready_ >= batch_ || next_take_ + ready_ == numbering_.count);
+            wake = caller_waiting_ && (ready_ >= batch_ || next_take_ + ready_ == numbering_.count);
         }
         if (wake) {
             result_ready_.notify_all();

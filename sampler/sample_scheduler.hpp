@@ -27,9 +27,8 @@ namespace pellimor {
 
 // Computes sample `sample_number` into `result`; returns false when `stop`
 // became true before it finished (the result is then discarded).
-using SampleFunction =
-    std::function<bool(std::uint64_t sample_number, SampleResult& result,
-                       const std::atomic<bool>& stop)>;
+using SampleFunction = std::function<bool(std::uint64_t sample_number, SampleResult& result,
+                                          const std::atomic<bool>& stop)>;
 
 // Makes one worker's sample function, on that worker's thread, so that the
 // state it owns (graphs, scratch, tables it may share read-only) is built
@@ -92,8 +91,8 @@ class SampleScheduler {
     std::vector<std::optional<SampleResult>> slots_;  // index j in slot j % window_
     std::int64_t next_claim_ = 0;                     // next index a worker starts
     std::int64_t next_take_ = 0;                      // next index handed to the caller
-    std::int64_t ready_ = 0;      // results filed in order from next_take_ on
-    bool caller_waiting_ = false;  // the caller waits for a batch
+    std::int64_t ready_ = 0;                          // results filed in order from next_take_ on
+    bool caller_waiting_ = false;                     // the caller waits for a batch
     std::exception_ptr failure_;
 
     // The caller's side: the last batch taken, and how much of it next() gave.

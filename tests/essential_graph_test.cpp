@@ -60,7 +60,9 @@ TEST(EssentialGraph, MatchesBruteForceUpToFourVertices) {
     check_against_brute_force(4, 185);
 }
 
-TEST(EssentialGraph, MatchesBruteForceOnFiveVertices) { check_against_brute_force(5, 8782); }
+TEST(EssentialGraph, MatchesBruteForceOnFiveVertices) {
+    check_against_brute_force(5, 8782);
+}
 
 // Chickering's Find-Compelled as written, edge by edge, on his edge order:
 // heads in increasing order, tails of one head in decreasing order. Labels:
@@ -145,8 +147,8 @@ TEST(EssentialGraph, MatchesFindCompelledAcrossWordBoundaries) {
                     const int got = test_bit(eg.compelled(v), u)    ? 1
                                     : test_bit(eg.reversible(v), u) ? 2
                                                                     : 0;
-                    ASSERT_EQ(got, want) << "n=" << n << " density=" << density << " edge " << u
-                                         << "->" << v;
+                    ASSERT_EQ(got, want)
+                        << "n=" << n << " density=" << density << " edge " << u << "->" << v;
                     lines += want == 2;
                 }
                 ASSERT_EQ(test_bit(eg.line_heads(), v), any_bit(eg.reversible(v), eg.words()));
@@ -199,7 +201,10 @@ TEST(EssentialGraph, EmptyAndSingleVertex) {
 class LazyAgainstFull {
   public:
     explicit LazyAgainstFull(int n)
-        : lazy_(n), full_(n), counter_(n), full_counter_(n),
+        : lazy_(n),
+          full_(n),
+          counter_(n),
+          full_counter_(n),
           symmetric_(static_cast<std::size_t>(n) * words_for(n)),
           reached_(static_cast<std::size_t>(words_for(n))) {}
 
@@ -217,11 +222,13 @@ class LazyAgainstFull {
             }
             ASSERT_EQ(lazy_.has_lines(v), test_bit(full_.line_heads(), v)) << what;
             ASSERT_EQ(lazy_.has_lines(v), lazy_.compelled_from(v) != v) << what;
-            all_bits(words, [&](int w) { return full_.reversible(v)[w]; }, [&](int u) {
-                set_bit(symmetric_.data() + static_cast<std::size_t>(u) * words, v);
-                set_bit(symmetric_.data() + static_cast<std::size_t>(v) * words, u);
-                return true;
-            });
+            all_bits(
+                words, [&](int w) { return full_.reversible(v)[w]; },
+                [&](int u) {
+                    set_bit(symmetric_.data() + static_cast<std::size_t>(u) * words, v);
+                    set_bit(symmetric_.data() + static_cast<std::size_t>(v) * words, u);
+                    return true;
+                });
         }
         for (int w = 0; w < words; ++w) {
             ASSERT_EQ(lazy_.line_heads()[w], full_.line_heads()[w]) << what;

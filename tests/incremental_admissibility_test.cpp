@@ -12,8 +12,8 @@
 #include "graph/move_screen.hpp"
 #include "graph/moves.hpp"
 #include "mixed_graphs.hpp"
-#include "sampler/sample_run.hpp"
 #include "sampler/random.hpp"
+#include "sampler/sample_run.hpp"
 
 namespace pellimor {
 namespace {
