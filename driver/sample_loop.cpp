@@ -109,14 +109,14 @@ int run_estimation(const Options& options, Clock::time_point start) {
     if (options.exact || options.start == WalkStart::EXACT) {
         tables.emplace(options.n_vars);
     }
-    const WorkerFactory workers = options.exact
-                                      ? exact_workers(*tables, seed)
-                                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
-    ReportSink sink(
-        options.exact ? exact_results_file_name(options.n_vars) : results_file_name(options.n_vars),
-        options.exact ? format_exact_report_line : format_report_line, start);
-    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
-                          seed, start);
+    const WorkerFactory workers =
+        options.exact ? exact_workers(*tables, seed)
+                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+    ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
+                                  : results_file_name(options.n_vars),
+                    options.exact ? format_exact_report_line : format_report_line, start);
+    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
+                          options.n_samples, seed, start);
     RunningTotals totals;
     RunStatistics statistics;
     int stopped_by = 0;

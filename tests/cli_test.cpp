@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -16,7 +18,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -702,9 +703,9 @@ TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
     const Finished f = run({"--summary", "--json", "out.json", "6", "20000", "150"});
     ASSERT_EQ(f.status, 0) << f.err;
     const auto json = nlohmann::json::parse(read_file(dir_ / "out.json"));
-    for (const char* key :
-         {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed", "threads",
-          "seconds", "complete", "shares", "move_rates", "mixing_check", "counts"}) {
+    for (const char* key : {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed",
+                            "threads", "seconds", "complete", "shares", "move_rates",
+                            "mixing_check", "counts"}) {
         EXPECT_TRUE(json.contains(key)) << key;
     }
     EXPECT_EQ(json["samples"], 150);
