@@ -6,7 +6,7 @@
 #include <random>
 
 #include "sampler/sample_run.hpp"
-#include "stats/exact_counts.hpp"
+#include "counts/exact_counts.hpp"
 
 namespace pellimor {
 namespace {
