@@ -8,11 +8,14 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json] = options;
-    if (help) {
-        return {"--help"};
-    }
+                 json, results, no_results, strict, version] = options;
     std::vector<std::string> args;
+    if (help) {
+        args.emplace_back("--help");
+    }
+    if (version) {
+        args.emplace_back("--version");
+    }
     if (exact) {
         args.emplace_back("--exact");
     }
@@ -33,6 +36,18 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (json) {
         args.push_back("--json=" + *json);
+    }
+    if (results) {
+        args.push_back("--results=" + *results);
+    }
+    if (no_results) {
+        args.emplace_back("--no-results");
+    }
+    if (strict) {
+        args.emplace_back("--strict");
+    }
+    if (help || version) {
+        return args;  // the parser reads no numbers then
     }
     args.push_back(std::to_string(n_vars));
     if (!exact) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -13,57 +14,92 @@
 #include "driver/command_line.hpp"
 #include "driver/memory_budget.hpp"
 #include "driver/rank_agreement.hpp"
+#include "driver/run_outputs.hpp"
 #include "driver/sample_loop.hpp"
+#include "driver/version.hpp"
 #include "sampler/sample_scheduler.hpp"
 
 #ifdef PELLIMOR_MPI
 #include "cluster/mpi_session.hpp"
 #endif
 
+namespace {
+
+// "2026-12-09T09:27:59Z".
+std::string utc_timestamp(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
+    const auto started_at = std::chrono::system_clock::now();
 #ifdef PELLIMOR_MPI
     const pellimor::MpiSession cluster(argc, argv);
 #endif
-    // Only rank 0 of an MPI run prints errors, help and the run seed.
+    // Only rank 0 of an MPI run prints errors, help and the run seed, and
+    // writes the outputs.
     const bool speaks = pellimor::speaks_for_run();
     pellimor::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    pellimor::RunOutputs outputs;
     try {
-        // Each rank checks its own command line and memory; rank 0 decides
-        // for all of them, so that no rank starts, or waits, alone.
+        // Each rank checks its own command line and memory, and rank 0 its
+        // outputs; rank 0 decides for all of them, so that no rank starts,
+        // or waits, alone.
         pellimor::RankCheck check;
         try {
             options = pellimor::parse_command_line(args);
             check.settings = pellimor::shared_arguments(options);
-            const int threads = options.threads.value_or(pellimor::usable_cpu_count());
-            if (const auto shortage =
-                    options.help
-                        ? std::nullopt
-                        : pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
-                check.status = 1;
-                check.message = *shortage;
+            if (!options.help && !options.version) {
+                if (speaks) {
+                    // Before the run, so that an output it could not write
+                    // is known before any time is spent.
+                    outputs = pellimor::prepare_outputs(options);
+                }
+                const int threads = options.threads.value_or(pellimor::usable_cpu_count());
+                if (const auto shortage =
+                        pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
+                    check.status = 1;
+                    check.message = *shortage;
+                }
             }
         } catch (const pellimor::UsageError& error) {
             check.status = 2;
+            check.message = error.what();
+        } catch (const pellimor::OutputError& error) {
+            check.status = 1;
             check.message = error.what();
         }
         const pellimor::Verdict verdict = pellimor::agree_across_ranks(check);
         if (verdict.status != 0) {
             const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
+            const bool usage_error = check.status == 2 && check.settings.empty();
             pellimor::print_verdict(check, verdict,
-                                    check.status != 2 ? std::string_view()
-                                    : exact           ? pellimor::exact_usage_line
-                                                      : pellimor::usage_line);
+                                    !usage_error ? std::string_view()
+                                    : exact      ? pellimor::exact_usage_line
+                                                 : pellimor::usage_line);
             return verdict.status;
         }
-        if (options.help) {
+        if (options.help || options.version) {
             if (!speaks) {
                 return 0;
             }
-            std::fputs(pellimor::help_text().c_str(), stdout);
+            const std::string text = options.help
+                                         ? pellimor::help_text()
+                                         : "pellimor " + std::string(pellimor::version()) + "\n";
+            std::fputs(text.c_str(), stdout);
             return std::fflush(stdout) == 0 ? 0 : 1;
         }
+        const pellimor::Provenance provenance{std::string(pellimor::version()),
+                                              pellimor::shell_quoted(std::span(argv, argc)),
+                                              utc_timestamp(started_at)};
         std::uint64_t seed = options.seed.value_or(0);
         if (!options.seed && speaks) {
             // Shown before anything else, wherever standard error goes, so
@@ -74,7 +110,7 @@ int main(int argc, char** argv) {
                          static_cast<unsigned long long>(seed));
         }
         options.seed = pellimor::seed_of_rank_0(seed);
-        return pellimor::run_estimation(options, start);
+        return pellimor::run_estimation(options, outputs, provenance, start);
     } catch (const std::bad_alloc&) {
         // What the check above could not foresee.
         const double per_worker = pellimor::memory_needed(options, 1).per_worker;

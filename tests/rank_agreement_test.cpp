@@ -28,8 +28,10 @@ TEST(CanonicalArguments, ParseBackToTheSameOptions) {
         {"6", "20000", "1000"},
         {"--seed", "18446744073709551615", "--threads=3", "--full-check", "1", "0", "0"},
         {"--start", "exact", "--summary", "--json", "o ut's.json", "9", "10", "20"},
-        {"--exact", "--seed=0", "--json=--summary", "10000", "5"},
-        {"--help"},
+        {"--exact", "--seed=0", "--json=--summary", "--strict", "--no-results", "10000", "5"},
+        {"--results", "r.txt", "--json", "-", "5", "0", "1"},
+        {"--help", "--seed", "3"},
+        {"--version"},
     };
     for (const auto& line : lines) {
         const Options options = parse(line);
