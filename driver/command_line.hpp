@@ -45,6 +45,8 @@ struct Options {
     bool version = false;                // print the version and do nothing else
     bool count = false;                  // print the exact counts for 1 .. n_vars
     bool edges = false;                  // --count: the classes by number of edges
+
+    bool operator==(const Options&) const = default;
 };
 
 // The largest n_vars of --count, and of --count --edges (whose time grows

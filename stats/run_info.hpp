@@ -30,10 +30,6 @@ struct RunInfo {
     double seconds = 0;    // wall-clock time of the run
     bool complete = true;  // false when the run was stopped early
     Provenance provenance;
-    // The walk's mixing check: seconds spent drawing its exact reference,
-    // and why none was drawn (empty when one was).
-    double reference_seconds = 0;
-    std::string no_reference_reason;
 };
 
 // "walk" or "exact".

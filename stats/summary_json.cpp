@@ -70,15 +70,16 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
     if (mixing->skipped) {
         return {{"skipped", true}, {"reason", *mixing->skipped}};
     }
-    json result = {{"skipped", false},
-                   {"passed", mixing->passed},
-                   {"z_limit", mixing_z_limit},
-                   {"exact", {{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}},
-                   {"half_walk",
-                    {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
-                     {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
-                   {"reference", nullptr},
-                   {"no_reference_reason", nullptr}};
+    json result = {
+        {"skipped", false},
+        {"passed", mixing->passed},
+        {"z_limit", mixing_z_limit},
+        {"exact", {{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}},
+        {"half_walk",
+         {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
+          {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
+        {"reference", nullptr},
+        {"no_reference_reason", nullptr}};
     if (mixing->has_reference) {
         result["reference"] = {
             {"samples", mixing->reference_samples},

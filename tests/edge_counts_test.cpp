@@ -73,9 +73,9 @@ TEST(EdgeCounts, RowsGiveTheTotalsAndTheEdgeMoments) {
         EXPECT_EQ(classes[n].back(), 1) << n;
         const CountRow& row = rows[static_cast<std::size_t>(n - 1)];
         EXPECT_EQ(significant_digits(edge_sum, class_sum), row.mean_edges.text) << n;
-        EXPECT_EQ(significant_digits(square_sum * class_sum - edge_sum * edge_sum,
-                                     class_sum * class_sum),
-                  row.variance_edges.text)
+        EXPECT_EQ(
+            significant_digits(square_sum * class_sum - edge_sum * edge_sum, class_sum * class_sum),
+            row.variance_edges.text)
             << n;
     }
 }
@@ -122,7 +122,7 @@ TEST(SignificantDigits, RoundToTwelveDigitsAndLayOut) {
     EXPECT_EQ(digits(123456789012345, 1), "1.23456789012e+14");
     EXPECT_EQ(digits(123456789012, 1), "123456789012");
     EXPECT_EQ(digits(19999999999999, 20), "1.00000000000e+12");  // 999999999999.95
-    EXPECT_EQ(digits(1234567890125, 10), "123456789013");  // half up
+    EXPECT_EQ(digits(1234567890125, 10), "123456789013");        // half up
     EXPECT_EQ(significant_digits(mpf_class(mpf_class(2, 320) / 3)), "0.666666666667");
     mpf_class huge(1, 320);
     mpf_mul_2exp(huge.get_mpf_t(), huge.get_mpf_t(), 100000);
