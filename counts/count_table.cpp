@@ -24,21 +24,35 @@ CountValue value_of(const mpf_class& x) {
 // numerator / denominator, or 0 when the denominator is 0 (no connected
 // essential DAG on 2 vertices).
 CountValue ratio(const mpz_class& numerator, const mpz_class& denominator) {
-    if (sgn(denominator) == 0) {
+    if (sgn(denominator) == 0 || sgn(numerator) == 0) {
         return {0, "0"};
     }
-    // The nearest double: numerator and denominator scaled to 64 bits each.
-    const auto bits = [](const mpz_class& x) {
-        return static_cast<long>(mpz_sizeinbase(x.get_mpz_t(), 2));
-    };
-    const long shift_n = std::max(0L, bits(numerator) - 64);
-    const long shift_d = std::max(0L, bits(denominator) - 64);
-    mpz_class n_top;
-    mpz_class d_top;
-    mpz_fdiv_q_2exp(n_top.get_mpz_t(), numerator.get_mpz_t(), static_cast<mp_bitcnt_t>(shift_n));
-    mpz_fdiv_q_2exp(d_top.get_mpz_t(), denominator.get_mpz_t(), static_cast<mp_bitcnt_t>(shift_d));
-    const double value =
-        std::ldexp(n_top.get_d() / d_top.get_d(), static_cast<int>(shift_n - shift_d));
+    // The nearest double: the quotient to 55 bits and whether anything is
+    // left, then rounded to 53 bits, ties to even.
+    const long shift = 55 - (static_cast<long>(mpz_sizeinbase(numerator.get_mpz_t(), 2)) -
+                             static_cast<long>(mpz_sizeinbase(denominator.get_mpz_t(), 2)));
+    mpz_class top = numerator;
+    mpz_class bottom = denominator;
+    if (shift >= 0) {
+        top <<= static_cast<mp_bitcnt_t>(shift);
+    } else {
+        bottom <<= static_cast<mp_bitcnt_t>(-shift);
+    }
+    mpz_class quotient;
+    mpz_class rest;
+    mpz_tdiv_qr(quotient.get_mpz_t(), rest.get_mpz_t(), top.get_mpz_t(), bottom.get_mpz_t());
+    // quotient has 55 or 56 bits; keep 53 and round on the rest.
+    const auto bits = static_cast<long>(mpz_sizeinbase(quotient.get_mpz_t(), 2));
+    const long dropped = bits - 53;
+    mpz_class kept;
+    mpz_class low;
+    mpz_tdiv_q_2exp(kept.get_mpz_t(), quotient.get_mpz_t(), static_cast<mp_bitcnt_t>(dropped));
+    mpz_tdiv_r_2exp(low.get_mpz_t(), quotient.get_mpz_t(), static_cast<mp_bitcnt_t>(dropped));
+    const mpz_class half = mpz_class(1) << static_cast<mp_bitcnt_t>(dropped - 1);
+    if (low > half || (low == half && (sgn(rest) != 0 || mpz_odd_p(kept.get_mpz_t()) != 0))) {
+        ++kept;
+    }
+    const double value = std::ldexp(kept.get_d(), static_cast<int>(dropped - shift));
     return {value, significant_digits(numerator, denominator)};
 }
 
