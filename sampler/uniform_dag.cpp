@@ -63,6 +63,34 @@ void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, 
     }
 }
 
+// The same draw for n <= 64, where every row is one word: each vertex's
+// parents are one draw masked to the vertices before its layer, redrawn on
+// the layer just before as fill_layer() does, so the stream is read alike.
+void draw_one_word(const DagCounts& counts, Xoshiro256StarStar& rng, OrderedDag& dag) {
+    const int n = counts.size();
+    Word* rows = dag.parents(0);  // row v is rows[v]
+    const int sources = counts.first_layer_size(unit_interval(rng));
+    for (int v = 0; v < sources; ++v) {
+        rows[v] = 0;
+    }
+    int p0 = 0;
+    int p1 = sources;
+    while (p1 < n) {
+        const int s = counts.next_layer_size(n - p1, p1 - p0, unit_interval(rng));
+        const Word below = bit_of(p1) - 1;  // p1 < n <= 64
+        const Word before = below & ~(bit_of(p0) - 1);
+        for (int v = p1; v < p1 + s; ++v) {
+            Word row = rng() & below;
+            while ((row & before) == 0) {
+                row |= rng() & before;
+            }
+            rows[v] = row;
+        }
+        p0 = p1;
+        p1 += s;
+    }
+}
+
 }  // namespace
 
 UniformDag::UniformDag(const DagCounts& counts)
@@ -76,6 +104,11 @@ void UniformDag::draw(Xoshiro256StarStar& rng, OrderedDag& dag) const {
     // A local copy of the generator stays in registers: the caller's one
     // could alias the rows written, so every draw would reload its state.
     Xoshiro256StarStar local = rng;
+    if (dag.words() == 1) {
+        draw_one_word(counts_, local, dag);
+        rng = local;
+        return;
+    }
     const int n = counts_.size();
     const int sources = counts_.first_layer_size(unit_interval(local));
     for (int v = 0; v < sources; ++v) {
