@@ -17,10 +17,25 @@ SampleScheduler::SampleScheduler(WorkerFactory factory, SampleNumbering numberin
       numbering_(numbering),
       window_(window < 1 ? 1 : window),
       slots_(static_cast<std::size_t>(window_)) {
+    // No more threads than samples: the others would have nothing to do,
+    // yet each takes a stack and the memory its setup builds.
+    if (threads > numbering_.count) {
+        threads = static_cast<int>(numbering_.count);
+    }
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
         for (int t = 0; t < threads; ++t) {
-            workers_.emplace_back([this] { work(); });
+            {
+                std::lock_guard lock(mutex_);
+                ++running_;
+            }
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (...) {
+                std::lock_guard lock(mutex_);
+                --running_;
+                throw;
+            }
         }
     } catch (...) {
         stop();
@@ -47,6 +62,11 @@ void SampleScheduler::stop() {
     result_ready_.notify_all();
 }
 
+bool SampleScheduler::wait_for_workers(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return worker_left_.wait_for(lock, limit, [&] { return running_ == 0; });
+}
+
 std::optional<SampleResult> SampleScheduler::next(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     auto& slot = slots_[static_cast<std::size_t>(next_take_ % window_)];
@@ -65,6 +85,16 @@ std::optional<SampleResult> SampleScheduler::next(std::chrono::milliseconds time
 }
 
 void SampleScheduler::work() {
+    struct Leaving {
+        SampleScheduler& scheduler;
+        ~Leaving() {
+            {
+                std::lock_guard lock(scheduler.mutex_);
+                --scheduler.running_;
+            }
+            scheduler.worker_left_.notify_all();
+        }
+    } leaving{*this};
     auto fail = [this] {
         {
             std::lock_guard lock(mutex_);
@@ -117,12 +147,17 @@ void SampleScheduler::work() {
 
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
-                          const std::function<bool(std::int64_t done)>& poll) {
+                          const std::function<bool(std::int64_t done)>& poll,
+                          const std::function<void()>& stopped) {
     std::int64_t done = 0;
     SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
     while (done < numbering.count) {
         if (poll(done)) {
             scheduler.stop();
+            if (stopped) {
+                scheduler.wait_for_workers(stop_grace);
+                stopped();
+            }
             break;
         }
         if (const auto result = scheduler.next(std::chrono::milliseconds(100))) {
