@@ -4,10 +4,13 @@
 
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 
+#include "driver/canonical_arguments.hpp"
 #include "driver/progress.hpp"
+#include "driver/rank_agreement.hpp"
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
@@ -85,6 +88,28 @@ class ReportSink {
     bool stdout_failed_ = false;
 };
 
+// Builds the exact method's tables. In a cluster run every rank builds them
+// and none goes on unless all could: a rank that ran out of memory alone
+// would leave the others waiting for its samples. False when one could not;
+// rank 0 has then said which. (A single process lets std::bad_alloc go.)
+bool build_tables(std::optional<DagCounts>& tables, const Options& options, bool distributed) {
+    if (!distributed) {
+        tables.emplace(options.n_vars);
+        return true;
+    }
+    RankCheck check{0, {}, shared_arguments(options)};
+    try {
+        tables.emplace(options.n_vars);
+    } catch (const std::bad_alloc&) {
+        check.status = 1;
+        check.message = "not enough memory for the exact method's tables on n_vars = " +
+                        std::to_string(options.n_vars) + " vertices; choose a smaller n_vars";
+    }
+    const Verdict verdict = agree_across_ranks(check);
+    print_verdict(check, verdict);
+    return verdict.status == 0;
+}
+
 }  // namespace
 
 std::uint64_t fresh_run_seed() {
@@ -96,26 +121,26 @@ std::uint64_t fresh_run_seed() {
 int run_estimation(const Options& options, RunOutputs& outputs, const Provenance& provenance,
                    Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check};
-    std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    // Under mpirun the caller gave every rank rank 0's seed.
+    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
     bool distributed = false;
-    bool reporting_rank = true;
 #ifdef PELLIMOR_MPI
-    // Under mpirun: rank 0's seed for every rank, the samples spread over
-    // the ranks, and rank 0 alone reports.
+    // Under mpirun: the samples spread over the ranks, and rank 0 alone
+    // reports.
     if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        seed = cluster->broadcast_seed(seed);
         distributed = true;
-        reporting_rank = cluster->rank() == 0;
     }
 #endif
+    const bool reporting_rank = speaks_for_run();
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
     std::optional<DagCounts> tables;
-    if (options.exact || options.start == WalkStart::EXACT) {
-        tables.emplace(options.n_vars);
+    if ((options.exact || options.start == WalkStart::EXACT) &&
+        !build_tables(tables, options, distributed)) {
+        return 1;
     }
     const WorkerFactory workers = options.exact
                                       ? exact_workers(*tables, seed)
@@ -209,7 +234,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         return run_in_order(factory, numbering, threads, consume, poll,
                             distributed ? nullptr : end_now);
     };
-    run_samples(
+    const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
@@ -224,33 +249,40 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             return poll_stop();
         });
     progress.erase();
+    // In a cluster run every rank takes the way rank 0's count gives: a rank
+    // that went on to the mixing check alone would wait for the others for
+    // ever. (A stop that reaches rank 0 after its last sample then ends the
+    // mixing check's draws at once instead.)
+    const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
+    bool ended_early = !complete;
 
     // A walk is checked against exact classes drawn from streams of their
     // own, far above the samples' (a walk trapped alike in both of its halves
     // passes the half-walk comparison).
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
-    if (!options.exact && !poll_stop() && !mixing_skip_reason(options.n_its, options.n_samples)) {
-        if (!tables) {
-            tables.emplace(options.n_vars);
+    if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
+        if (!tables && !build_tables(tables, options, distributed)) {
+            return 1;
         }
         reference.emplace();
         const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                         reference_first_sample, 1};
-        run_samples(
+        const std::int64_t drawn = run_samples(
             exact_workers(*tables, seed), numbering,
             [&](const SampleResult& result) { reference->add(result); },
             [&](std::int64_t) { return poll_stop(); });
-        if (poll_stop()) {
+        if (poll_stop() || drawn < numbering.count) {
             reference.reset();
+            ended_early = true;
         }
     }
-    const bool complete = !poll_stop();
 
     if (!reporting_rank) {
-        return exit_status(true);
+        // Rank 0 says why a run it ended early failed.
+        return stopped_by != 0 ? 128 + stopped_by : ended_early ? 1 : 0;
     }
-    return exit_status(finish_run(complete));
+    return exit_status(finish_run(!ended_early));
 }
 
 }  // namespace pellimor
