@@ -124,7 +124,7 @@ TEST_P(ExactMemory, EstimateWithinTenPercentOfMeasuredPeak) {
     GTEST_SKIP() << "the sanitizers' allocator keeps memory of its own";
 #endif
     const auto [n, workers] = GetParam();
-    Options exact = walk(n, 1);
+    Options exact = walk(n, workers);  // a sample for each worker, or fewer threads start
     exact.exact = true;
     const MemoryNeed need = memory_needed(exact, workers);
     const double estimate = need.shared + need.workers * need.per_worker;
