@@ -21,7 +21,11 @@ double factorial(int k) {
 }  // namespace
 
 ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
-    : n_(n), words_(words_for(n)), options_(options), memo_(options.memo_limit) {
+    : n_(n),
+      words_(words_for(n)),
+      options_(options),
+      memo_(options.memo_limit),
+      picker_(CliquePickingOptions{options.memo_limit, options.shortcuts}) {
     if (n < 0) {
         throw std::invalid_argument("ClassSizeCounter: negative vertex count");
     }
@@ -31,6 +35,7 @@ ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
     frontier_.assign(words_, 0);
     members_.assign(n, 0);
     local_.assign(OrientationMemo::max_limit, 0);
+    index_.assign(n, -1);
 }
 
 double ClassSizeCounter::class_size(const EssentialGraph& eg) {
@@ -176,8 +181,29 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
         }
         return static_cast<double>(memo_.count(std::span<const std::uint32_t>(local_.data(), k)));
     }
-    // A large component: the root decomposition, whose small components go
-    // back to the memoised count.
+    if (options_.clique_picking) {
+        // A large component: clique-picking, whose small subproblems go back
+        // to the memoised count.
+        for (int i = 0; i < k; ++i) {
+            index_[members_[i]] = i;
+        }
+        csr_offsets_.assign(1, 0);
+        csr_targets_.clear();
+        for (int i = 0; i < k; ++i) {
+            const Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words_;
+            all_bits(words_, [&](int w) { return row[w]; }, [&](int u) {
+                csr_targets_.push_back(index_[u]);
+                return true;
+            });
+            csr_offsets_.push_back(static_cast<int>(csr_targets_.size()));
+        }
+        for (int i = 0; i < k; ++i) {
+            index_[members_[i]] = -1;
+        }
+        return picker_.count(k, csr_offsets_.data(), csr_targets_.data(), &memo_);
+    }
+    // The root decomposition, whose small components go back to the
+    // memoised count.
     AdjacencyLists g(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i) {
         const Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words_;

@@ -58,9 +58,10 @@ ExactSampler::ExactSampler(const DagCounts& tables)
 std::size_t ExactSampler::bytes_per_worker(int n) {
     const std::size_t row_words = static_cast<std::size_t>(n) * words_for(n);
     // The DAG's rows, the essential graph's two sets of rows, the reached
-    // set; the class counter keeps a few rows of its own and a memo of 2^16
-    // counts with their 32-bit stamps.
-    const std::size_t counter = 4 * row_words * sizeof(Word) + (std::size_t{1} << 16) * 12;
+    // set; the class counter keeps a few rows of its own and a memo of
+    // 2^memo_limit counts with their 32-bit stamps.
+    const std::size_t counter =
+        4 * row_words * sizeof(Word) + (std::size_t{1} << ClassSizeOptions{}.memo_limit) * 12;
     return sizeof(ExactSampler) + UniformDag::bytes_per_worker(n) + 3 * row_words * sizeof(Word) +
            words_for(n) * sizeof(Word) + counter;
 }
