@@ -219,10 +219,7 @@ double CliquePicking::count(int k, const int* offsets, const int* targets, Orien
     }
     known_used_.clear();
     key_pool_.clear();
-    if (frames_.empty()) {
-        frames_.emplace_back();
-    }
-    std::vector<int>& all = frames_.front().vertices;
+    std::vector<int>& all = frame(0).vertices;
     all.resize(static_cast<std::size_t>(k));
     for (int v = 0; v < k; ++v) {
         all[static_cast<std::size_t>(v)] = v;
@@ -240,8 +237,19 @@ CliquePicking::Count CliquePicking::closed_form(int k, std::int64_t edges) const
     return -1;
 }
 
+CliquePicking::Frame& CliquePicking::frame(std::size_t depth) {
+    auto at = frames_.begin();
+    for (std::size_t d = 0; d < depth && at != frames_.end(); ++d) {
+        ++at;
+    }
+    while (frames_.size() <= depth) {
+        at = frames_.emplace(frames_.end());
+    }
+    return *at;
+}
+
 CliquePicking::Count CliquePicking::count_induced(std::size_t depth) {
-    Frame& f = frames_[depth];
+    Frame& f = frame(depth);
     const std::vector<int>& vertices = f.vertices;
     const int k = static_cast<int>(vertices.size());
     if (k <= 2) {
@@ -289,10 +297,7 @@ CliquePicking::Count CliquePicking::count_induced(std::size_t depth) {
     build_tree(f, k);
     const CliqueTree& tree = f.tree;
     const int m = tree.size();
-    if (frames_.size() == depth + 1) {
-        frames_.emplace_back();  // a deque: f stays where it is
-    }
-    std::vector<int>& group = frames_[depth + 1].vertices;
+    std::vector<int>& group = frame(depth + 1).vertices;
 
     // Vertex marks by stamp, and per-clique scratch for the flower walks.
     std::vector<int>& mark = f.mark;

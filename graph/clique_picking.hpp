@@ -52,7 +52,7 @@
 // few ulps; past the double range the result is +inf.
 
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <vector>
 
 #include "graph/orientation_memo.hpp"
@@ -113,7 +113,9 @@ class CliquePicking {
         Count value = 0;
     };
 
-    // #AMO of the connected subgraph frames_[depth].vertices of the input.
+    // The frame of a depth, made when first needed.
+    Frame& frame(std::size_t depth);
+    // #AMO of the connected subgraph frame(depth).vertices of the input.
     Count count_induced(std::size_t depth);
     // k for a tree, k! for a clique (when closed forms are on), else -1.
     Count closed_form(int k, std::int64_t edges) const;
@@ -127,7 +129,9 @@ class CliquePicking {
     const int* offsets_ = nullptr;
     const int* targets_ = nullptr;
     std::vector<int> local_;  // input id -> id within the subgraph being set up
-    std::deque<Frame> frames_;
+    // Frames by depth; a list keeps them in place as the recursion deepens
+    // and allocates nothing until used.
+    std::list<Frame> frames_;
     std::vector<Known> known_;  // open addressing, a power of two in size
     std::vector<std::size_t> known_used_;
     std::vector<int> key_pool_;
