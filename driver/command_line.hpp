@@ -42,6 +42,8 @@ struct Options {
     bool no_results = false;             // write no results file
     bool strict = false;                 // a flagged mixing check fails the run (status 1)
     bool version = false;                // print the version and do nothing else
+
+    bool operator==(const Options&) const = default;
 };
 
 // The usage line, printed on standard error after every usage error.

@@ -38,7 +38,11 @@ inline void make_room(std::vector<T>& v, std::size_t size) {
 }  // namespace
 
 ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
-    : n_(n), words_(words_for(n)), options_(options), memo_(options.memo_limit) {
+    : n_(n),
+      words_(words_for(n)),
+      options_(options),
+      memo_(options.memo_limit),
+      picker_(CliquePickingOptions{options.memo_limit, options.shortcuts}) {
     if (n < 0) {
         throw std::invalid_argument("ClassSizeCounter: negative vertex count");
     }
@@ -306,8 +310,27 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
         }
         return static_cast<double>(memo_.count(std::span<const std::uint32_t>(local_.data(), k)));
     }
-    // A large component: the root decomposition, whose small components go
-    // back to the memoised count.
+    if (options_.clique_picking) {
+        // A large component: clique-picking, whose small subproblems go back
+        // to the memoised count.
+        make_room(index_, static_cast<std::size_t>(k_));
+        for (int i = 0; i < k; ++i) {
+            index_[members_[i]] = i;
+        }
+        csr_offsets_.assign(1, 0);
+        csr_targets_.clear();
+        for (int i = 0; i < k; ++i) {
+            const Word* row = local_row(members_[i]);
+            all_bits(local_words_, [&](int w) { return row[w]; }, [&](int u) {
+                csr_targets_.push_back(index_[u]);  // u is in the component
+                return true;
+            });
+            csr_offsets_.push_back(static_cast<int>(csr_targets_.size()));
+        }
+        return picker_.count(k, csr_offsets_.data(), csr_targets_.data(), &memo_);
+    }
+    // The root decomposition, whose small components go back to the
+    // memoised count.
     AdjacencyLists g(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i) {
         const Word* row = local_row(members_[i]);
