@@ -8,6 +8,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "driver/canonical_arguments.hpp"
@@ -136,6 +137,12 @@ int main(int argc, char** argv) {
         const double per_worker = pellimor::memory_needed(options, 1).per_worker;
         std::fprintf(stderr, "pellimor: %s\n",
                      pellimor::not_enough_memory(options.n_vars, per_worker).c_str());
+    } catch (const std::system_error& error) {
+        // A thread the system would not start, beyond what the check saw.
+        std::fprintf(stderr, "pellimor: the run failed: %s%s\n", error.what(),
+                     error.code() == std::errc::resource_unavailable_try_again
+                         ? "; try fewer --threads"
+                         : "");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "pellimor: the run failed: %s\n", error.what());
     }

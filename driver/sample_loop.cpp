@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -64,6 +65,8 @@ class ReportSink {
         }
     }
 
+    bool stdout_failed() const { return stdout_failed_; }
+
     // Says what was lost, on standard error; true when nothing was.
     bool finish() const {
         if (lines_lost_ > 0) {
@@ -120,13 +123,11 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const Settings settings{options.n_vars, options.n_its, options.full_check};
     // Under mpirun the caller gave every rank rank 0's seed.
     const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
-    auto run_samples = run_in_order;
     bool distributed = false;
 #ifdef PELLIMOR_MPI
     // Under mpirun: the samples spread over the ranks, and rank 0 alone
     // reports.
     if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        run_samples = distributed_run_in_order;
         distributed = true;
     }
 #endif
@@ -150,10 +151,20 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                           seed, start);
     RunningTotals totals;
     RunStatistics statistics;
+    // A run stops early on a signal, or when standard output fails (a
+    // reader that closed its pipe): nobody would see the lines to come.
     int stopped_by = 0;
+    bool output_failed = false;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
-        return stopped_by != 0;
+        output_failed = sink.stdout_failed();
+        return stopped_by != 0 || output_failed;
+    };
+    auto exit_status = [&](bool saved) {
+        if (stopped_by != 0) {
+            return 128 + stopped_by;
+        }
+        return saved ? 0 : 1;
     };
     // The end of a run: the mixing check's warning, the summary and the JSON,
     // from every finished sample. True when everything was saved (and, with
@@ -180,7 +191,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (!ending.summary.empty() &&
+        if (!ending.summary.empty() && !output_failed &&
             (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
             std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
             saved = false;
@@ -205,11 +216,29 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         }
         return saved;
     };
-    // Under MPI every rank must take part in the end of the run, so a stop
-    // goes the ordinary way there.
-    const bool quick_stop = reporting_rank && !distributed;
+    // A stopped run, once its workers have stopped (so that it has the CPUs
+    // to itself): every line so far is whole in the results file; say what
+    // the finished samples give, and leave without waiting for a worker
+    // that may be deep in a long setup. Under MPI every rank must take part
+    // in the end of the run, so a stop goes the ordinary way there.
+    const std::function<void()> end_now = [&] {
+        progress.erase();
+        const bool saved = finish_run(false);
+        end_run_now(exit_status(saved));
+    };
+    auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
+                           const std::function<void(const SampleResult&)>& consume,
+                           const std::function<bool(std::int64_t)>& poll) {
+#ifdef PELLIMOR_MPI
+        if (distributed) {
+            return distributed_run_in_order(factory, numbering, threads, consume, poll);
+        }
+#endif
+        return run_in_order(factory, numbering, threads, consume, poll,
+                            distributed ? nullptr : end_now);
+    };
     const std::int64_t consumed = run_samples(
-        workers, SampleNumbering{options.n_samples}, threads,
+        workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
@@ -220,22 +249,14 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         },
         [&](std::int64_t done) {
             progress.update(done);
-            if (poll_stop() && quick_stop) {
-                // Every line so far is whole in the results file: say what
-                // the finished samples give, and leave without waiting for
-                // workers that may be deep in a long setup.
-                progress.erase();
-                finish_run(false);
-                end_stopped_run(stopped_by);
-            }
-            return stopped_by != 0;
+            return poll_stop();
         });
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
     // ever. (A stop that reaches rank 0 after its last sample then ends the
     // mixing check's draws at once instead.)
-    const bool complete = consumed == options.n_samples && (distributed || stopped_by == 0);
+    const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
     bool ended_early = !complete;
 
     // A walk's mean line count, the one value of the mixing check without an
@@ -255,13 +276,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                         reference_first_sample, 1};
         run_samples(
-            exact_workers(*tables, seed), numbering, threads,
+            exact_workers(*tables, seed), numbering,
             [&](const SampleResult& result) { reference->add(result); },
             [&](std::int64_t) {
                 return poll_stop() || (reporting_rank && Clock::now() - reference_start > budget);
             });
         reference_seconds = std::chrono::duration<double>(Clock::now() - reference_start).count();
-        if (stopped_by != 0) {
+        if (poll_stop()) {
             reference.reset();
             ended_early = true;
         } else if (reference->samples < mixing_min_samples) {
@@ -274,11 +295,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         // Rank 0 says why a run it ended early failed.
         return stopped_by != 0 ? 128 + stopped_by : ended_early ? 1 : 0;
     }
-    const bool saved = finish_run(complete);
-    if (stopped_by != 0) {
-        return 128 + stopped_by;
-    }
-    return saved ? 0 : 1;
+    return exit_status(finish_run(!ended_early));
 }
 
 }  // namespace pellimor
