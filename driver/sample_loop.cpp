@@ -226,16 +226,24 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         const bool saved = finish_run(false);
         end_run_now(exit_status(saved));
     };
+    // The reference's draws may also end for their time budget, which is no
+    // reason to end the run.
+    const std::function<void()> end_now_if_stopped = [&] {
+        if (stopped_by != 0 || output_failed) {
+            end_now();
+        }
+    };
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
-                           const std::function<bool(std::int64_t)>& poll) {
+                           const std::function<bool(std::int64_t)>& poll,
+                           const std::function<void()>& on_stop) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : end_now);
+                            distributed ? nullptr : on_stop);
     };
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
@@ -250,7 +258,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         [&](std::int64_t done) {
             progress.update(done);
             return poll_stop();
-        });
+        },
+        end_now);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
@@ -280,7 +289,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             [&](const SampleResult& result) { reference->add(result); },
             [&](std::int64_t) {
                 return poll_stop() || (reporting_rank && Clock::now() - reference_start > budget);
-            });
+            },
+            end_now_if_stopped);
         reference_seconds = std::chrono::duration<double>(Clock::now() - reference_start).count();
         if (poll_stop()) {
             reference.reset();
