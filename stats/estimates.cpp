@@ -40,14 +40,21 @@ RatioEstimate ratio(const RatioAccumulator& a, std::optional<double> exact) {
     return r;
 }
 
-// A weighted share: when every class drawn agreed (a standard error of 0),
-// z uses the binomial standard error of the exact share over the classes,
-// so that a share of 1 - 1e-10 is not infinitely far from a sample of 1s.
-RatioEstimate share_ratio(const RatioAccumulator& a, double exact) {
+RatioEstimate weighted_share(const RatioAccumulator& a, double exact) {
     RatioEstimate r = ratio(a, exact);
-    if (r.standard_error == 0 && a.count > 0) {
-        const double se = std::sqrt(exact * (1 - exact) / static_cast<double>(a.count));
-        r.z = z_score(r.interval.estimate, se, exact, 0);
+    // A weighted share with no event seen (all samples connected, say) has
+    // no spread, so the delta method gives an interval of zero width, as if
+    // the share were certain. Wilson's interval over the effective number
+    // of samples does not: its far bound is z^2 / (n_eff + z^2) away. And z
+    // then uses the binomial standard error of the exact share over the
+    // effective number of samples, so that an exact share of 1 - 3e-12 is
+    // not infinitely far from a sample of 1s.
+    const double share = r.interval.estimate;
+    if (r.standard_error == 0 && (share == 0 || share == 1)) {
+        r.interval = wilson_interval_for_share(share, a.effective_count());
+        r.no_event_seen = true;
+        const double se = std::sqrt(exact * (1 - exact) / a.effective_count());
+        r.z = z_score(share, se, exact, 0);
     }
     return r;
 }
@@ -93,7 +100,8 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     if (info.method == METHOD_WALK) {
         e.has_move_rates = true;
         for (int k = 0; k < move_kind_count; ++k) {
-            e.rate_mean[k] = s.rates[k].mean;
+            // No samples, no mean (the accumulator's 0 is only its start).
+            e.rate_mean[k] = s.samples > 0 ? s.rates[k].mean : not_a_number;
             e.rate_standard_error[k] = s.rates[k].standard_error();
         }
         // classes per DAG = e(n) / (share without lines) / a(n); a larger
@@ -104,9 +112,9 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
                       offset - safe_log10(p.low), -e.no_lines.z);
     } else {
         e.has_weighted = true;
-        e.dags_drawn = s.classes_per_dag.mean_x * static_cast<double>(s.classes_per_dag.count);
-        e.weighted_no_lines = share_ratio(s.single_dag_share, exact.no_lines.value);
-        e.weighted_connected = share_ratio(s.connected_share, exact.connected.value);
+        e.dags_drawn = s.dags_drawn;
+        e.weighted_no_lines = weighted_share(s.single_dag_share, exact.no_lines.value);
+        e.weighted_connected = weighted_share(s.connected_share, exact.connected.value);
         const Interval r = s.classes_per_dag.interval();
         const RatioEstimate classes = ratio(s.classes_per_dag, exact.classes_per_dag.value);
         derive_counts(e, safe_log10(r.estimate), safe_log10(std::max(0.0, r.low)),
@@ -114,7 +122,9 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     }
     e.essential_graphs.exact = exact.essential_graphs;
     e.classes_per_dag.exact = exact.classes_per_dag.text;
+    e.classes_per_dag.exact_value = exact.classes_per_dag.value;
     e.dags_per_class.exact = exact.dags_per_class.text;
+    e.dags_per_class.exact_value = exact.dags_per_class.value;
     return e;
 }
 

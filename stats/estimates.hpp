@@ -38,6 +38,9 @@ struct RatioEstimate {
     double standard_error = 0;
     std::optional<double> exact;
     double z = 0;
+    // A share of exactly 0 or 1: the interval is then Wilson's over the
+    // effective number of samples instead of the delta method's zero width.
+    bool no_event_seen = false;
 };
 
 // An exact count: its decimal digits (n_vars <= exact_count_limit) and log10.
@@ -57,6 +60,7 @@ struct CountEstimate {
     double log10_high = 0;
     std::optional<std::string> exact;
     double z = 0;
+    double exact_value = 0;  // a ratio's exact value as the nearest double
 };
 
 struct RunEstimates {
@@ -72,7 +76,7 @@ struct RunEstimates {
 
     // The exact method, over every DAG drawn.
     bool has_weighted = false;
-    double dags_drawn = 0;
+    std::int64_t dags_drawn = 0;
     RatioEstimate weighted_no_lines;
     RatioEstimate weighted_connected;
 

@@ -61,11 +61,15 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exac
     if (result.skipped) {
         return result;
     }
-    const double share = walk.no_lines.mean;
-    const double se =
-        std::sqrt(exact_no_lines * (1 - exact_no_lines) / static_cast<double>(walk.samples));
+    // The shares as counts over samples, not as a mean less a mean, which
+    // rounding can put past 1.
+    const auto samples = static_cast<double>(walk.samples);
+    const double share = static_cast<double>(walk.no_lines_count) / samples;
+    const double se = std::sqrt(exact_no_lines * (1 - exact_no_lines) / samples);
     result.exact_no_lines = {share, exact_no_lines, z_score(share, se, exact_no_lines, 0)};
     result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
+    result.half_no_lines.walk = static_cast<double>(walk.no_lines_count) / samples;
+    result.half_no_lines.other = static_cast<double>(walk.half_no_lines_count) / samples;
     result.half_lines = paired(walk.lines, walk.lines_gain);
     result.passed = !result.exact_no_lines.flagged() && !result.half_no_lines.flagged() &&
                     !result.half_lines.flagged();
