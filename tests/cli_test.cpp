@@ -898,5 +898,30 @@ TEST_F(Cli, ResultsFileChosenOrNoneAndStrictMixingCheck) {
     EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "s.json"))["mixing_check"]["passed"], false);
 }
 
+// Every result can be traced: --version names the build, and the JSON
+// records it with the whole command line and the start in UTC.
+TEST_F(Cli, VersionAndProvenanceInEveryJson) {
+    const Finished version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    ASSERT_TRUE(version.out.starts_with("pellimor ")) << version.out;
+    const std::string name = version.out.substr(9, version.out.size() - 10);
+    EXPECT_TRUE(name.starts_with(PELLIMOR_VERSION)) << name;
+
+    ASSERT_EQ(run({"--seed", "3", "--json", "it's.json", "6", "200", "100"}).status, 0);
+    const auto json = nlohmann::json::parse(read_file(dir_ / "it's.json"));
+    EXPECT_EQ(json["version"], name);
+    EXPECT_EQ(json["command_line"],
+              std::string(PELLIMOR_BINARY) + " --seed 3 --json 'it'\\''s.json' 6 200 100");
+    const std::string started = json["started_at"];
+    int y, mo, d, h, mi, sec;
+    char zone = 0;
+    EXPECT_EQ(std::sscanf(started.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec,
+                          &zone),
+              7)
+        << started;
+    EXPECT_EQ(zone, 'Z');
+    EXPECT_EQ(started.size(), 20u);
+}
+
 }  // namespace
 }  // namespace pellimor
