@@ -683,19 +683,66 @@ TEST_F(Cli, ExactMethodUsageErrors) {
     EXPECT_TRUE(files_written().empty());
 }
 
+// --count: a tab-separated table with a header, one row per n, no results
+// file; --edges the long form; --json the same rows.
+TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
+    const Finished table = run({"--count", "--json", "counts.json", "5"});
+    EXPECT_EQ(table.status, 0) << table.err;
+    const auto rows = lines_of(table.out);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0],
+              "n\tdags\tessential_dags\tessential_graphs\tconnected_essential_graphs\t"
+              "connected_essential_dags\tno_lines\tconnected\tconnected_among_no_lines\t"
+              "no_lines_among_connected\tclasses_per_dag\tmean_edges\tvariance_edges");
+    EXPECT_EQ(rows[4], "4\t543\t59\t185\t147\t46\t0.318918918919\t0.794594594595\t"
+                       "0.779661016949\t0.312925170068\t0.340699815838\t3.40540540541\t"
+                       "1.08429510592");
+    EXPECT_EQ(files_written(), std::vector<std::string>{"counts.json"});
+    const auto json = nlohmann::json::parse(read_file(dir_ / "counts.json"));
+    EXPECT_EQ(json["rows"].size(), 5u);
+    EXPECT_EQ(json["rows"][4]["essential_graphs"], "8782");
+
+    const Finished edges = run({"--count", "--edges", "4"});
+    EXPECT_EQ(edges.status, 0) << edges.err;
+    const auto long_form = lines_of(edges.out);
+    ASSERT_EQ(long_form.size(), 1u + 1 + 2 + 4 + 7);
+    EXPECT_EQ(long_form[0], "n\tedges\tclasses");
+    EXPECT_EQ(long_form.back(), "4\t6\t1");
+    EXPECT_EQ(long_form[long_form.size() - 4], "4\t3\t60");
+
+    for (const auto& [args, what] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--count"}, "expected 1 argument"},
+             {{"--count", "5", "100"}, "expected 1 argument"},
+             {{"--count", "10001"}, "n_vars"},
+             {{"--count", "--edges", "129"}, "--count --edges"},
+             {{"--count", "--seed", "3", "5"}, "--seed"},
+             {{"--count", "--summary", "5"}, "--summary"},
+             {{"--edges", "5", "100", "100"}, "--edges applies to --count only"},
+         }) {
+        const Finished f = run(args);
+        EXPECT_EQ(f.status, 2) << what;
+        EXPECT_NE(f.err.find(what), std::string::npos) << f.err;
+        EXPECT_TRUE(f.err.ends_with(args[0] == "--count" ? "\n pellimor --count [--edges] n_vars \n"
+                                                         : usage))
+            << f.err;
+    }
+}
+
 TEST_F(Cli, MixingCheckWarnsOnlyWhenTheWalksAreTooShort) {
     struct Case {
         std::vector<std::string> args;
         bool warns;
     };
     for (const Case& c : std::vector<Case>{
-             {{"--seed", "1", "40", "100000", "100"}, true},
-             {{"--seed", "1", "--start", "exact", "40", "100000", "100"}, false},
+             {{"--seed", "1", "40", "100000", "200"}, true},
+             {{"--seed", "1", "--start", "exact", "40", "100000", "200"}, false},
              {{"--seed", "1", "6", "20000", "300"}, false},
          }) {
         const Finished f = run(c.args);
         EXPECT_EQ(f.status, 0);
         EXPECT_EQ(f.err.find("likely biased") != std::string::npos, c.warns) << f.err;
+        // A trapped walk is caught by the exact share without lines at n = 40.
+        EXPECT_EQ(f.err.find("exact 0.2742, z = ") != std::string::npos, c.warns) << f.err;
     }
 }
 
@@ -815,6 +862,65 @@ TEST_F(Cli, StopDuringTheMixingCheckIsNotComplete) {
     const auto json = nlohmann::json::parse(read_file(dir_ / "o.json"));
     EXPECT_EQ(json["samples"], 100);
     EXPECT_EQ(json["complete"], false);
+}
+
+// A stop while the results file's lock is held elsewhere: the line is not
+// saved, and the run says so without promising the status 1 it does not end
+// with.
+TEST_F(Cli, StopWhileWaitingForTheFileLockPromisesNoWrongStatus) {
+    const int fd = ::open(results_path(6).c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const pid_t pid = start({"--seed", "1", "6", "200", "200"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Finished f = wait(pid);
+    ::close(fd);
+    EXPECT_EQ(f.status, 130);
+    EXPECT_EQ(f.err.find("status 1"), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("were not saved"), std::string::npos) << f.err;
+}
+
+// The user chooses the results file or none; --strict makes a flagged
+// mixing check fail the run, with every result still written.
+TEST_F(Cli, ResultsFileChosenOrNoneAndStrictMixingCheck) {
+    EXPECT_EQ(run({"--seed", "1", "--results", "mine.txt", "6", "200", "200"}).status, 0);
+    EXPECT_EQ(lines_of(read_file(dir_ / "mine.txt")).size(), 2u);
+    const Finished none = run({"--seed", "1", "--no-results", "6", "200", "200"});
+    EXPECT_EQ(lines_of(none.out).size(), 2u);
+    EXPECT_EQ(files_written(), std::vector<std::string>{"mine.txt"});
+
+    const Finished strict =
+        run({"--seed", "1", "--strict", "--json", "s.json", "40", "100000", "100"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("--strict"), std::string::npos) << strict.err;
+    EXPECT_EQ(results(40).size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "s.json"))["mixing_check"]["passed"], false);
+}
+
+// Every result can be traced: --version names the build, and the JSON
+// records it with the whole command line and the start in UTC.
+TEST_F(Cli, VersionAndProvenanceInEveryJson) {
+    const Finished version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    ASSERT_TRUE(version.out.starts_with("pellimor ")) << version.out;
+    const std::string name = version.out.substr(9, version.out.size() - 10);
+    EXPECT_TRUE(name.starts_with(PELLIMOR_VERSION)) << name;
+
+    ASSERT_EQ(run({"--seed", "3", "--json", "it's.json", "6", "200", "100"}).status, 0);
+    const auto json = nlohmann::json::parse(read_file(dir_ / "it's.json"));
+    EXPECT_EQ(json["version"], name);
+    EXPECT_EQ(json["command_line"],
+              std::string(PELLIMOR_BINARY) + " --seed 3 --json 'it'\\''s.json' 6 200 100");
+    const std::string started = json["started_at"];
+    int y, mo, d, h, mi, sec;
+    char zone = 0;
+    EXPECT_EQ(std::sscanf(started.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec,
+                          &zone),
+              7)
+        << started;
+    EXPECT_EQ(zone, 'Z');
+    EXPECT_EQ(started.size(), 20u);
 }
 
 }  // namespace
