@@ -83,6 +83,13 @@ std::string help_text() {
            "  --summary     after the last report line, print the estimates with their\n"
            "                95% intervals, the counts they imply and the mixing check\n"
            "  --json FILE   write the same as one JSON document to FILE\n"
+           "  --stats       also count the vees (v-structures) of every sample's class;\n"
+           "                the other class statistics (edges, lines, arrows, chain\n"
+           "                components, class size) are always computed\n"
+           "  --samples FILE  write every sample as one JSON line to FILE: its arrows,\n"
+           "                lines and class statistics, and for --exact the DAG drawn;\n"
+           "                '-' is standard output, and the report lines and summary\n"
+           "                then go to standard error. Implies --stats\n"
            "  --help, -h    print this text and exit\n"
            "  --            ends the options: every argument after it is positional\n"
            "\n"
@@ -140,6 +147,14 @@ Options parse_command_line(std::span<const std::string_view> args) {
                 throw UsageError("--json needs a file name");
             }
             options.json = std::string(text);
+        } else if (name == "--stats" && !value) {
+            options.stats = true;
+        } else if (name == "--samples") {
+            const std::string_view text = take_value();
+            if (text.empty()) {
+                throw UsageError("--samples needs a file name, or - for standard output");
+            }
+            options.samples = std::string(text);
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--start") {

@@ -38,6 +38,8 @@ struct Options {
     bool help = false;                  // print the help text and do nothing else
     bool summary = false;               // print the summary block at the end
     std::optional<std::string> json;    // write the summary as JSON to this file
+    bool stats = false;                 // also count each class's vees
+    std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
 };
 
 // The usage line, printed on standard error after every usage error.

@@ -8,8 +8,10 @@
 
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
+#include "driver/samples_file.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
+#include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
@@ -36,12 +38,12 @@ class ReportSink {
   public:
     using LineFormat = std::string (*)(const RunningTotals&, double);
 
-    ReportSink(std::string file_name, LineFormat format, Clock::time_point start)
-        : file_name_(std::move(file_name)), format_(format), start_(start) {}
+    ReportSink(std::string file_name, LineFormat format, Clock::time_point start, int screen_fd)
+        : file_name_(std::move(file_name)), format_(format), start_(start), screen_fd_(screen_fd) {}
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (write_all(STDOUT_FILENO, screen_line) != 0) {
+        if (write_all(screen_fd_, screen_line) != 0) {
             stdout_failed_ = true;
         }
         ++lines_;
@@ -64,7 +66,8 @@ class ReportSink {
                          lines_lost_, lines_, file_name_.c_str());
         }
         if (stdout_failed_) {
-            std::fprintf(stderr, "pellimor: writing report lines to standard output failed\n");
+            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
+                         screen_fd_ == STDOUT_FILENO ? "output" : "error");
         }
         return lines_lost_ == 0 && !stdout_failed_;
     }
@@ -73,6 +76,7 @@ class ReportSink {
     std::string file_name_;
     LineFormat format_;
     Clock::time_point start_;
+    int screen_fd_;
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
@@ -102,6 +106,30 @@ int run_estimation(const Options& options, Clock::time_point start) {
 #endif
     const int threads = options.threads.value_or(usable_cpu_count());
 
+    // --samples: each sample's record, written in sample order. With "-"
+    // the records take standard output, and everything else a run prints
+    // there goes to standard error.
+    std::optional<SamplesFile> samples_file;
+    std::optional<RecordQueue> records;
+    if (options.samples) {
+        if (!reporting_rank || run_samples != run_in_order) {
+            std::fprintf(stderr,
+                         "pellimor: --samples needs a run of one process; run it without "
+                         "mpirun or with -np 1\n");
+            return 1;
+        }
+        samples_file.emplace(*options.samples);
+        if (const auto failure = samples_file->open()) {
+            std::fprintf(stderr, "pellimor: cannot write the samples: %s\n", failure->c_str());
+            return 1;
+        }
+        records.emplace();
+    }
+    const bool stdout_taken = samples_file && samples_file->to_standard_output();
+    FILE* const text_out = stdout_taken ? stderr : stdout;
+    const SampleExtras extras{options.stats || options.samples.has_value(),
+                              records ? &*records : nullptr};
+
     install_stop_signals();
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
@@ -110,11 +138,12 @@ int run_estimation(const Options& options, Clock::time_point start) {
         tables.emplace(options.n_vars);
     }
     const WorkerFactory workers =
-        options.exact ? exact_workers(*tables, seed)
-                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+        options.exact ? exact_workers(*tables, seed, extras)
+                      : walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
     ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
                                   : results_file_name(options.n_vars),
-                    options.exact ? format_exact_report_line : format_report_line, start);
+                    options.exact ? format_exact_report_line : format_report_line, start,
+                    stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
     ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
                           options.n_samples, seed, start);
     RunningTotals totals;
@@ -143,9 +172,13 @@ int run_estimation(const Options& options, Clock::time_point start) {
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (!ending.summary.empty() &&
-            (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
-            std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
+        if (samples_file && samples_file->finish()) {
+            saved = false;  // said when it happened
+        }
+        if (!ending.summary.empty() && (std::fputs(ending.summary.c_str(), text_out) == EOF ||
+                                        std::fflush(text_out) == EOF)) {
+            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
+                         stdout_taken ? "error" : "output");
             saved = false;
         }
         if (ending.json_error) {
@@ -168,9 +201,15 @@ int run_estimation(const Options& options, Clock::time_point start) {
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
+            if (samples_file) {
+                samples_file->write(records->take());
+            }
             if (totals.samples % 100 == 0) {
                 progress.erase();
                 sink.report(totals);
+                if (samples_file) {
+                    samples_file->flush();
+                }
             }
         },
         [&](std::int64_t done) {

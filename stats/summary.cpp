@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -119,6 +120,8 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
     count_line(text, "DAGs per class", e.dags_per_class);
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
                                        : "  (essential graphs = a(n) * classes per DAG)\n";
+
+    append_class_summary(text, estimate_classes(e, statistics.classes, info.n_vars));
 
     if (mixing) {
         append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -117,6 +118,8 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"essential_graphs", count_json(e.essential_graphs)},
                 {"classes_per_dag", count_json(e.classes_per_dag)},
                 {"dags_per_class", count_json(e.dags_per_class)}}}};
+    j["class_statistics"] =
+        class_statistics_json(estimate_classes(e, statistics.classes, info.n_vars));
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},
