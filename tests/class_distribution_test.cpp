@@ -12,6 +12,8 @@
 
 #include "dag_classes.hpp"
 #include "exact_counts.hpp"
+#include <nlohmann/json.hpp>
+
 #include "sampler/sample_methods.hpp"
 #include "stats/class_estimates.hpp"
 #include "stats/run_statistics.hpp"
@@ -153,6 +155,45 @@ TEST(ClassDistribution, ClassSizesOnFourVerticesMatchBruteForce) {
         const double limit = df * std::pow(1 - 2 / (9 * df) + 3.719 * std::sqrt(2 / (9 * df)), 3);
         EXPECT_LT(chi2, limit) << method << ", " << df << " degrees of freedom";
     }
+}
+
+// The DAG a record gives for its class is a uniform member of it: over all
+// samples, each labelled DAG D on 3 vertices comes with probability
+// 1 / (classes * s(class of D)).
+TEST(ClassDistribution, RecordedDagIsAUniformMemberOfItsClass) {
+    const int n = 3;
+    const auto dags = testing::all_dags(n);
+    const auto classes = testing::group_classes(dags);
+    std::map<std::vector<std::uint32_t>, double> expected;
+    for (const auto& c : classes) {
+        for (const int i : c.members) {
+            expected[dags[static_cast<std::size_t>(i)].parents] =
+                1.0 / static_cast<double>(classes.size() * c.members.size());
+        }
+    }
+    const DagCounts tables(n);
+    const std::int64_t samples = 11000;
+    RecordQueue records;
+    std::map<std::vector<std::uint32_t>, double> seen;
+    run_in_order(
+        exact_workers(tables, 3, SampleExtras{false, &records}), SampleNumbering{samples}, 2,
+        [&](const SampleResult&) {
+            std::vector<std::uint32_t> parents(n, 0);
+            const auto record = nlohmann::json::parse(records.take());
+            for (const auto& arrow : record["dag"]) {
+                parents[arrow[1].get<std::size_t>()] |= std::uint32_t{1} << arrow[0].get<int>();
+            }
+            seen[parents] += 1;
+        },
+        [](std::int64_t) { return false; });
+    ASSERT_EQ(seen.size(), expected.size());
+    double chi2 = 0;
+    for (const auto& [dag, share] : expected) {
+        const double e = share * static_cast<double>(samples);
+        chi2 += (seen[dag] - e) * (seen[dag] - e) / e;
+    }
+    const double df = static_cast<double>(expected.size() - 1);
+    EXPECT_LT(chi2, df * std::pow(1 - 2 / (9 * df) + 3.719 * std::sqrt(2 / (9 * df)), 3));
 }
 
 TEST(ClassDistribution, PercentilesOfLog10SizeFromTheHistogram) {
