@@ -71,9 +71,9 @@ double walk_bytes_per_worker(const Options& options) {
     // overflow for the largest n_vars.
     const double words = n > word_bits ? std::ceil(n / word_bits) : 1;
     const double matrix = 4 * n * n;
-    // The statistics of the class reached: four rows of bits per vertex and
+    // The statistics of the class reached: three rows of bits per vertex and
     // the class-size counter's row per vertex and memo of 2^16 counts.
-    const double statistics = 5 * n * words * 8 + 4 * n + (1 << 16) * 12.0;
+    const double statistics = 4 * n * words * 8 + 4 * n + (1 << 16) * 12.0;
     if (options.full_check) {
         // The complete test copies the matrix without its arrows, and keeps
         // a level per vertex.

@@ -187,7 +187,6 @@ void ClassStatisticsCounter::of_matrix(const EdgeMatrix& m, ClassSizeCounter& si
         parents_.assign(cells, 0);
         adjacent_.assign(cells, 0);
         lines_.assign(cells, 0);
-        component_.assign(cells, 0);
     } else {
         std::fill(parents_.begin(), parents_.end(), Word{0});
         std::fill(adjacent_.begin(), adjacent_.end(), Word{0});
@@ -239,6 +238,7 @@ void ClassStatisticsCounter::of_matrix(const EdgeMatrix& m, ClassSizeCounter& si
 // the range of a double; any other component that overflows alone gives +inf.
 double ClassStatisticsCounter::log10_size_by_components(ClassSizeCounter& sizes) {
     const int words = words_;
+    component_.resize(lines_.size(), 0);  // allocated the first time it is needed
     double sum = 0;
     for (const int root : touched_) {
         if (parent_[root] >= 0) {

@@ -54,7 +54,8 @@ class ClassStatisticsCounter {
                 ClassStatistics& out);
 
     // The class of the essential graph m, its size from `sizes` (which must
-    // be for m.size() vertices).
+    // be for m.size() vertices). Allocates three rows of bits per vertex on
+    // first use, and a fourth the first time a class size overflows.
     void of_matrix(const EdgeMatrix& m, ClassSizeCounter& sizes, bool count_vees,
                    ClassStatistics& out);
 
@@ -72,7 +73,7 @@ class ClassStatisticsCounter {
     std::vector<Word> parents_;    // matrix route: n rows of arrow tails
     std::vector<Word> adjacent_;   // matrix route: n rows of neighbours
     std::vector<Word> lines_;      // matrix route: n rows of line neighbours
-    std::vector<Word> component_;  // matrix route: n rows, one component's lines
+    std::vector<Word> component_;  // matrix route, past the double range: one component's lines
 };
 
 }  // namespace pellimor
