@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <new>
 #include <optional>
 #include <string>
 
+#include "driver/canonical_arguments.hpp"
 #include "driver/progress.hpp"
+#include "driver/rank_agreement.hpp"
 #include "driver/report.hpp"
-#include "driver/samples_file.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
 #include "sampler/record_queue.hpp"
@@ -38,7 +41,11 @@ class ReportSink {
   public:
     using LineFormat = std::string (*)(const RunningTotals&, double);
 
-    ReportSink(std::string file_name, LineFormat format, Clock::time_point start, int screen_fd)
+    // No results file when `file_name` is empty. The screen line goes to
+    // screen_fd: standard output, or standard error when the samples take
+    // standard output.
+    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start,
+               int screen_fd)
         : file_name_(std::move(file_name)), format_(format), start_(start), screen_fd_(screen_fd) {}
 
     void report(const RunningTotals& totals) {
@@ -47,23 +54,28 @@ class ReportSink {
             stdout_failed_ = true;
         }
         ++lines_;
+        if (!file_name_) {
+            return;
+        }
         const std::string file_line = format_(totals, hours_since(start_));
-        if (const auto failure = append_line(file_name_, file_line)) {
-            if (lines_lost_ == 0) {
+        if (const auto failure = append_line(*file_name_, file_line)) {
+            if (lines_lost_ == 0 && stop_signal() == 0) {
                 std::fprintf(stderr,
                              "pellimor: warning: cannot append to results file '%s': %s; "
                              "the run goes on and will end with status 1\n",
-                             file_name_.c_str(), failure->c_str());
+                             file_name_->c_str(), failure->c_str());
             }
             ++lines_lost_;
         }
     }
 
+    bool stdout_failed() const { return stdout_failed_; }
+
     // Says what was lost, on standard error; true when nothing was.
     bool finish() const {
         if (lines_lost_ > 0) {
             std::fprintf(stderr, "pellimor: %d of %d report lines were not saved to '%s'\n",
-                         lines_lost_, lines_, file_name_.c_str());
+                         lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
             std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
@@ -73,7 +85,7 @@ class ReportSink {
     }
 
   private:
-    std::string file_name_;
+    std::optional<std::string> file_name_;
     LineFormat format_;
     Clock::time_point start_;
     int screen_fd_;
@@ -81,6 +93,28 @@ class ReportSink {
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
 };
+
+// Builds the exact method's tables. In a cluster run every rank builds them
+// and none goes on unless all could: a rank that ran out of memory alone
+// would leave the others waiting for its samples. False when one could not;
+// rank 0 has then said which. (A single process lets std::bad_alloc go.)
+bool build_tables(std::optional<DagCounts>& tables, const Options& options, bool distributed) {
+    if (!distributed) {
+        tables.emplace(options.n_vars);
+        return true;
+    }
+    RankCheck check{0, {}, shared_arguments(options)};
+    try {
+        tables.emplace(options.n_vars);
+    } catch (const std::bad_alloc&) {
+        check.status = 1;
+        check.message = "not enough memory for the exact method's tables on n_vars = " +
+                        std::to_string(options.n_vars) + " vertices; choose a smaller n_vars";
+    }
+    const Verdict verdict = agree_across_ranks(check);
+    print_verdict(check, verdict);
+    return verdict.status == 0;
+}
 
 }  // namespace
 
@@ -90,71 +124,80 @@ std::uint64_t fresh_run_seed() {
     return SplitMix64::mix(static_cast<std::uint64_t>(now) ^ SplitMix64::mix(pid));
 }
 
-int run_estimation(const Options& options, Clock::time_point start) {
+int run_estimation(const Options& options, RunOutputs& outputs, const Provenance& provenance,
+                   Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check};
-    std::uint64_t seed = options.seed.value_or(fresh_run_seed());
-    auto run_samples = run_in_order;
-    bool reporting_rank = true;
+    // Under mpirun the caller gave every rank rank 0's seed.
+    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    bool distributed = false;
 #ifdef PELLIMOR_MPI
-    // Under mpirun: rank 0's seed for every rank, the samples spread over
-    // the ranks, and rank 0 alone reports.
+    // Under mpirun: the samples spread over the ranks, and rank 0 alone
+    // reports.
     if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        seed = cluster->broadcast_seed(seed);
-        run_samples = distributed_run_in_order;
-        reporting_rank = cluster->rank() == 0;
+        distributed = true;
     }
 #endif
+    const bool reporting_rank = speaks_for_run();
     const int threads = options.threads.value_or(usable_cpu_count());
 
     // --samples: each sample's record, written in sample order. With "-"
-    // the records take standard output, and everything else a run prints
-    // there goes to standard error.
-    std::optional<SamplesFile> samples_file;
+    // the records take standard output, and the report lines and the
+    // summary go to standard error.
     std::optional<RecordQueue> records;
-    if (options.samples) {
-        if (!reporting_rank || run_samples != run_in_order) {
-            std::fprintf(stderr,
-                         "pellimor: --samples needs a run of one process; run it without "
-                         "mpirun or with -np 1\n");
-            return 1;
-        }
-        samples_file.emplace(*options.samples);
-        if (const auto failure = samples_file->open()) {
-            std::fprintf(stderr, "pellimor: cannot write the samples: %s\n", failure->c_str());
+    if (outputs.samples) {
+        if (distributed) {
+            if (reporting_rank) {
+                std::fprintf(stderr,
+                             "pellimor: --samples needs a run of one process; run it without "
+                             "mpirun or with -np 1\n");
+            }
             return 1;
         }
         records.emplace();
     }
-    const bool stdout_taken = samples_file && samples_file->to_standard_output();
+    const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
     FILE* const text_out = stdout_taken ? stderr : stdout;
-    const SampleExtras extras{options.stats || options.samples.has_value(),
+    const SampleExtras extras{options.stats || outputs.samples.has_value(),
                               records ? &*records : nullptr};
 
     install_stop_signals();
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
     std::optional<DagCounts> tables;
-    if (options.exact || options.start == WalkStart::EXACT) {
-        tables.emplace(options.n_vars);
+    if ((options.exact || options.start == WalkStart::EXACT) &&
+        !build_tables(tables, options, distributed)) {
+        return 1;
     }
     const WorkerFactory workers =
         options.exact ? exact_workers(*tables, seed, extras)
                       : walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
-    ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
-                                  : results_file_name(options.n_vars),
+    ReportSink sink(outputs.results_file,
                     options.exact ? format_exact_report_line : format_report_line, start,
                     stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
-    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
-                          options.n_samples, seed, start);
+    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
+                          seed, start);
     RunningTotals totals;
     RunStatistics statistics;
+    // A run stops early on a signal, or when standard output fails (a
+    // reader that closed its pipe), or samples written as the run goes
+    // cannot be: nobody would see the lines to come.
     int stopped_by = 0;
+    bool output_failed = false;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
-        return stopped_by != 0;
+        output_failed = sink.stdout_failed() || (outputs.samples && outputs.samples->streaming() &&
+                                                 outputs.samples->failed());
+        return stopped_by != 0 || output_failed;
+    };
+    auto exit_status = [&](bool saved) {
+        if (stopped_by != 0) {
+            return 128 + stopped_by;
+        }
+        return saved ? 0 : 1;
     };
     // The end of a run: the mixing check's warning, the summary and the JSON,
-    // from every finished sample. True when everything was saved.
+    // from every finished sample. True when everything was saved (and, with
+    // --strict, the mixing check passed).
     std::optional<RunStatistics> reference;
     auto finish_run = [&](bool complete) {
         const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
@@ -165,67 +208,94 @@ int run_estimation(const Options& options, Clock::time_point start) {
                            seed,
                            threads,
                            std::chrono::duration<double>(Clock::now() - start).count(),
-                           complete};
-        const RunEnding ending = end_run(info, statistics, reference ? &*reference : nullptr,
-                                         RunEndingRequest{options.summary, options.json});
+                           complete,
+                           provenance};
+        const RunEnding ending =
+            end_run(info, statistics, reference ? &*reference : nullptr,
+                    RunEndingRequest{options.summary, outputs.json.has_value()});
         if (!ending.warning.empty()) {
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (samples_file && samples_file->finish()) {
-            saved = false;  // said when it happened
+        if (outputs.samples) {
+            // The samples finished, as the summary counts them, or none.
+            saved = !outputs.samples->finish() && saved;  // a failure was said when it came
+            outputs.samples.reset();
         }
-        if (!ending.summary.empty() && (std::fputs(ending.summary.c_str(), text_out) == EOF ||
-                                        std::fflush(text_out) == EOF)) {
+        if (!ending.summary.empty() && !(output_failed && !stdout_taken) &&
+            (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
             std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
                          stdout_taken ? "error" : "output");
             saved = false;
         }
-        if (ending.json_error) {
-            std::fprintf(stderr, "pellimor: cannot write the JSON summary to '%s': %s\n",
-                         options.json->c_str(), ending.json_error->c_str());
+        if (outputs.json) {
+            auto error = outputs.json->write(ending.json);
+            if (!error) {
+                error = outputs.json->commit();
+            }
+            if (error) {
+                std::fprintf(stderr, "pellimor: the JSON summary was not saved: %s\n",
+                             error->c_str());
+                saved = false;
+            }
+            outputs.json.reset();  // no temporary file outlives a failure
+        }
+        if (options.strict && ending.mixing && !ending.mixing->passed) {
+            std::fprintf(stderr,
+                         "pellimor: --strict: the mixing check flagged the walks; "
+                         "ending with status 1\n");
             saved = false;
         }
         return saved;
     };
-    // Under MPI every rank must take part in the end of the run, so a stop
-    // goes the ordinary way there.
-    bool quick_stop = reporting_rank;
+    // A stopped run, once its workers have stopped (so that it has the CPUs
+    // to itself): every line so far is whole in the results file; say what
+    // the finished samples give, and leave without waiting for a worker
+    // that may be deep in a long setup. Under MPI every rank must take part
+    // in the end of the run, so a stop goes the ordinary way there.
+    const std::function<void()> end_now = [&] {
+        progress.erase();
+        const bool saved = finish_run(false);
+        end_run_now(exit_status(saved));
+    };
+    auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
+                           const std::function<void(const SampleResult&)>& consume,
+                           const std::function<bool(std::int64_t)>& poll) {
 #ifdef PELLIMOR_MPI
-    if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        quick_stop = false;
-    }
+        if (distributed) {
+            return distributed_run_in_order(factory, numbering, threads, consume, poll);
+        }
 #endif
-    run_samples(
-        workers, SampleNumbering{options.n_samples}, threads,
+        return run_in_order(factory, numbering, threads, consume, poll,
+                            distributed ? nullptr : end_now);
+    };
+    const std::int64_t consumed = run_samples(
+        workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
-            if (samples_file) {
-                samples_file->write(records->take());
+            if (outputs.samples) {
+                outputs.samples->write(records->take());
             }
             if (totals.samples % 100 == 0) {
                 progress.erase();
                 sink.report(totals);
-                if (samples_file) {
-                    samples_file->flush();
+                if (outputs.samples) {
+                    outputs.samples->flush();
                 }
             }
         },
         [&](std::int64_t done) {
             progress.update(done);
-            if (poll_stop() && quick_stop) {
-                // Every line so far is whole in the results file: say what
-                // the finished samples give, and leave without waiting for
-                // workers that may be deep in a long setup.
-                progress.erase();
-                finish_run(false);
-                end_stopped_run(stopped_by);
-            }
-            return stopped_by != 0;
+            return poll_stop();
         });
     progress.erase();
-    const bool complete = stopped_by == 0;
+    // In a cluster run every rank takes the way rank 0's count gives: a rank
+    // that went on to the mixing check alone would wait for the others for
+    // ever. (A stop that reaches rank 0 after its last sample then ends the
+    // mixing check's draws at once instead.)
+    const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
+    bool ended_early = !complete;
 
     // A walk is checked against exact classes drawn from streams of their
     // own, far above the samples' (a walk trapped alike in both of its halves
@@ -233,29 +303,27 @@ int run_estimation(const Options& options, Clock::time_point start) {
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
-        if (!tables) {
-            tables.emplace(options.n_vars);
+        if (!tables && !build_tables(tables, options, distributed)) {
+            return 1;
         }
         reference.emplace();
         const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                         reference_first_sample, 1};
-        run_samples(
-            exact_workers(*tables, seed), numbering, threads,
+        const std::int64_t drawn = run_samples(
+            exact_workers(*tables, seed), numbering,
             [&](const SampleResult& result) { reference->add(result); },
             [&](std::int64_t) { return poll_stop(); });
-        if (stopped_by != 0) {
+        if (poll_stop() || drawn < numbering.count) {
             reference.reset();
+            ended_early = true;
         }
     }
 
     if (!reporting_rank) {
-        return stopped_by != 0 ? 128 + stopped_by : 0;
+        // Rank 0 says why a run it ended early failed.
+        return stopped_by != 0 ? 128 + stopped_by : ended_early ? 1 : 0;
     }
-    const bool saved = finish_run(complete);
-    if (stopped_by != 0) {
-        return 128 + stopped_by;
-    }
-    return saved ? 0 : 1;
+    return exit_status(finish_run(!ended_early));
 }
 
 }  // namespace pellimor

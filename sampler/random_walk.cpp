@@ -175,26 +175,35 @@ bool incremental_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint) {
     const int n = m.size();
-    auto walk_for = [&](int moves) {
-        if (full_check) {
-            FullCheckJudge judge(m);
-            return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop);
+    // One judge for the whole walk, built once. With a midpoint the walk
+    // runs as two walks in a row, which read the stream as one does: each
+    // leaves the generator at its first unused draw. The judges' answers do
+    // not depend on their history (the incremental judge's vertex order is
+    // one topological order among many), so the walk is the same either way.
+    auto in_halves = [&](auto walk_for, auto line_count) {
+        if (midpoint == nullptr) {
+            return walk_for(n_its);
         }
-        IncrementalAdmissibility judge(m);
-        return incremental_walk(judge, rng, n, moves, counts, stop);
+        const int first_half = n_its > 1 ? n_its / 2 : 0;
+        if (!walk_for(first_half)) {
+            return false;
+        }
+        midpoint->lines = line_count();
+        midpoint->no_lines = midpoint->lines == 0;
+        return walk_for(n_its - first_half);
     };
-    if (midpoint == nullptr) {
-        return walk_for(n_its);
+    if (full_check) {
+        FullCheckJudge judge(m);
+        return in_halves(
+            [&](int moves) {
+                return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop);
+            },
+            [&] { return count_lines(m); });
     }
-    // Two walks in a row read the stream as one does: each leaves the
-    // generator at its first unused draw.
-    const int first_half = n_its > 1 ? n_its / 2 : 0;
-    if (!walk_for(first_half)) {
-        return false;
-    }
-    midpoint->lines = count_lines(m);
-    midpoint->no_lines = midpoint->lines == 0;
-    return walk_for(n_its - first_half);
+    IncrementalAdmissibility judge(m);
+    return in_halves(
+        [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop); },
+        [&] { return judge.line_count(); });
 }
 
 }  // namespace pellimor

@@ -11,7 +11,8 @@ RecordQueue::RecordQueue(std::uint64_t first, std::uint64_t stride, std::size_t 
 bool RecordQueue::put(std::uint64_t sample, std::string&& record, const std::atomic<bool>& stop) {
     std::unique_lock lock(mutex_);
     // The stop flag is set without this mutex, so look at it every 50 ms.
-    while (bytes_ > byte_limit_ && sample != next_) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (bytes_ > byte_limit_ && sample != next_ && std::chrono::steady_clock::now() < give_up) {
         if (stop.load(std::memory_order_relaxed)) {
             return false;
         }

@@ -8,8 +8,10 @@
 //
 // Records can be large (about 5 MB at n_vars = 1000), so the queue is
 // bounded in bytes: a worker waits while the queue is full, unless its record
-// is the one the writer needs next, so the writer never waits for a record
-// that waits for room.
+// is the one the writer needs next. A worker that holds finished samples not
+// yet handed on (the engine hands quick samples on in batches) could be the
+// one the writer waits for, so it waits at most a second and then puts its
+// record anyway: the bound is kept but for such rare overshoots.
 
 #include <atomic>
 #include <condition_variable>
@@ -27,8 +29,9 @@ class RecordQueue {
     explicit RecordQueue(std::uint64_t first = 1, std::uint64_t stride = 1,
                          std::size_t byte_limit = std::size_t{256} << 20);
 
-    // Hands over the record of `sample`. Returns false, dropping it, when
-    // `stop` became true while it waited for room.
+    // Hands over the record of `sample`, after waiting up to a second for
+    // room. Returns false, dropping it, when `stop` became true while it
+    // waited.
     bool put(std::uint64_t sample, std::string&& record, const std::atomic<bool>& stop);
 
     // The record of the next sample in order, which must have been put.

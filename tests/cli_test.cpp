@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -18,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -463,8 +462,9 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
     GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
                     "reserves terabytes of address space";
 #else
-    // About 0.69 GiB per worker thread: under a 1 GiB address-space limit
-    // one fits and two do not; under 0.3 GiB none does.
+    // About 0.62 GiB of graphs per worker thread, 0.69 GiB with the
+    // thread's stack and heap arena: under a 1 GiB address-space limit one
+    // fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
         {rlim_t{300} << 20, "; not even one worker thread fits in the "},
@@ -703,9 +703,9 @@ TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
     const Finished f = run({"--summary", "--json", "out.json", "6", "20000", "150"});
     ASSERT_EQ(f.status, 0) << f.err;
     const auto json = nlohmann::json::parse(read_file(dir_ / "out.json"));
-    for (const char* key : {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed",
-                            "threads", "seconds", "complete", "shares", "move_rates",
-                            "mixing_check", "counts"}) {
+    for (const char* key :
+         {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed", "threads",
+          "seconds", "complete", "shares", "move_rates", "mixing_check", "counts"}) {
         EXPECT_TRUE(json.contains(key)) << key;
     }
     EXPECT_EQ(json["samples"], 150);
@@ -723,6 +723,98 @@ TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
     EXPECT_EQ(stopped["complete"], false);
     EXPECT_EQ(stopped["method"], "exact");
     EXPECT_GT(stopped["samples"].get<long long>(), 0);
+}
+
+// --json never destroys: not the results file (a usage error, before any
+// sample), not what standard output or a device is; a write error there is
+// the run's failure.
+TEST_F(Cli, JsonNeverReplacesTheResultsFileOrWhatIsNotAFile) {
+    ASSERT_EQ(run({"--seed", "1", "6", "200", "200"}).status, 0);
+    const std::string before = read_file(results_path(6));
+    fs::create_symlink("pellimor_6.txt", dir_ / "alias.txt");
+    for (const char* name : {"pellimor_6.txt", "alias.txt", "./pellimor_6.txt"}) {
+        const Finished f = run({"--seed", "2", "--json", name, "6", "200", "200"});
+        EXPECT_EQ(f.status, 2) << name;
+        EXPECT_NE(f.err.find("names the results file"), std::string::npos) << f.err;
+        EXPECT_EQ(f.out, "");
+    }
+    EXPECT_EQ(read_file(results_path(6)), before);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "alias.txt"));
+
+    for (const char* name : {"-", "/dev/stdout"}) {
+        const Finished f = run({"--seed", "2", "--no-results", "--json", name, "6", "200", "200"});
+        EXPECT_EQ(f.status, 0) << name << f.err;
+        const auto brace = f.out.find("\n{");
+        ASSERT_NE(brace, std::string::npos) << f.out;
+        EXPECT_EQ(lines_of(f.out.substr(0, brace)).size(), 2u);
+        EXPECT_EQ(nlohmann::json::parse(f.out.substr(brace))["samples"], 200);
+    }
+    const Finished full =
+        run({"--seed", "2", "--no-results", "--json", "/dev/full", "6", "200", "100"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("/dev/full"), std::string::npos) << full.err;
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_EQ(read_file(results_path(6)), before);
+}
+
+// A JSON file that cannot be written is found before the run, which would
+// otherwise take for ever; an option is no file name.
+TEST_F(Cli, JsonTargetIsCheckedBeforeTheRun) {
+    const Finished missing = run({"--json", "nodir/x.json", "6", "20000", "2000000000"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("nodir/x.json"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.out, "");
+    const Finished option = run({"--json", "--summary", "6", "200", "100"});
+    EXPECT_EQ(option.status, 2);
+    EXPECT_NE(option.err.find("--json needs a value"), std::string::npos) << option.err;
+    EXPECT_TRUE(files_written().empty());
+}
+
+// A reader that goes away (`| head -1`) is a failed standard output, not a
+// death by SIGPIPE: sampling stops, the JSON is written, status 1. SIGHUP
+// ends a run as SIGTERM does. Neither leaves a temporary file.
+TEST_F(Cli, ClosedOutputAndHangupStillWriteTheJson) {
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    ::close(pipe_fds[0]);
+    Launch closed;
+    closed.stdout_fd = pipe_fds[1];
+    const Finished f =
+        wait(start({"--seed", "1", "--json", "o.json", "6", "2000", "300"}, "run", closed));
+    ::close(pipe_fds[1]);
+    EXPECT_EQ(f.status, 1) << f.err;
+    EXPECT_NE(f.err.find("standard output failed"), std::string::npos) << f.err;
+    const auto json = nlohmann::json::parse(read_file(dir_ / "o.json"));
+    EXPECT_EQ(json["complete"], false);
+
+    const pid_t pid = start({"--exact", "--json", "h.json", "12", "2000000000"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(kill(pid, SIGHUP), 0);
+    EXPECT_EQ(wait(pid).status, 128 + SIGHUP);
+    EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "h.json"))["complete"], false);
+    auto names = files_written();
+    std::erase(names, "pellimor_exact_12.txt");  // when a line was due before the signal
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"h.json", "o.json", "pellimor_6.txt"}));
+}
+
+// A stop during the mixing check's reference draws is a stopped run: the
+// summary and the JSON must not call it complete.
+TEST_F(Cli, StopDuringTheMixingCheckIsNotComplete) {
+    const pid_t pid = start(
+        {"--seed", "1", "--threads", "1", "--summary", "--json", "o.json", "2000", "1", "100"});
+    // The last report line is written just before the reference draws begin.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (results(2000).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Finished f = wait(pid);
+    ASSERT_EQ(f.status, 130) << "the reference draws ended before the signal";
+    EXPECT_NE(f.out.find("100 of 100 (stopped"), std::string::npos) << f.out;
+    const auto json = nlohmann::json::parse(read_file(dir_ / "o.json"));
+    EXPECT_EQ(json["samples"], 100);
+    EXPECT_EQ(json["complete"], false);
 }
 
 }  // namespace

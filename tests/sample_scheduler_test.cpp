@@ -68,6 +68,34 @@ TEST(SampleScheduler, RunsExactlyTheNumberedSamplesInOrder) {
     }
 }
 
+TEST(SampleScheduler, QuickSamplesArriveInBatches) {
+    // Samples of a fraction of a millisecond each, slower than the caller
+    // takes them: it must still not be woken for every one, but for a
+    // batch of a quarter of the window (or at the deadline of a partial one,
+    // some 20 ms).
+    const WorkerFactory quick = []() -> SampleFunction {
+        return [](std::uint64_t sample, SampleResult& result, const std::atomic<bool>&) {
+            std::this_thread::sleep_for(200us);
+            result.lines = static_cast<std::int64_t>(sample);
+            return true;
+        };
+    };
+    constexpr int n_samples = 400;
+    SampleScheduler scheduler(quick, SampleNumbering{n_samples}, 1, 256);
+    int batches = 0;
+    std::int64_t expected = 1;
+    while (expected <= n_samples) {
+        const auto batch = scheduler.next_batch(1000ms);
+        batches += batch.empty() ? 0 : 1;
+        for (const SampleResult& result : batch) {
+            ASSERT_EQ(result.lines, expected++);
+        }
+    }
+    // (A worker files up to 8 quick results at once: a caller woken for each
+    // filing would see at least 50 batches.)
+    EXPECT_LT(batches, n_samples / 16);
+}
+
 TEST(SampleScheduler, WorkerFailureReachesTheCaller) {
     // A failure in a sample and a failure while building a worker's state.
     SampleScheduler failing_sample(walk_workers(Settings{INT_MAX, 10, false}, 1),
@@ -96,6 +124,42 @@ TEST(SampleScheduler, StopsLongWalksWhenDestroyed) {
         EXPECT_FALSE(scheduler.next(50ms));
     }
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 30s);
+}
+
+// A stopped run builds its summary only once the workers have stopped, so
+// that it has the CPUs to itself; and no more threads start than samples.
+TEST(SampleScheduler, StopHookRunsAfterTheWorkersHaveStopped) {
+    std::atomic<int> running{0};
+    std::atomic<int> started{0};
+    const WorkerFactory busy = [&]() -> SampleFunction {
+        ++started;
+        return [&](std::uint64_t, SampleResult&, const std::atomic<bool>& stop) {
+            ++running;
+            while (!stop.load()) {
+                std::this_thread::sleep_for(1ms);
+            }
+            std::this_thread::sleep_for(20ms);  // the rest of a long draw
+            --running;
+            return false;
+        };
+    };
+    int running_at_hook = -1;
+    run_in_order(
+        busy, SampleNumbering{1000}, 4, [](const SampleResult&) {},
+        [&](std::int64_t) { return running.load() == 4; },
+        [&] { running_at_hook = running.load(); });
+    EXPECT_EQ(running_at_hook, 0);
+    EXPECT_EQ(started.load(), 4);
+
+    started = 0;
+    const WorkerFactory counted = [&]() -> SampleFunction {
+        ++started;
+        return [](std::uint64_t, SampleResult&, const std::atomic<bool>&) { return true; };
+    };
+    run_in_order(
+        counted, SampleNumbering{2}, 8, [](const SampleResult&) {},
+        [](std::int64_t) { return false; });
+    EXPECT_EQ(started.load(), 2);
 }
 
 TEST(UsableCpuCount, AtLeastOne) {
