@@ -27,16 +27,126 @@ std::string quoted(std::string_view text) {
     return result;
 }
 
-// A whole decimal number, nothing before or after it.
+// A number in scientific notation that is exactly a whole number: "1e6",
+// "2.5e3", "1E+06". Worked out on its digits, never through a double, so
+// that 18446744073709551615 or 1.8446744073709551615e19 stays exact.
+template <typename Integer>
+std::optional<Integer> parse_scientific(std::string_view text) {
+    const auto e = text.find_first_of("eE");
+    if (e == std::string_view::npos || e == 0) {
+        return std::nullopt;
+    }
+    const std::string_view mantissa = text.substr(0, e);
+    std::string_view exponent_text = text.substr(e + 1);
+    if (exponent_text.starts_with('+')) {
+        exponent_text.remove_prefix(1);
+    }
+    int exponent = 0;
+    const char* const exponent_end = exponent_text.data() + exponent_text.size();
+    const auto [rest, error] = std::from_chars(exponent_text.data(), exponent_end, exponent);
+    if (exponent_text.empty() || error != std::errc() || rest != exponent_end) {
+        return std::nullopt;
+    }
+    // The mantissa's digits, and how far the point moves them.
+    std::string digits;
+    const auto point = mantissa.find('.');
+    for (std::size_t k = 0; k < mantissa.size(); ++k) {
+        const char c = mantissa[k];
+        if (k == point) {
+            continue;
+        }
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        digits += c;
+    }
+    if (digits.empty() || (point != std::string_view::npos && mantissa.size() == 1)) {
+        return std::nullopt;
+    }
+    if (point != std::string_view::npos) {
+        exponent -= static_cast<int>(mantissa.size() - point - 1);
+    }
+    // Trailing zeros move into the exponent; what is left must not need a
+    // point.
+    while (digits.size() > 1 && digits.back() == '0' && exponent < 0) {
+        digits.pop_back();
+        ++exponent;
+    }
+    if (exponent < 0 && digits.find_first_not_of('0') != std::string::npos) {
+        return std::nullopt;  // a fraction, as in 1.5e0
+    }
+    unsigned long long value = 0;
+    for (const char c : digits) {
+        if (__builtin_mul_overflow(value, 10ULL, &value) ||
+            __builtin_add_overflow(value, static_cast<unsigned long long>(c - '0'), &value)) {
+            return std::nullopt;
+        }
+    }
+    for (int k = 0; k < exponent && value != 0; ++k) {
+        if (__builtin_mul_overflow(value, 10ULL, &value)) {
+            return std::nullopt;
+        }
+    }
+    if (value > static_cast<unsigned long long>(std::numeric_limits<Integer>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<Integer>(value);
+}
+
+// A whole decimal number, nothing before or after it, also written as an
+// exact whole number in scientific notation ("1e6").
 template <typename Integer>
 std::optional<Integer> parse_whole(std::string_view text) {
     Integer value{};
     const char* const end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || rest != end) {
-        return std::nullopt;
+        return parse_scientific<Integer>(text);
     }
     return value;
+}
+
+// Every option, for "did you mean".
+constexpr std::string_view known_options[] = {
+    "--seed", "--threads", "--full-check", "--start",  "--exact",   "--summary",
+    "--json", "--results", "--no-results", "--strict", "--version", "--help",
+};
+
+// Levenshtein distance, for near misses of option names.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "unknown option '--sed' (did you mean --seed? see --help)".
+UsageError unknown_option(std::string_view arg, std::string_view name) {
+    std::string_view best;
+    std::size_t best_distance = 3;  // at most two edits away
+    const std::string dashed = name.starts_with("--") ? std::string(name) : "-" + std::string(name);
+    for (const std::string_view option : known_options) {
+        const std::size_t distance = edit_distance(dashed, option);
+        if (distance < best_distance) {
+            best = option;
+            best_distance = distance;
+        }
+    }
+    std::string message = "unknown option " + quoted(arg) + " (";
+    if (!best.empty()) {
+        message += "did you mean " + std::string(best) + "? ";
+    }
+    return UsageError(message + "see --help)");
 }
 
 int parse_int_at_least(std::string_view name, std::string_view text, int least) {
@@ -132,6 +242,13 @@ Options parse_command_line(std::span<const std::string_view> args) {
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
+        // "-s 1" is an option this program does not have, not two
+        // positional arguments; "-3" is a (negative) number.
+        const bool single_dash = arg.size() > 1 && arg[0] == '-' && arg[1] != '-' &&
+                                 !std::isdigit(static_cast<unsigned char>(arg[1])) && arg[1] != '.';
+        if (!options_ended && single_dash && arg != "-h") {
+            throw unknown_option(arg, arg.substr(0, arg.find('=')));
+        }
         if (options_ended || (!arg.starts_with("--") && arg != "-h")) {
             positional.push_back(arg);
             continue;
@@ -225,8 +342,11 @@ Options parse_command_line(std::span<const std::string_view> args) {
                                  std::to_string(max_threads) + ", got " + quoted(text));
             }
             options.threads = *threads;
+        } else if (value && std::find(std::begin(known_options), std::end(known_options), name) !=
+                                std::end(known_options)) {
+            throw UsageError(std::string(name) + " takes no value, got " + quoted(arg));
         } else {
-            throw UsageError("unknown option " + quoted(arg) + " (see --help)");
+            throw unknown_option(arg, name);
         }
     }
     if (options.help || options.version) {

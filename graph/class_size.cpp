@@ -24,9 +24,14 @@ double factorial(int k) {
 constexpr int first_local_room = 64;
 
 template <typename T>
-void make_room(std::vector<T>& v, std::size_t size) {
+[[gnu::noinline]] void grow(std::vector<T>& v, std::size_t size) {
+    v.resize(std::max(size, 2 * v.size()));
+}
+
+template <typename T>
+inline void make_room(std::vector<T>& v, std::size_t size) {
     if (v.size() < size) {
-        v.resize(std::max(size, 2 * v.size()));
+        grow(v, size);
     }
 }
 
@@ -49,6 +54,7 @@ ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
     frontier_.assign(words_for(first_local_room), 0);
     members_.assign(first_local_room, 0);
     local_.assign(OrientationMemo::max_limit, 0);
+    known_counts_.assign(std::size_t{1} << known_count_bits, KnownCount{});
 }
 
 std::size_t ClassSizeCounter::bytes_needed(int n) {
@@ -59,7 +65,8 @@ std::size_t ClassSizeCounter::bytes_needed(int n) {
     return sizeof(ClassSizeCounter) + static_cast<std::size_t>(words_for(n)) * sizeof(Word) +
            static_cast<std::size_t>(n) * sizeof(int) + 2 * room * sizeof(int) +
            (room + 2) * local_words * sizeof(Word) +
-           OrientationMemo::max_limit * sizeof(std::uint32_t) + memo;
+           OrientationMemo::max_limit * sizeof(std::uint32_t) +
+           (std::size_t{1} << known_count_bits) * sizeof(KnownCount) + memo;
 }
 
 void ClassSizeCounter::number_touched() {
@@ -157,6 +164,37 @@ double ClassSizeCounter::count_numbered() {
     const int words = local_words_;
     const int k_all = k_;
     double size = 1.0;
+    if (words == 1) {
+        // At most 64 vertices with lines, as nearly always: the same search
+        // on single words.
+        Word seen = 0;
+        for (int start = 0; start < k_all; ++start) {
+            if ((seen >> start & 1) != 0) {
+                continue;
+            }
+            Word component = bit_of(start);
+            Word frontier = component;
+            int k = 0;
+            std::int64_t degree_sum = 0;
+            while (frontier != 0) {
+                const int u = std::countr_zero(frontier);
+                frontier &= frontier - 1;
+                members_[k++] = u;
+                const Word row = local_rows_[static_cast<std::size_t>(u)];
+                const Word fresh = row & ~component;
+                component |= fresh;
+                frontier |= fresh;
+                degree_sum += std::popcount(row);
+            }
+            seen |= component;
+            size *= count_component(k, degree_sum / 2);
+        }
+        for (int i = 0; i < k_all; ++i) {
+            local_of_[vertex_of_[i]] = -1;
+        }
+        k_ = 0;
+        return size;
+    }
     // seen: the vertices of the components found so far and of the current one.
     int start = 0;
     std::vector<Word>& seen = component_;
@@ -251,6 +289,24 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
                 }
             }
             local_[i] = mask;
+        }
+        if (k <= small_cache_limit) {
+            // The pairs i < j of the relabelled component and its size as a
+            // key: the same key, the same graph, the same count.
+            std::uint32_t key = static_cast<std::uint32_t>(k) << 28;
+            int pair = 0;
+            for (int i = 0; i < k; ++i) {
+                for (int j = i + 1; j < k; ++j, ++pair) {
+                    key |= ((local_[i] >> j) & 1u) << pair;
+                }
+            }
+            const std::uint64_t spread = key * std::uint64_t{0x9E3779B97F4A7C15};
+            KnownCount& slot = known_counts_[spread >> (64 - known_count_bits)];
+            if (slot.key != key) {
+                slot.key = key;
+                slot.count = memo_.count(std::span<const std::uint32_t>(local_.data(), k));
+            }
+            return static_cast<double>(slot.count);
         }
         return static_cast<double>(memo_.count(std::span<const std::uint32_t>(local_.data(), k)));
     }

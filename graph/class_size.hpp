@@ -14,6 +14,7 @@
 // past the double range, where 1/s = 0. s == 1 exactly when the graph has no
 // line.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -103,6 +104,19 @@ class ClassSizeCounter {
     std::vector<int> index_;        // per local number: its place in members_
     std::vector<int> csr_offsets_;  // a large component's adjacency, by place
     std::vector<int> csr_targets_;
+
+    // Counts of the components of at most small_cache_limit vertices that
+    // went to the memo, by a key of their size and their k(k-1)/2 pairs, in
+    // a table of 2^known_count_bits slots where a newer key replaces an
+    // older one (key 0: none yet). Random DAGs keep meeting the same few
+    // small chain components, which the memo would count afresh each time.
+    static constexpr int small_cache_limit = 8;  // 28 pair bits below the size
+    static constexpr int known_count_bits = 12;
+    struct KnownCount {
+        std::uint32_t key = 0;
+        std::uint64_t count = 0;
+    };
+    std::vector<KnownCount> known_counts_;
 };
 
 }  // namespace pellimor

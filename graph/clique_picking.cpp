@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 namespace pellimor {
@@ -119,6 +120,9 @@ void CliquePicking::build_tree(Frame& f, int k) {
                         last = u;
                     }
                 }
+            }
+            if (i > 0 && last < 0) {
+                throw std::invalid_argument("CliquePicking: the graph is not connected");
             }
             t.sep_size.push_back(label[v]);
             t.parent.push_back(last < 0 ? -1 : f.clique_of[last]);

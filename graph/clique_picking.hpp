@@ -77,7 +77,9 @@ class CliquePicking {
 
     // The AMO count of the connected chordal graph on k vertices whose
     // neighbours of v are targets[offsets[v] .. offsets[v+1]-1]. Subgraphs of
-    // at most options.small vertices go to memo when it is given. Allocates
+    // at most options.small vertices go to memo when it is given. Throws
+    // std::invalid_argument for a graph that is not connected (chordality is
+    // assumed, not checked). Allocates
     // only while its scratch grows to the largest graph and the deepest
     // recursion seen so far.
     double count(int k, const int* offsets, const int* targets, OrientationMemo* memo = nullptr);

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <vector>
 
 #include "dag_classes.hpp"
@@ -144,7 +145,7 @@ double count_with(const std::vector<std::vector<bool>>& adj, ClassSizeOptions op
 
 // Clique-picking alone against the memoised sink-set count, both exact below
 // 2^64, on sparse to dense components of 9 .. 20 vertices, and on two whose
-// counts pass 2^53 (so the long double arithmetic must stay exact there).
+// counts pass 2^53, where both must round to the same double.
 TEST(ComponentCounts, CliquePickingEqualsTheMemoisedCount) {
     std::mt19937_64 rng(4321);
     const ClassSizeOptions picking{1, false, true};
@@ -193,8 +194,8 @@ TEST(ComponentCounts, CliquePickingAgreesWithTheRootDecomposition) {
 }
 
 // Closed forms computed the long way: a tree on k vertices has k AMOs (one per
-// root), a clique k! (one per order).
-TEST(ComponentCounts, CliquePickingFindsTreeAndCliqueClosedForms) {
+// root), a clique k! (one per order); a graph in pieces is refused.
+TEST(ComponentCounts, CliquePickingFindsTreeAndCliqueClosedFormsAndRefusesPieces) {
     std::mt19937_64 rng(99);
     for (const int k : {3, 40, 300}) {
         const auto tree = random_chordal(rng, k, 0);
@@ -209,6 +210,10 @@ TEST(ComponentCounts, CliquePickingFindsTreeAndCliqueClosedForms) {
         EXPECT_NEAR(count_with(adj, ClassSizeOptions{1, false, true}) / std::tgamma(k + 1.0), 1.0,
                     1e-14);
     }
+    // Two paths of three vertices are no connected graph.
+    CliquePicking picking(CliquePickingOptions{0, false});
+    EXPECT_THROW(picking.count(AdjacencyLists{{1}, {0, 2}, {1}, {4}, {3, 5}, {4}}),
+                 std::invalid_argument);
 }
 
 }  // namespace

@@ -817,5 +817,39 @@ TEST_F(Cli, StopDuringTheMixingCheckIsNotComplete) {
     EXPECT_EQ(json["complete"], false);
 }
 
+// A stop while the results file's lock is held elsewhere: the line is not
+// saved, and the run says so without promising the status 1 it does not end
+// with.
+TEST_F(Cli, StopWhileWaitingForTheFileLockPromisesNoWrongStatus) {
+    const int fd = ::open(results_path(6).c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const pid_t pid = start({"--seed", "1", "6", "200", "200"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Finished f = wait(pid);
+    ::close(fd);
+    EXPECT_EQ(f.status, 130);
+    EXPECT_EQ(f.err.find("status 1"), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("were not saved"), std::string::npos) << f.err;
+}
+
+// The user chooses the results file or none; --strict makes a flagged
+// mixing check fail the run, with every result still written.
+TEST_F(Cli, ResultsFileChosenOrNoneAndStrictMixingCheck) {
+    EXPECT_EQ(run({"--seed", "1", "--results", "mine.txt", "6", "200", "200"}).status, 0);
+    EXPECT_EQ(lines_of(read_file(dir_ / "mine.txt")).size(), 2u);
+    const Finished none = run({"--seed", "1", "--no-results", "6", "200", "200"});
+    EXPECT_EQ(lines_of(none.out).size(), 2u);
+    EXPECT_EQ(files_written(), std::vector<std::string>{"mine.txt"});
+
+    const Finished strict =
+        run({"--seed", "1", "--strict", "--json", "s.json", "40", "100000", "100"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("--strict"), std::string::npos) << strict.err;
+    EXPECT_EQ(results(40).size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "s.json"))["mixing_check"]["passed"], false);
+}
+
 }  // namespace
 }  // namespace pellimor
