@@ -8,7 +8,7 @@
 // - the share of size 1 is the share without lines (s = 1 exactly when the
 //   essential graph has no line);
 // - the mean of s over uniform classes is DAGs / classes, a(n) / EG(n);
-// - the mean number of edges, where the exact counts give it.
+// - the mean number of edges, from the counts of classes by edges.
 
 #include <cstdint>
 #include <optional>
@@ -50,8 +50,9 @@ struct ClassEstimates {
 ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& classes,
                                 int n_vars);
 
-// The exact mean number of edges of a uniform class on n vertices, when it
-// is known.
+// The exact mean number of edges of a uniform class on n vertices, for
+// 1 <= n_vars <= edge_mean_limit; nothing beyond.
+inline constexpr int edge_mean_limit = 24;
 std::optional<double> exact_edge_mean(int n_vars);
 
 }  // namespace pellimor
