@@ -462,8 +462,8 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
     GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
                     "reserves terabytes of address space";
 #else
-    // About 0.62 GiB of graphs per worker thread, 0.69 GiB with the
-    // thread's stack and heap arena: under a 1 GiB address-space limit one
+    // About 0.69 GiB of graphs and class-statistics scratch per worker
+    // thread, 0.76 GiB with the thread's stack and heap arena: under a 1 GiB address-space limit one
     // fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
@@ -476,7 +476,7 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
         EXPECT_EQ(f.status, 1) << f.err;
         EXPECT_EQ(f.out, "");
         EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
-                              "(about 0.69 GiB per worker thread); choose a smaller n_vars or "
+                              "(about 0.76 GiB per worker thread); choose a smaller n_vars or "
                               "fewer --threads" +
                                   advice,
                               0),
@@ -849,6 +849,31 @@ TEST_F(Cli, ResultsFileChosenOrNoneAndStrictMixingCheck) {
     EXPECT_NE(strict.err.find("--strict"), std::string::npos) << strict.err;
     EXPECT_EQ(results(40).size(), 1u);
     EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "s.json"))["mixing_check"]["passed"], false);
+}
+
+// Every result can be traced: --version names the build, and the JSON
+// records it with the whole command line and the start in UTC.
+TEST_F(Cli, VersionAndProvenanceInEveryJson) {
+    const Finished version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    ASSERT_TRUE(version.out.starts_with("pellimor ")) << version.out;
+    const std::string name = version.out.substr(9, version.out.size() - 10);
+    EXPECT_TRUE(name.starts_with(PELLIMOR_VERSION)) << name;
+
+    ASSERT_EQ(run({"--seed", "3", "--json", "it's.json", "6", "200", "100"}).status, 0);
+    const auto json = nlohmann::json::parse(read_file(dir_ / "it's.json"));
+    EXPECT_EQ(json["version"], name);
+    EXPECT_EQ(json["command_line"],
+              std::string(PELLIMOR_BINARY) + " --seed 3 --json 'it'\\''s.json' 6 200 100");
+    const std::string started = json["started_at"];
+    int y, mo, d, h, mi, sec;
+    char zone = 0;
+    EXPECT_EQ(std::sscanf(started.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec,
+                          &zone),
+              7)
+        << started;
+    EXPECT_EQ(zone, 'Z');
+    EXPECT_EQ(started.size(), 20u);
 }
 
 }  // namespace
