@@ -8,7 +8,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json, results, no_results, strict, version, stats, samples] = options;
+                 json, results, no_results, strict, version, count, edges, stats, samples] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -18,6 +18,12 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (exact) {
         args.emplace_back("--exact");
+    }
+    if (count) {
+        args.emplace_back("--count");
+    }
+    if (edges) {
+        args.emplace_back("--edges");
     }
     if (start == WalkStart::EXACT) {
         args.emplace_back("--start=exact");
@@ -56,6 +62,9 @@ std::vector<std::string> canonical_arguments(const Options& options) {
         return args;  // the parser reads no numbers then
     }
     args.push_back(std::to_string(n_vars));
+    if (count) {
+        return args;  // n_vars alone
+    }
     if (!exact) {
         args.push_back(std::to_string(n_its));
     }

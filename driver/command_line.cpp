@@ -163,6 +163,7 @@ int parse_int_at_least(std::string_view name, std::string_view text, int least) 
 
 std::string help_text() {
     return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
+           std::string(count_usage_line).substr(1) +
            "\n"
            "Answers questions about the essential graphs (CPDAGs) on n_vars labelled\n"
            "vertices, each standing for one Markov equivalence class of DAGs: how many\n"
@@ -173,11 +174,14 @@ std::string help_text() {
            "Which command gives what:\n"
            "  pellimor --exact --summary N SAMPLES\n"
            "        estimates: independent, exactly uniform essential graphs; the shares\n"
-           "        with 95% intervals and, where known, the exact values and z\n"
+           "        with 95% intervals, the exact values and z\n"
            "  pellimor N N_ITS SAMPLES\n"
            "        the classic walk (the default): walks of N_ITS moves from the empty\n"
            "        graph, their move rates, and a check that they were long enough (from\n"
            "        the empty graph they often are not beyond a few dozen vertices)\n"
+           "  pellimor --count N\n"
+           "        the exact truth for 1 .. N vertices, as a table: the counts, the four\n"
+           "        shares, classes per DAG, the mean and variance of a class's edges\n"
            "Every 100 samples one report line goes to standard output and is appended\n"
            "to the results file, pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for\n"
            "--exact).\n"
@@ -201,6 +205,14 @@ std::string help_text() {
            "  Draws uniform DAGs and keeps each one's class with probability 1/(DAGs in\n"
            "  the class), which gives independent, exactly uniform essential graphs.\n"
            "  Takes the options of every sampling run, below.\n"
+           "\n"
+           "The exact counts: pellimor --count [--edges] [--json FILE] n_vars\n"
+           "  n_vars        the largest number of vertices, 1 to 10000 (exact integers\n"
+           "                up to 256, 12 significant digits beyond)\n"
+           "  --edges       instead, the classes by number of edges (arrows and lines),\n"
+           "                one row per n and number of edges; n_vars up to 128\n"
+           "  Prints tab-separated text with a header row to standard output; --json\n"
+           "  FILE writes the same as JSON. Writes no results file.\n"
            "\n"
            "Options of every sampling run:\n"
            "  --seed S          run seed, a whole number from 0 to 2^64-1; the same seed and\n"
@@ -342,6 +354,10 @@ Options parse_command_line(std::span<const std::string_view> args) {
             options.samples = std::string(text);
         } else if (name == "--exact" && !value) {
             options.exact = true;
+        } else if (name == "--count" && !value) {
+            options.count = true;
+        } else if (name == "--edges" && !value) {
+            options.edges = true;
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -377,6 +393,32 @@ Options parse_command_line(std::span<const std::string_view> args) {
         }
     }
     if (options.help || options.version) {
+        return options;
+    }
+    if (options.edges && !options.count) {
+        throw UsageError("--edges applies to --count only");
+    }
+    if (options.count) {
+        // What belongs to runs that draw samples.
+        for (const std::string_view other :
+             {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
+              "--no-results", "--strict"}) {
+            if (std::find(given.begin(), given.end(), other) != given.end()) {
+                throw UsageError(std::string(other) +
+                                 " applies to runs that draw samples, not to --count");
+            }
+        }
+        if (positional.size() != 1) {
+            throw UsageError("expected 1 argument n_vars with --count, got " +
+                             std::to_string(positional.size()));
+        }
+        const int limit = options.edges ? max_edge_count_vars : max_count_vars;
+        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
+        if (options.n_vars > limit) {
+            throw UsageError("n_vars must be a whole number from 1 to " + std::to_string(limit) +
+                             (options.edges ? " with --count --edges" : " with --count") +
+                             ", got " + quoted(positional[0]));
+        }
         return options;
     }
     if (options.results && options.no_results) {

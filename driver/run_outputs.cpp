@@ -9,7 +9,7 @@
 namespace pellimor {
 
 std::optional<std::string> results_file_for(const Options& options) {
-    if (options.no_results) {
+    if (options.no_results || options.count) {
         return std::nullopt;
     }
     if (options.results) {

@@ -29,7 +29,7 @@ struct RunOutputs {
 };
 
 // The results file the options name: --results FILE, nothing with
-// --no-results, else pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for
+// --no-results or --count, else pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for
 // the exact method).
 std::optional<std::string> results_file_for(const Options& options);
 

@@ -199,6 +199,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // from every finished sample. True when everything was saved (and, with
     // --strict, the mixing check passed).
     std::optional<RunStatistics> reference;
+    double reference_seconds = 0;
+    std::string no_reference_reason = "the run ended before the check";
     auto finish_run = [&](bool complete) {
         const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
                            options.start == WalkStart::EXACT ? "exact" : "empty",
@@ -212,7 +214,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                            provenance};
         const RunEnding ending =
             end_run(info, statistics, reference ? &*reference : nullptr,
-                    RunEndingRequest{options.summary, outputs.json.has_value()});
+                    RunEndingRequest{options.summary, outputs.json.has_value()},
+                    ReferenceNote{reference_seconds, no_reference_reason});
         if (!ending.warning.empty()) {
             std::fputs(ending.warning.c_str(), stderr);
         }
@@ -258,16 +261,24 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         const bool saved = finish_run(false);
         end_run_now(exit_status(saved));
     };
+    // The reference's draws may also end for their time budget, which is no
+    // reason to end the run.
+    const std::function<void()> end_now_if_stopped = [&] {
+        if (stopped_by != 0 || output_failed) {
+            end_now();
+        }
+    };
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
-                           const std::function<bool(std::int64_t)>& poll) {
+                           const std::function<bool(std::int64_t)>& poll,
+                           const std::function<void()>& on_stop) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : end_now);
+                            distributed ? nullptr : on_stop);
     };
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
@@ -288,7 +299,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         [&](std::int64_t done) {
             progress.update(done);
             return poll_stop();
-        });
+        },
+        end_now);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
@@ -297,25 +309,36 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
     bool ended_early = !complete;
 
-    // A walk is checked against exact classes drawn from streams of their
-    // own, far above the samples' (a walk trapped alike in both of its halves
-    // passes the half-walk comparison).
+    // A walk's mean line count, the one value of the mixing check without an
+    // exact value, is checked against exact classes drawn from streams of
+    // their own, far above the samples', in at most reference_time_share of
+    // the time the walks took (measured on rank 0, which alone may end the
+    // draws early: another rank that stopped on its own would fail the run).
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
+        const auto reference_start = Clock::now();
+        const auto budget = (reference_start - start) * reference_time_share;
         if (!tables && !build_tables(tables, options, distributed)) {
             return 1;
         }
         reference.emplace();
         const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                         reference_first_sample, 1};
-        const std::int64_t drawn = run_samples(
+        run_samples(
             exact_workers(*tables, seed), numbering,
             [&](const SampleResult& result) { reference->add(result); },
-            [&](std::int64_t) { return poll_stop(); });
-        if (poll_stop() || drawn < numbering.count) {
+            [&](std::int64_t) {
+                return poll_stop() || (reporting_rank && Clock::now() - reference_start > budget);
+            },
+            end_now_if_stopped);
+        reference_seconds = std::chrono::duration<double>(Clock::now() - reference_start).count();
+        if (poll_stop()) {
             reference.reset();
             ended_early = true;
+        } else if (reference->samples < mixing_min_samples) {
+            reference.reset();
+            no_reference_reason = reference_too_costly();
         }
     }
 

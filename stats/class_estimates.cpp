@@ -4,8 +4,6 @@
 #include <limits>
 #include <string>
 
-#include "counts/edge_counts.hpp"
-
 namespace pellimor {
 
 namespace {
@@ -34,32 +32,17 @@ ShareEstimate share_of(std::int64_t count, std::int64_t of, std::optional<double
 
 }  // namespace
 
-std::optional<double> exact_edge_mean(int n_vars) {
-    // sum_e e EG_n[e] / EG(n), from the counts of classes by edges; the whole
-    // triangle up to n costs O(n^7) (40 ms at n = 24, seconds at 40), so
-    // only up to edge_mean_limit.
-    if (n_vars < 1 || n_vars > edge_mean_limit) {
-        return std::nullopt;
-    }
-    const EdgeTriangle triangle = essential_graphs_by_edges(n_vars);
-    const auto& row = triangle[static_cast<std::size_t>(n_vars)];
-    mpz_class classes = 0;
-    mpz_class edges = 0;
-    for (std::size_t e = 0; e < row.size(); ++e) {
-        classes += row[e];
-        edges += row[e] * static_cast<unsigned long>(e);
-    }
-    return mpq_class(edges, classes).get_d();
-}
-
-ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& c,
-                                int n_vars) {
+ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& c) {
     ClassEstimates e;
     std::optional<double> exact_size;
     if (run.dags_per_class.exact) {
-        exact_size = std::stod(*run.dags_per_class.exact);
+        exact_size = run.dags_per_class.exact_value;
     }
-    e.edges = mean_of(c.edges, exact_edge_mean(n_vars));
+    std::optional<double> exact_edges;
+    if (!run.mean_edges.text.empty()) {
+        exact_edges = run.mean_edges.value;
+    }
+    e.edges = mean_of(c.edges, exact_edges);
     e.lines = mean_of(c.lines, std::nullopt);
     e.arrows = mean_of(c.arrows, std::nullopt);
     e.vees = mean_of(c.vees, std::nullopt);

@@ -8,7 +8,7 @@
 // - the share of size 1 is the share without lines (s = 1 exactly when the
 //   essential graph has no line);
 // - the mean of s over uniform classes is DAGs / classes, a(n) / EG(n);
-// - the mean number of edges, from the counts of classes by edges.
+// - the mean number of edges of a uniform class (counts/).
 
 #include <cstdint>
 #include <optional>
@@ -46,13 +46,7 @@ struct ClassEstimates {
 };
 
 // run holds the run's other estimates, whose exact values (share without
-// lines, DAGs per class) these are held against.
-ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& classes,
-                                int n_vars);
-
-// The exact mean number of edges of a uniform class on n vertices, for
-// 1 <= n_vars <= edge_mean_limit; nothing beyond.
-inline constexpr int edge_mean_limit = 24;
-std::optional<double> exact_edge_mean(int n_vars);
+// lines, DAGs per class, mean edges) these are held against.
+ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& classes);
 
 }  // namespace pellimor

@@ -1,15 +1,20 @@
 #include "stats/run_ending.hpp"
 
+#include "counts/count_table.hpp"
 #include "stats/summary.hpp"
 #include "stats/summary_json.hpp"
 
 namespace pellimor {
 
 RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunStatistics* reference,
-                  const RunEndingRequest& request) {
+                  const RunEndingRequest& request, const ReferenceNote& note) {
     RunEnding ending;
     if (info.method == METHOD_WALK) {
-        ending.mixing = check_mixing(info.n_its, samples, reference);
+        ending.mixing = check_mixing(info.n_its, samples, count_row(info.n_vars).no_lines.value,
+                                     reference, note.seconds);
+        if (!ending.mixing->has_reference) {
+            ending.mixing->no_reference_reason = note.missing_reason;
+        }
         ending.warning = mixing_warning(*ending.mixing);
     }
     if (request.summary) {
