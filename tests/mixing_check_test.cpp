@@ -62,6 +62,7 @@ TEST(MixingCheck, FlagsAWalkAwayFromTheExactShareAndTheReference) {
     EXPECT_NEAR(result.exact_no_lines.walk - result.exact_no_lines.other, 0.08, 0.03);
     EXPECT_NEAR(result.exact_no_lines.z, 0.08 / std::sqrt(0.32 * 0.68 / 2000), 1.5);
     EXPECT_FALSE(check_mixing(1000, walk, 0.40, nullptr).exact_no_lines.flagged());
+    EXPECT_FALSE(check_mixing(1000, walk, 0.32, nullptr).passed);  // the exact share alone
     EXPECT_TRUE(result.reference_lines.flagged());
 }
 
