@@ -8,7 +8,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json, results, no_results, strict, version, count, edges] = options;
+                 json, results, no_results, strict, version, count, edges, stats, samples] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -51,6 +51,12 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (strict) {
         args.emplace_back("--strict");
+    }
+    if (stats) {
+        args.emplace_back("--stats");
+    }
+    if (samples) {
+        args.push_back("--samples=" + *samples);
     }
     if (help || version) {
         return args;  // the parser reads no numbers then

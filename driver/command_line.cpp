@@ -108,8 +108,9 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed", "--threads", "--full-check", "--start",  "--exact",   "--summary",
-    "--json", "--results", "--no-results", "--strict", "--version", "--help",
+    "--seed",  "--threads", "--full-check", "--start",  "--exact",   "--summary",
+    "--json",  "--results", "--no-results", "--strict", "--version", "--help",
+    "--count", "--edges",   "--samples",    "--stats",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -228,6 +229,13 @@ std::string help_text() {
            "                    the start time; a FIFO or device is written, never replaced\n"
            "  --results FILE    append the report lines to FILE instead\n"
            "  --no-results      write no results file\n"
+           "  --stats           also count the vees (v-structures) of every sample's class;\n"
+           "                    the other class statistics (edges, lines, arrows, chain\n"
+           "                    components, class size) are always computed\n"
+           "  --samples FILE    write every sample as one JSON line to FILE: its arrows,\n"
+           "                    lines and class statistics, and for --exact the DAG drawn;\n"
+           "                    '-' is standard output, and the report lines and summary\n"
+           "                    then go to standard error; implies --stats\n"
            "\n"
            "Always:\n"
            "  --help, -h        print this text and exit\n"
@@ -337,6 +345,14 @@ Options parse_command_line(std::span<const std::string_view> args) {
             } else {
                 options.results = std::string(text);
             }
+        } else if (name == "--stats" && !value) {
+            options.stats = true;
+        } else if (name == "--samples") {
+            const std::string_view text = take_value();
+            if (text.empty()) {
+                throw UsageError("--samples needs a file name, or - for standard output");
+            }
+            options.samples = std::string(text);
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--count" && !value) {

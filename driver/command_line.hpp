@@ -45,6 +45,8 @@ struct Options {
     bool version = false;                // print the version and do nothing else
     bool count = false;                  // print the exact counts for 1 .. n_vars
     bool edges = false;                  // --count: the classes by number of edges
+    bool stats = false;                  // also count each class's vees
+    std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
 
     bool operator==(const Options&) const = default;
 };

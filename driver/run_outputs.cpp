@@ -31,6 +31,14 @@ RunOutputs prepare_outputs(const Options& options) {
     if (options.json) {
         named.emplace_back("--json", *options.json);
     }
+    if (options.samples) {
+        named.emplace_back("--samples", *options.samples);
+        // The samples take standard output alone.
+        if (options.json && same_output_file(*options.samples, "-") &&
+            same_output_file(*options.json, "-")) {
+            throw UsageError("--json and --samples both name standard output; give one a file");
+        }
+    }
     for (std::size_t i = 0; i < named.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             // Standard output may take several outputs one after another.
@@ -49,6 +57,13 @@ RunOutputs prepare_outputs(const Options& options) {
             throw OutputError("--json: " + *error);
         }
         outputs.json.emplace(std::move(std::get<OutputTarget>(target)));
+    }
+    if (options.samples) {
+        auto target = OutputTarget::open(*options.samples);
+        if (auto* error = std::get_if<std::string>(&target)) {
+            throw OutputError("--samples: " + *error);
+        }
+        outputs.samples.emplace(std::move(std::get<OutputTarget>(target)));
     }
     return outputs;
 }

@@ -14,6 +14,7 @@
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
+#include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
@@ -40,13 +41,16 @@ class ReportSink {
   public:
     using LineFormat = std::string (*)(const RunningTotals&, double);
 
-    // No results file when `file_name` is empty.
-    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start)
-        : file_name_(std::move(file_name)), format_(format), start_(start) {}
+    // No results file when `file_name` is empty. The screen line goes to
+    // screen_fd: standard output, or standard error when the samples take
+    // standard output.
+    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start,
+               int screen_fd)
+        : file_name_(std::move(file_name)), format_(format), start_(start), screen_fd_(screen_fd) {}
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (write_all(STDOUT_FILENO, screen_line) != 0) {
+        if (write_all(screen_fd_, screen_line) != 0) {
             stdout_failed_ = true;
         }
         ++lines_;
@@ -74,7 +78,8 @@ class ReportSink {
                          lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
-            std::fprintf(stderr, "pellimor: writing report lines to standard output failed\n");
+            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
+                         screen_fd_ == STDOUT_FILENO ? "output" : "error");
         }
         return lines_lost_ == 0 && !stdout_failed_;
     }
@@ -83,6 +88,7 @@ class ReportSink {
     std::optional<std::string> file_name_;
     LineFormat format_;
     Clock::time_point start_;
+    int screen_fd_;
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
@@ -134,6 +140,26 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const bool reporting_rank = speaks_for_run();
     const int threads = options.threads.value_or(usable_cpu_count());
 
+    // --samples: each sample's record, written in sample order. With "-"
+    // the records take standard output, and the report lines and the
+    // summary go to standard error.
+    std::optional<RecordQueue> records;
+    if (outputs.samples) {
+        if (distributed) {
+            if (reporting_rank) {
+                std::fprintf(stderr,
+                             "pellimor: --samples needs a run of one process; run it without "
+                             "mpirun or with -np 1\n");
+            }
+            return 1;
+        }
+        records.emplace();
+    }
+    const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
+    FILE* const text_out = stdout_taken ? stderr : stdout;
+    const SampleExtras extras{options.stats || outputs.samples.has_value(),
+                              records ? &*records : nullptr};
+
     install_stop_signals();
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
@@ -142,22 +168,25 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         !build_tables(tables, options, distributed)) {
         return 1;
     }
-    const WorkerFactory workers = options.exact
-                                      ? exact_workers(*tables, seed)
-                                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+    const WorkerFactory workers =
+        options.exact ? exact_workers(*tables, seed, extras)
+                      : walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
     ReportSink sink(outputs.results_file,
-                    options.exact ? format_exact_report_line : format_report_line, start);
+                    options.exact ? format_exact_report_line : format_report_line, start,
+                    stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
     ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
                           seed, start);
     RunningTotals totals;
     RunStatistics statistics;
     // A run stops early on a signal, or when standard output fails (a
-    // reader that closed its pipe): nobody would see the lines to come.
+    // reader that closed its pipe), or samples written as the run goes
+    // cannot be: nobody would see the lines to come.
     int stopped_by = 0;
     bool output_failed = false;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
-        output_failed = sink.stdout_failed();
+        output_failed = sink.stdout_failed() || (outputs.samples && outputs.samples->streaming() &&
+                                                 outputs.samples->failed());
         return stopped_by != 0 || output_failed;
     };
     auto exit_status = [&](bool saved) {
@@ -191,9 +220,15 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (!ending.summary.empty() && !output_failed &&
-            (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
-            std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
+        if (outputs.samples) {
+            // The samples finished, as the summary counts them, or none.
+            saved = !outputs.samples->finish() && saved;  // a failure was said when it came
+            outputs.samples.reset();
+        }
+        if (!ending.summary.empty() && !(output_failed && !stdout_taken) &&
+            (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
+            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
+                         stdout_taken ? "error" : "output");
             saved = false;
         }
         if (outputs.json) {
@@ -250,9 +285,15 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
+            if (outputs.samples) {
+                outputs.samples->write(records->take());
+            }
             if (totals.samples % 100 == 0) {
                 progress.erase();
                 sink.report(totals);
+                if (outputs.samples) {
+                    outputs.samples->flush();
+                }
             }
         },
         [&](std::int64_t done) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "graph/class_statistics.hpp"
 #include "graph/edge_matrix.hpp"
 #include "graph/moves.hpp"  // MoveKind, move_kind_count
 #include "sampler/random.hpp"
@@ -42,6 +43,11 @@ struct SampleResult {
     double inverse_size_sum = 0;
     double single_dag_count = 0;
     double connected_weight = 0;
+
+    // The class of the sample's graph, for both methods; filled by the
+    // sampling engine's workers (sample_methods.hpp), left at its defaults
+    // by run_sample and walk_sample.
+    ClassStatistics classes;
 };
 
 // Runs sample `sample_number` of the run seeded with `run_seed`: the walk

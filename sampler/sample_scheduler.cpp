@@ -226,7 +226,7 @@ void SampleScheduler::work() {
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
                           const std::function<bool(std::int64_t done)>& poll,
-                          const std::function<void()>& stopped) {
+                          const std::function<void()>& stopped, std::chrono::milliseconds grace) {
     std::int64_t done = 0;
     SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
     bool stopping = false;
@@ -247,7 +247,7 @@ std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numberin
     if (done < numbering.count) {
         scheduler.stop();
         if (stopping && stopped) {
-            scheduler.wait_for_workers(stop_grace);
+            scheduler.wait_for_workers(grace);
             stopped();
         }
     }

@@ -20,6 +20,7 @@ void RunStatistics::add(const SampleResult& r) {
     classes_per_dag.add(dags_drawn, r.inverse_size_sum);
     single_dag_share.add(r.inverse_size_sum, r.single_dag_count);
     connected_share.add(r.inverse_size_sum, r.connected_weight);
+    classes.add(r.classes);
 }
 
 void RunStatistics::merge(const RunStatistics& other) {
@@ -39,6 +40,7 @@ void RunStatistics::merge(const RunStatistics& other) {
     classes_per_dag.merge(other.classes_per_dag);
     single_dag_share.merge(other.single_dag_share);
     connected_share.merge(other.connected_share);
+    classes.merge(other.classes);
 }
 
 }  // namespace pellimor

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "sampler/sample_run.hpp"
+#include "stats/class_accumulator.hpp"
 #include "stats/interval.hpp"
 
 namespace pellimor {
@@ -37,6 +38,9 @@ struct RunStatistics {
     RatioAccumulator classes_per_dag;
     RatioAccumulator single_dag_share;
     RatioAccumulator connected_share;
+
+    // The samples' classes: means of their statistics, distribution of s.
+    ClassAccumulator classes;
 
     // Adds one sample; samples should be added in sample order, so that runs
     // with the same seed give the same statistics to the last bit.

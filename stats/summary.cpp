@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "counts/significant_digits.hpp"
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -137,6 +138,8 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
            e.mean_edges.text.c_str(), e.variance_edges.text.c_str());
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
                                        : "  (essential graphs = a(n) * classes per DAG)\n";
+
+    append_class_summary(text, estimate_classes(e, statistics.classes));
 
     if (mixing) {
         append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -140,6 +141,8 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"dags_per_class", count_json(e.dags_per_class, false)},
                 {"exact_mean_edges", number(e.mean_edges.value)},
                 {"exact_variance_edges", number(e.variance_edges.value)}}}};
+    j["class_statistics"] =
+        class_statistics_json(estimate_classes(e, statistics.classes));
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},

@@ -462,8 +462,8 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
     GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
                     "reserves terabytes of address space";
 #else
-    // About 0.62 GiB of graphs per worker thread, 0.69 GiB with the
-    // thread's stack and heap arena: under a 1 GiB address-space limit one
+    // About 0.69 GiB of graphs and class-statistics scratch per worker
+    // thread, 0.76 GiB with the thread's stack and heap arena: under a 1 GiB address-space limit one
     // fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
@@ -476,7 +476,7 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
         EXPECT_EQ(f.status, 1) << f.err;
         EXPECT_EQ(f.out, "");
         EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
-                              "(about 0.69 GiB per worker thread); choose a smaller n_vars or "
+                              "(about 0.76 GiB per worker thread); choose a smaller n_vars or "
                               "fewer --threads" +
                                   advice,
                               0),
