@@ -91,6 +91,7 @@ class SampleScheduler {
     const SampleNumbering numbering_;
     const std::int64_t window_;
     const std::int64_t batch_;  // results in order that wake the caller
+    std::int64_t threads_ = 1;  // workers started
 
     std::mutex mutex_;
     std::condition_variable result_ready_;
