@@ -30,6 +30,17 @@ std::int64_t count_lines(const EdgeMatrix& m) {
     return lines;
 }
 
+std::int64_t count_edges(const EdgeMatrix& m) {
+    const int n = m.size();
+    std::int64_t edges = 0;
+    for (int i = 0; i + 1 < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            edges += adjacent(m, i, j) ? 1 : 0;
+        }
+    }
+    return edges;
+}
+
 bool is_connected(const EdgeMatrix& m) {
     const int n = m.size();
     if (n <= 1) {
@@ -69,6 +80,7 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
         result.rates[k] = static_cast<double>(counts.kept[k]) / n_its;
     }
     result.lines = count_lines(m);
+    result.edges = count_edges(m);
     result.no_lines = result.lines == 0 ? 1 : 0;
     result.connected = is_connected(m) ? 1 : 0;
     result.half_no_lines = half.no_lines ? 1 : 0;

@@ -29,6 +29,7 @@ struct SampleResult {
     int no_lines = 0;        // 1 when the final graph has no line
     int connected = 0;       // 1 when the skeleton of the final graph is connected
     std::int64_t lines = 0;  // lines (undirected edges) of the final graph
+    std::int64_t edges = 0;  // edges of the final graph, lines and arrows
 
     // The walk: the graph after n_its / 2 moves, for the check that the
     // second half of the walk did not change what the sample says.
@@ -63,6 +64,9 @@ bool has_no_lines(const EdgeMatrix& m);
 
 // The number of lines of m (each stored in two cells, counted once).
 std::int64_t count_lines(const EdgeMatrix& m);
+
+// The number of adjacent pairs of m (lines and arrows).
+std::int64_t count_edges(const EdgeMatrix& m);
 
 // True when the skeleton of m is connected (so for n <= 1).
 bool is_connected(const EdgeMatrix& m);
