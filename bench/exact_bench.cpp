@@ -102,6 +102,40 @@ void BM_EssentialGraph(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// The skeleton's connectivity: range(1) = 0 the plain sweeps from vertex 0,
+// 1 the sweeps that stop once every source is reached (sources found by the
+// essential graph beforehand).
+void BM_Connectivity(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const bool by_sources = state.range(1) != 0;
+    const auto dags = drawn_dags(n, pool_size(n));
+    std::vector<std::vector<Word>> sources;
+    std::vector<int> source_counts;
+    EssentialGraph eg(n);
+    for (const auto& dag : dags) {
+        eg.build(dag);
+        sources.emplace_back(eg.sources(), eg.sources() + dag.words());
+        source_counts.push_back(eg.source_count());
+    }
+    std::vector<Word> reached(static_cast<std::size_t>(words_for(n)));
+    std::size_t next = 0;
+    double connected = 0;
+    for (auto _ : state) {
+        const std::size_t i = next;
+        next = next + 1 == dags.size() ? 0 : next + 1;
+        connected += by_sources ? skeleton_connected(dags[i], sources[i].data(), source_counts[i],
+                                                     reached.data())
+                                : skeleton_connected(dags[i], reached.data());
+    }
+    // A uniform DAG on 40 or more vertices is connected but for a share of
+    // order n 2^-n.
+    if (connected != static_cast<double>(state.iterations())) {
+        state.SkipWithError("a uniform DAG came out disconnected");
+    }
+    state.counters["DAGs/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 void BM_ClassSize(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const auto dags = drawn_dags(n, pool_size(n) / 2 + 1);
@@ -177,6 +211,9 @@ BENCHMARK(BM_EssentialGraph)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Connectivity)
+    ->ArgsProduct({{40, 100, 1000, 10000}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ClassSize)->Arg(40)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DrawClass)->Arg(40)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);

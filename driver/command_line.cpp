@@ -1,6 +1,7 @@
 #include "driver/command_line.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 #include <vector>
@@ -92,6 +93,30 @@ std::string help_text() {
            "run, 2 usage error, 128+N stopped by signal N.\n";
 }
 
+std::string shell_quoted(std::span<char*> argv) {
+    std::string line;
+    for (const char* arg : argv) {
+        const std::string_view text(arg);
+        if (!line.empty()) {
+            line += ' ';
+        }
+        const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) ||
+                   std::string_view("_-./=:,+@%").find(c) != std::string_view::npos;
+        });
+        if (plain) {
+            line += text;
+            continue;
+        }
+        line += '\'';
+        for (const char c : text) {
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        line += '\'';
+    }
+    return line;
+}
+
 Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
     bool start_given = false;
@@ -123,7 +148,9 @@ Options parse_command_line(std::span<const std::string_view> args) {
             if (value) {
                 return *value;
             }
-            if (i + 1 >= args.size()) {
+            // "--json --summary" is two options, not a file named
+            // "--summary"; "--json=--summary" names that file.
+            if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
                 throw UsageError(std::string(name) + " needs a value");
             }
             return args[++i];
@@ -134,12 +161,26 @@ Options parse_command_line(std::span<const std::string_view> args) {
             options.full_check = true;
         } else if (name == "--summary" && !value) {
             options.summary = true;
-        } else if (name == "--json") {
+        } else if (name == "--version" && !value) {
+            options.version = true;
+        } else if (name == "--strict" && !value) {
+            options.strict = true;
+        } else if (name == "--no-results" && !value) {
+            options.no_results = true;
+        } else if (name == "--json" || name == "--results") {
             const std::string_view text = take_value();
             if (text.empty()) {
-                throw UsageError("--json needs a file name");
+                throw UsageError(std::string(name) + " needs a file name");
             }
-            options.json = std::string(text);
+            if (name == "--json") {
+                options.json = std::string(text);
+            } else if (text == "-") {
+                throw UsageError(
+                    "--results needs a file: report lines go to standard output anyway "
+                    "(--no-results writes no file)");
+            } else {
+                options.results = std::string(text);
+            }
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--start") {
@@ -173,8 +214,11 @@ Options parse_command_line(std::span<const std::string_view> args) {
             throw UsageError("unknown option " + quoted(arg) + " (see --help)");
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return options;
+    }
+    if (options.results && options.no_results) {
+        throw UsageError("--results and --no-results exclude each other");
     }
     if (options.exact) {
         if (options.full_check || start_given) {

@@ -32,12 +32,16 @@ struct Options {
     int n_vars = 0;
     int n_its = 0;  // the walk only
     int n_samples = 0;
-    std::optional<std::uint64_t> seed;  // run seed; drawn afresh when absent
-    std::optional<int> threads;         // worker threads; the usable CPUs when absent
-    bool full_check = false;            // judge every move with the complete test
-    bool help = false;                  // print the help text and do nothing else
-    bool summary = false;               // print the summary block at the end
-    std::optional<std::string> json;    // write the summary as JSON to this file
+    std::optional<std::uint64_t> seed;   // run seed; drawn afresh when absent
+    std::optional<int> threads;          // worker threads; the usable CPUs when absent
+    bool full_check = false;             // judge every move with the complete test
+    bool help = false;                   // print the help text and do nothing else
+    bool summary = false;                // print the summary block at the end
+    std::optional<std::string> json;     // write the summary as JSON to this file ("-": stdout)
+    std::optional<std::string> results;  // the results file instead of pellimor_<n_vars>.txt
+    bool no_results = false;             // write no results file
+    bool strict = false;                 // a flagged mixing check fails the run (status 1)
+    bool version = false;                // print the version and do nothing else
 };
 
 // The usage line, printed on standard error after every usage error.
@@ -46,6 +50,10 @@ inline constexpr std::string_view exact_usage_line = "\n pellimor --exact n_vars
 
 // The usage line followed by a description of the arguments and options.
 std::string help_text();
+
+// The arguments joined by blanks, each quoted for a POSIX shell when it
+// needs it, so that the line can be pasted to run again.
+std::string shell_quoted(std::span<char*> argv);
 
 // Parses the arguments after the program name. Throws UsageError.
 Options parse_command_line(std::span<const std::string_view> args);

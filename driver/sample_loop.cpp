@@ -36,7 +36,8 @@ class ReportSink {
   public:
     using LineFormat = std::string (*)(const RunningTotals&, double);
 
-    ReportSink(std::string file_name, LineFormat format, Clock::time_point start)
+    // No results file when `file_name` is empty.
+    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start)
         : file_name_(std::move(file_name)), format_(format), start_(start) {}
 
     void report(const RunningTotals& totals) {
@@ -45,13 +46,16 @@ class ReportSink {
             stdout_failed_ = true;
         }
         ++lines_;
+        if (!file_name_) {
+            return;
+        }
         const std::string file_line = format_(totals, hours_since(start_));
-        if (const auto failure = append_line(file_name_, file_line)) {
-            if (lines_lost_ == 0) {
+        if (const auto failure = append_line(*file_name_, file_line)) {
+            if (lines_lost_ == 0 && stop_signal() == 0) {
                 std::fprintf(stderr,
                              "pellimor: warning: cannot append to results file '%s': %s; "
                              "the run goes on and will end with status 1\n",
-                             file_name_.c_str(), failure->c_str());
+                             file_name_->c_str(), failure->c_str());
             }
             ++lines_lost_;
         }
@@ -61,7 +65,7 @@ class ReportSink {
     bool finish() const {
         if (lines_lost_ > 0) {
             std::fprintf(stderr, "pellimor: %d of %d report lines were not saved to '%s'\n",
-                         lines_lost_, lines_, file_name_.c_str());
+                         lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
             std::fprintf(stderr, "pellimor: writing report lines to standard output failed\n");
@@ -70,7 +74,7 @@ class ReportSink {
     }
 
   private:
-    std::string file_name_;
+    std::optional<std::string> file_name_;
     LineFormat format_;
     Clock::time_point start_;
     int lines_ = 0;
@@ -86,7 +90,8 @@ std::uint64_t fresh_run_seed() {
     return SplitMix64::mix(static_cast<std::uint64_t>(now) ^ SplitMix64::mix(pid));
 }
 
-int run_estimation(const Options& options, Clock::time_point start) {
+int run_estimation(const Options& options, RunOutputs& outputs, const Provenance& provenance,
+                   Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check};
     std::uint64_t seed = options.seed.value_or(fresh_run_seed());
     auto run_samples = run_in_order;
@@ -109,14 +114,13 @@ int run_estimation(const Options& options, Clock::time_point start) {
     if (options.exact || options.start == WalkStart::EXACT) {
         tables.emplace(options.n_vars);
     }
-    const WorkerFactory workers =
-        options.exact ? exact_workers(*tables, seed)
-                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
-    ReportSink sink(options.exact ? exact_results_file_name(options.n_vars)
-                                  : results_file_name(options.n_vars),
+    const WorkerFactory workers = options.exact
+                                      ? exact_workers(*tables, seed)
+                                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+    ReportSink sink(outputs.results_file,
                     options.exact ? format_exact_report_line : format_report_line, start);
-    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr,
-                          options.n_samples, seed, start);
+    ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
+                          seed, start);
     RunningTotals totals;
     RunStatistics statistics;
     int stopped_by = 0;
@@ -125,7 +129,8 @@ int run_estimation(const Options& options, Clock::time_point start) {
         return stopped_by != 0;
     };
     // The end of a run: the mixing check's warning, the summary and the JSON,
-    // from every finished sample. True when everything was saved.
+    // from every finished sample. True when everything was saved (and, with
+    // --strict, the mixing check passed).
     std::optional<RunStatistics> reference;
     auto finish_run = [&](bool complete) {
         const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
@@ -136,9 +141,11 @@ int run_estimation(const Options& options, Clock::time_point start) {
                            seed,
                            threads,
                            std::chrono::duration<double>(Clock::now() - start).count(),
-                           complete};
-        const RunEnding ending = end_run(info, statistics, reference ? &*reference : nullptr,
-                                         RunEndingRequest{options.summary, options.json});
+                           complete,
+                           provenance};
+        const RunEnding ending =
+            end_run(info, statistics, reference ? &*reference : nullptr,
+                    RunEndingRequest{options.summary, outputs.json.has_value()});
         if (!ending.warning.empty()) {
             std::fputs(ending.warning.c_str(), stderr);
         }
@@ -148,9 +155,22 @@ int run_estimation(const Options& options, Clock::time_point start) {
             std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
             saved = false;
         }
-        if (ending.json_error) {
-            std::fprintf(stderr, "pellimor: cannot write the JSON summary to '%s': %s\n",
-                         options.json->c_str(), ending.json_error->c_str());
+        if (outputs.json) {
+            auto error = outputs.json->write(ending.json);
+            if (!error) {
+                error = outputs.json->commit();
+            }
+            if (error) {
+                std::fprintf(stderr, "pellimor: the JSON summary was not saved: %s\n",
+                             error->c_str());
+                saved = false;
+            }
+            outputs.json.reset();  // no temporary file outlives a failure
+        }
+        if (options.strict && ending.mixing && !ending.mixing->passed) {
+            std::fprintf(stderr,
+                         "pellimor: --strict: the mixing check flagged the walks; "
+                         "ending with status 1\n");
             saved = false;
         }
         return saved;

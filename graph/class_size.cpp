@@ -1,5 +1,6 @@
 #include "graph/class_size.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <stdexcept>
@@ -18,6 +19,17 @@ double factorial(int k) {
     return value;
 }
 
+// Room made at the start for this many vertices with lines; a random DAG's
+// essential graph has more only rarely, and then the room doubles.
+constexpr int first_local_room = 64;
+
+template <typename T>
+void make_room(std::vector<T>& v, std::size_t size) {
+    if (v.size() < size) {
+        v.resize(std::max(size, 2 * v.size()));
+    }
+}
+
 }  // namespace
 
 ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
@@ -25,105 +37,167 @@ ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
     if (n < 0) {
         throw std::invalid_argument("ClassSizeCounter: negative vertex count");
     }
-    lines_.assign(static_cast<std::size_t>(n) * words_, 0);
     touched_.assign(words_, 0);
-    component_.assign(words_, 0);
-    frontier_.assign(words_, 0);
-    members_.assign(n, 0);
+    local_of_.assign(n, -1);
+    vertex_of_.assign(first_local_room, 0);
+    local_rows_.assign(first_local_room * words_for(first_local_room), 0);
+    component_.assign(words_for(first_local_room), 0);
+    frontier_.assign(words_for(first_local_room), 0);
+    members_.assign(first_local_room, 0);
     local_.assign(OrientationMemo::max_limit, 0);
+}
+
+std::size_t ClassSizeCounter::bytes_needed(int n) {
+    const std::size_t room = first_local_room;
+    const std::size_t local_words = static_cast<std::size_t>(words_for(first_local_room));
+    const std::size_t memo = (std::size_t{1} << ClassSizeOptions{}.memo_limit) *
+                             (sizeof(std::uint64_t) + sizeof(std::uint32_t));
+    return sizeof(ClassSizeCounter) + static_cast<std::size_t>(words_for(n)) * sizeof(Word) +
+           static_cast<std::size_t>(n) * sizeof(int) + 2 * room * sizeof(int) +
+           (room + 2) * local_words * sizeof(Word) +
+           OrientationMemo::max_limit * sizeof(std::uint32_t) + memo;
+}
+
+void ClassSizeCounter::number_touched() {
+    // A count cut short by an exception may have left numbers behind.
+    for (int i = 0; i < k_; ++i) {
+        local_of_[vertex_of_[i]] = -1;
+    }
+    int k = 0;
+    for (int w = 0; w < words_; ++w) {
+        for (Word bits = touched_[w]; bits != 0; bits &= bits - 1) {
+            const int v = w * word_bits + std::countr_zero(bits);
+            make_room(vertex_of_, static_cast<std::size_t>(k) + 1);
+            local_of_[v] = k;
+            vertex_of_[k++] = v;
+        }
+        touched_[w] = 0;
+    }
+    k_ = k;
+    local_words_ = words_for(k);
+    const std::size_t local_words = static_cast<std::size_t>(local_words_);
+    make_room(local_rows_, static_cast<std::size_t>(k) * local_words);
+    make_room(component_, local_words);
+    make_room(frontier_, local_words);
+    make_room(members_, static_cast<std::size_t>(k));
+    std::fill(local_rows_.begin(),
+              local_rows_.begin() + static_cast<std::ptrdiff_t>(k * local_words), Word{0});
+}
+
+void ClassSizeCounter::link(int u, int v) {
+    Word* rows = local_rows_.data();
+    const std::size_t lw = static_cast<std::size_t>(local_words_);
+    set_bit(rows + static_cast<std::size_t>(u) * lw, v);
+    set_bit(rows + static_cast<std::size_t>(v) * lw, u);
 }
 
 double ClassSizeCounter::class_size(const EssentialGraph& eg) {
     if (eg.line_count() == 0) {
         return 1.0;
     }
-    const int words = words_;
-    // Symmetric line rows of the vertices that have lines, and the set of them.
-    all_bits(words, [&](int w) { return eg.line_heads()[w]; }, [&](int v) {
-        const Word* rev = eg.reversible(v);
-        Word* row = lines_.data() + static_cast<std::size_t>(v) * words;
-        for (int w = 0; w < words; ++w) {
-            row[w] |= rev[w];
-            touched_[w] |= rev[w];
-        }
-        set_bit(touched_.data(), v);
-        all_bits(words, [&](int w) { return rev[w]; }, [&](int u) {
-            set_bit(lines_.data() + static_cast<std::size_t>(u) * words, v);
+    // The vertices with lines: the heads and their reversible parents, whose
+    // rows have bits below the head only.
+    const Word* heads = eg.line_heads();
+    all_bits(
+        words_, [&](int w) { return heads[w]; },
+        [&](int v) {
+            const Word* rev = eg.reversible(v);
+            for (int w = 0; w <= v / word_bits; ++w) {
+                touched_[w] |= rev[w];
+            }
+            set_bit(touched_.data(), v);
             return true;
         });
-        return true;
-    });
-    return count_touched();
+    number_touched();
+    all_bits(
+        words_, [&](int w) { return heads[w]; },
+        [&](int v) {
+            const int i = local_of_[v];
+            const Word* rev = eg.reversible(v);
+            all_bits(
+                v / word_bits + 1, [&](int w) { return rev[w]; },
+                [&](int u) {
+                    link(i, local_of_[u]);
+                    return true;
+                });
+            return true;
+        });
+    return count_numbered();
 }
 
 double ClassSizeCounter::count_orientations(const Word* lines) {
     const int words = words_;
     for (int v = 0; v < n_; ++v) {
-        const Word* in = lines + static_cast<std::size_t>(v) * words;
-        Word* row = lines_.data() + static_cast<std::size_t>(v) * words;
-        bool any = false;
-        for (int w = 0; w < words; ++w) {
-            row[w] = in[w];
-            any = any || in[w] != 0;
-        }
-        if (any) {
+        if (any_bit(lines + static_cast<std::size_t>(v) * words, words)) {
             set_bit(touched_.data(), v);
         }
     }
-    return count_touched();
+    number_touched();
+    for (int i = 0; i < k_; ++i) {
+        const Word* row = lines + static_cast<std::size_t>(vertex_of_[i]) * words;
+        all_bits(
+            words, [&](int w) { return row[w]; },
+            [&](int u) {
+                link(i, local_of_[u]);
+                return true;
+            });
+    }
+    return count_numbered();
 }
 
-// Splits the touched vertices into the components of lines_, multiplies their
-// counts, and clears lines_ and touched_ again.
-double ClassSizeCounter::count_touched() {
-    const int words = words_;
+// Components are found in increasing order of their lowest vertex, and each
+// one's members in the order of a search that always goes on from its lowest
+// vertex not yet visited; the renumbering keeps the vertices' order, so both
+// orders are those of the vertices themselves.
+double ClassSizeCounter::count_numbered() {
+    const int words = local_words_;
+    const int k_all = k_;
     double size = 1.0;
-    for (int start_word = 0; start_word < words; ++start_word) {
-        while (touched_[start_word] != 0) {
-            const int start = start_word * word_bits + std::countr_zero(touched_[start_word]);
-            // Grow the component of start word by word.
-            for (int w = 0; w < words; ++w) {
-                component_[w] = 0;
-                frontier_[w] = 0;
-            }
-            set_bit(component_.data(), start);
-            set_bit(frontier_.data(), start);
-            int k = 0;
-            std::int64_t degree_sum = 0;
-            for (int w = 0; w < words;) {
-                if (frontier_[w] == 0) {
-                    ++w;
-                    continue;
-                }
-                const int u = w * word_bits + std::countr_zero(frontier_[w]);
-                frontier_[w] &= frontier_[w] - 1;
-                members_[k++] = u;
-                const Word* row = lines_.data() + static_cast<std::size_t>(u) * words;
-                int lowest = w;
-                for (int x = 0; x < words; ++x) {
-                    const Word fresh = row[x] & ~component_[x];
-                    component_[x] |= fresh;
-                    frontier_[x] |= fresh;
-                    degree_sum += std::popcount(row[x]);
-                    if (fresh != 0 && x < lowest) {
-                        lowest = x;
-                    }
-                }
-                w = lowest;
-            }
-            const std::int64_t edges = degree_sum / 2;
-            size *= count_component(k, edges);
-            for (int w = 0; w < words; ++w) {
-                touched_[w] &= ~component_[w];
-            }
-            for (int i = 0; i < k; ++i) {
-                Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words;
-                for (int w = 0; w < words; ++w) {
-                    row[w] = 0;
-                }
-            }
+    // seen: the vertices of the components found so far and of the current one.
+    int start = 0;
+    std::vector<Word>& seen = component_;
+    std::fill(seen.begin(), seen.begin() + words, Word{0});
+    for (;;) {
+        while (start < k_all && test_bit(seen.data(), start)) {
+            ++start;
         }
+        if (start == k_all) {
+            break;
+        }
+        for (int w = 0; w < words; ++w) {
+            frontier_[w] = 0;
+        }
+        set_bit(seen.data(), start);
+        set_bit(frontier_.data(), start);
+        int k = 0;
+        std::int64_t degree_sum = 0;
+        for (int w = start / word_bits; w < words;) {
+            if (frontier_[w] == 0) {
+                ++w;
+                continue;
+            }
+            const int u = w * word_bits + std::countr_zero(frontier_[w]);
+            frontier_[w] &= frontier_[w] - 1;
+            members_[k++] = u;
+            const Word* row = local_row(u);
+            int lowest = w;
+            for (int x = 0; x < words; ++x) {
+                const Word fresh = row[x] & ~seen[x];
+                seen[x] |= fresh;
+                frontier_[x] |= fresh;
+                degree_sum += std::popcount(row[x]);
+                if (fresh != 0 && x < lowest) {
+                    lowest = x;
+                }
+            }
+            w = lowest;
+        }
+        size *= count_component(k, degree_sum / 2);
     }
+    for (int i = 0; i < k_all; ++i) {
+        local_of_[vertex_of_[i]] = -1;
+    }
+    k_ = 0;
     return size;
 }
 
@@ -165,7 +239,7 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
         // Relabel the members 0 .. k-1 (members_ is in increasing order of
         // discovery; any order will do).
         for (int i = 0; i < k; ++i) {
-            const Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words_;
+            const Word* row = local_row(members_[i]);
             std::uint32_t mask = 0;
             for (int j = 0; j < k; ++j) {
                 if (test_bit(row, members_[j])) {
@@ -180,16 +254,15 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
     // back to the memoised count.
     AdjacencyLists g(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i) {
-        const Word* row = lines_.data() + static_cast<std::size_t>(members_[i]) * words_;
+        const Word* row = local_row(members_[i]);
         for (int j = 0; j < k; ++j) {
             if (test_bit(row, members_[j])) {
                 g[static_cast<std::size_t>(i)].push_back(j);
             }
         }
     }
-    return count_rooted_orientations(g, options_.memo_limit, [this](const AdjacencyLists& h) {
-        return count_small(h);
-    });
+    return count_rooted_orientations(g, options_.memo_limit,
+                                     [this](const AdjacencyLists& h) { return count_small(h); });
 }
 
 }  // namespace pellimor

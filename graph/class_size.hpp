@@ -32,17 +32,27 @@ struct ClassSizeOptions {
     bool shortcuts = true;
 };
 
+// The vertices with lines are few in a random DAG's essential graph, so the
+// counter copies only them, renumbered 0 .. k-1 in increasing order, into
+// rows of k bits: its scratch grows with the most vertices with lines seen,
+// not with n.
 class ClassSizeCounter {
   public:
-    // Allocates all scratch for graphs on n vertices. Throws
-    // std::invalid_argument for a negative n or a memo_limit outside 1 .. 20.
+    // Allocates the scratch for graphs on n vertices with a few vertices with
+    // lines. Throws std::invalid_argument for a negative n or a memo_limit
+    // outside 1 .. 20.
     explicit ClassSizeCounter(int n, ClassSizeOptions options = {});
+
+    // The memory a counter for n vertices takes (with default options), the
+    // memo of its small components included.
+    static std::size_t bytes_needed(int n);
 
     int size() const { return n_; }
     int words() const { return words_; }
 
     // Number of DAGs in the class of eg (eg.size() == size()). Allocates
-    // nothing unless a component exceeds memo_limit vertices.
+    // nothing unless a component exceeds memo_limit vertices or eg has more
+    // vertices with lines than any graph counted before.
     double class_size(const EssentialGraph& eg);
 
     // Number of AMOs of the undirected graph with adjacency rows
@@ -51,9 +61,17 @@ class ClassSizeCounter {
     double count_orientations(const Word* lines);
 
   private:
-    double count_touched();
-    // Count of the component members_[0 .. k-1] with the given number of
-    // lines, by the cheapest exact method.
+    // Numbers the vertices in touched_ 0 .. k-1 and clears their local rows.
+    void number_touched();
+    void link(int u, int v);
+    const Word* local_row(int i) const {
+        return local_rows_.data() + static_cast<std::size_t>(i) * local_words_;
+    }
+    // Splits the numbered vertices into the components of their lines and
+    // multiplies the components' counts; clears the numbering again.
+    double count_numbered();
+    // Count of the component members_[0 .. k-1] (local numbers) with the
+    // given number of lines, by the cheapest exact method.
     double count_component(int k, std::int64_t edges);
     // Count of a component of at most memo_limit vertices.
     double count_small(const AdjacencyLists& h);
@@ -62,11 +80,15 @@ class ClassSizeCounter {
     int words_;
     ClassSizeOptions options_;
     OrientationMemo memo_;
-    std::vector<Word> lines_;      // n rows: symmetric line adjacency
-    std::vector<Word> touched_;    // one row: vertices with lines not yet counted
-    std::vector<Word> component_;  // one row: the current component
-    std::vector<Word> frontier_;   // one row
-    std::vector<int> members_;     // vertices of the current component
+    std::vector<Word> touched_;         // one row of n bits: the vertices with lines
+    std::vector<int> local_of_;         // per vertex: its local number, -1 when it has no line
+    std::vector<int> vertex_of_;        // per local number: the vertex
+    int k_ = 0;                         // vertices numbered
+    int local_words_ = 0;               // words of a local row: words_for(k_)
+    std::vector<Word> local_rows_;      // k_ rows of local_words_: symmetric line adjacency
+    std::vector<Word> component_;       // one local row: the current component
+    std::vector<Word> frontier_;        // one local row
+    std::vector<int> members_;          // local numbers of the current component
     std::vector<std::uint32_t> local_;  // component adjacency as masks, k <= 20
 };
 

@@ -1,6 +1,7 @@
 #include "graph/incremental_admissibility.hpp"
 
 #include <algorithm>
+#include <bit>
 
 #include "util/check.hpp"
 
@@ -395,6 +396,17 @@ IncrementalAdmissibility::IncrementalAdmissibility(EdgeMatrix& m)
       order_(rows_),
       dispatch_words_(rows_.words()),
       scratch_(static_cast<std::size_t>(scratch_rows) * rows_.words(), Word{0}) {}
+
+std::int64_t IncrementalAdmissibility::line_count() const {
+    std::int64_t ends = 0;
+    for (int v = 0; v < rows_.size(); ++v) {
+        const Word* lines = rows_.row(VertexRows::LINES, v);
+        for (int w = 0; w < rows_.words(); ++w) {
+            ends += std::popcount(lines[w]);
+        }
+    }
+    return ends / 2;
+}
 
 bool IncrementalAdmissibility::consistent_with_matrix() const {
     return rows_.consistent_with(*m_) && order_.consistent_with(rows_);

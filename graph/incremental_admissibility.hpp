@@ -6,6 +6,7 @@
 // graph is admissible with exactly the answer is_admissible would give,
 // looking only near the cells the move changes.
 
+#include <cstdint>
 #include <vector>
 
 #include "graph/bit_rows.hpp"
@@ -83,6 +84,10 @@ class IncrementalAdmissibility {
 
     const VertexRows& rows() const { return rows_; }
     int words() const { return rows_.words(); }
+
+    // The lines of the graph, from the rows (each line sits in two rows):
+    // O(n * words()), against O(n^2) for the matrix's cells.
+    std::int64_t line_count() const;
 
     // True when the rows describe exactly the graph in the matrix and the
     // kept vertex order is a topological order of its arrows. Costs O(n^2).

@@ -1,6 +1,7 @@
 #include "graph/topological_order.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace pellimor {
@@ -18,8 +19,9 @@ TopologicalOrder::TopologicalOrder(const VertexRows& rows)
     std::vector<int> parents_left(n, 0);
     int placed = 0;
     for (int v = 0; v < n; ++v) {
-        for (int p = 0; p < n; ++p) {
-            parents_left[v] += rows.has(VertexRows::PARENTS, v, p);
+        const Word* parents = rows.row(VertexRows::PARENTS, v);
+        for (int w = 0; w < words_; ++w) {
+            parents_left[v] += std::popcount(parents[w]);
         }
         if (parents_left[v] == 0) {
             vertex_at_[placed++] = v;

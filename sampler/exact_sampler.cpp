@@ -48,6 +48,48 @@ bool skeleton_connected(const OrderedDag& dag, Word* reached) {
     }
 }
 
+bool skeleton_connected(const OrderedDag& dag, const Word* sources, int source_count,
+                        Word* reached) {
+    if (source_count <= 1) {
+        return true;
+    }
+    const int n = dag.size();
+    const int words = dag.words();
+    std::fill(reached, reached + words, Word{0});
+    reached[0] = 1;  // vertex 0 has no parents: a source
+    int reached_sources = 1;
+    for (bool upward = true;; upward = !upward) {
+        bool grew = false;
+        for (int i = 0; i < n; ++i) {
+            const int v = upward ? i : n - 1 - i;
+            const Word* parents = dag.parents(v);
+            const int top = v / word_bits + 1;  // words that can hold a parent of v
+            const bool in = test_bit(reached, v);
+            if (!in && !any_word(top, [&](int w) { return parents[w] & reached[w]; })) {
+                continue;
+            }
+            if (!in) {
+                set_bit(reached, v);  // v has a parent, so it is no source
+                grew = true;
+            }
+            for (int w = 0; w < top; ++w) {
+                const Word fresh = parents[w] & ~reached[w];
+                if (fresh != 0) {
+                    reached[w] |= fresh;
+                    reached_sources += std::popcount(fresh & sources[w]);
+                    grew = true;
+                }
+            }
+            if (reached_sources == source_count) {
+                return true;
+            }
+        }
+        if (!grew) {
+            return false;  // closed under adjacency: the component of vertex 0
+        }
+    }
+}
+
 ExactSampler::ExactSampler(const DagCounts& tables)
     : dags_(tables),
       dag_(tables.size()),
@@ -56,17 +98,18 @@ ExactSampler::ExactSampler(const DagCounts& tables)
       reached_(static_cast<std::size_t>(words_for(tables.size()))) {}
 
 std::size_t ExactSampler::bytes_per_worker(int n) {
+    // The DAG's rows and the reached set; the essential graph and the class
+    // counter hold a few words per vertex and rows for a few vertices with
+    // lines, and the counter a memo of small components.
     const std::size_t row_words = static_cast<std::size_t>(n) * words_for(n);
-    // The DAG's rows, the essential graph's two sets of rows, the reached
-    // set; the class counter keeps a few rows of its own and a memo of 2^16
-    // counts with their 32-bit stamps.
-    const std::size_t counter = 4 * row_words * sizeof(Word) + (std::size_t{1} << 16) * 12;
-    return sizeof(ExactSampler) + UniformDag::bytes_per_worker(n) + 3 * row_words * sizeof(Word) +
-           words_for(n) * sizeof(Word) + counter;
+    return sizeof(ExactSampler) + UniformDag::bytes_per_worker(n) + row_words * sizeof(Word) +
+           words_for(n) * sizeof(Word) + EssentialGraph::bytes_needed(n) +
+           ClassSizeCounter::bytes_needed(n);
 }
 
 bool ExactSampler::dag_connected() {
-    return skeleton_connected(dag_, reached_.data());
+    return skeleton_connected(dag_, essential_.sources(), essential_.source_count(),
+                              reached_.data());
 }
 
 bool ExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,

@@ -57,7 +57,7 @@ class ExactSampler {
     int size() const { return dags_.size(); }
 
   private:
-    // Skeleton connectivity of dag_ from its parent rows alone.
+    // Skeleton connectivity of dag_, from its rows and essential_'s sources.
     bool dag_connected();
 
     UniformDag dags_;
@@ -73,5 +73,14 @@ class ExactSampler {
 // too. Whole-word passes over the parent rows; no transposition. reached
 // must hold dag.words() words.
 bool skeleton_connected(const OrderedDag& dag, Word* reached);
+
+// The same answer, sooner: every vertex descends from a source, so the
+// skeleton is connected exactly when all sources lie in one of its
+// components. With one source there is nothing to search; otherwise the
+// sweeps above stop as soon as the set grown from vertex 0 (a source) holds
+// every source. sources is the row of dag's sources, source_count their
+// number (EssentialGraph finds both).
+bool skeleton_connected(const OrderedDag& dag, const Word* sources, int source_count,
+                        Word* reached);
 
 }  // namespace pellimor

@@ -56,15 +56,17 @@ struct EdgeBudget {
 // returning whether it kept the change.
 template <bool Limited, typename Judge>
 bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per_check,
-          MoveCounts& counts, const std::atomic<bool>* stop, EdgeBudget<Limited> budget) {
+          MoveCounts& counts, const std::atomic<bool>* stop, EdgeBudget<Limited>& walk_budget) {
     // The generator and the counters live in locals during the walk, so that
     // the compiler can keep them in registers: writes through `counts` could
     // otherwise alias the generator's state.
     Xoshiro256StarStar draw = rng;
     std::int64_t kept[move_kind_count] = {};
     const FastRemainder modulo_n(static_cast<std::uint64_t>(n));
+    EdgeBudget<Limited> budget = walk_budget;  // a local, as the generator
     auto finish = [&](bool completed) {
         rng = draw;
+        walk_budget = budget;
         for (int k = 0; k < move_kind_count; ++k) {
             counts.kept[k] += kept[k];
         }
@@ -108,7 +110,8 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
 template <int FixedWords, bool Limited>
 [[gnu::noinline]] bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng,
                                      int n, int n_its, MoveCounts& counts,
-                                     const std::atomic<bool>* stop, EdgeBudget<Limited> budget) {
+                                     const std::atomic<bool>* stop,
+                                     EdgeBudget<Limited>& walk_budget) {
     DrawsAhead draws(rng);
     const VertexRows& rows = judge.rows();
     std::size_t used = 0;  // a full-width index: no sign extension per move
@@ -137,8 +140,10 @@ template <int FixedWords, bool Limited>
             return ((passed >> move.kind) & 1u) != 0;
         }
     };
+    EdgeBudget<Limited> budget = walk_budget;
     auto finish = [&](bool completed) {
         rng = draws.generator(used);
+        walk_budget = budget;
         for (int k = 0; k < move_kind_count; ++k) {
             counts.kept[k] += kept[k];
         }
@@ -190,7 +195,7 @@ template <int FixedWords, bool Limited>
 template <bool Limited>
 bool incremental_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, int n, int n_its,
                       MoveCounts& counts, const std::atomic<bool>* stop,
-                      EdgeBudget<Limited> budget) {
+                      EdgeBudget<Limited>& budget) {
     if (n == 1 || static_cast<std::uint64_t>(n) > SmallRemainder::max_divisor) {
         // The screened walk's vertex remainder needs 2 <= n <= 2^16. For n = 1
         // every changing move fails its precondition anyway, and a larger n
@@ -220,34 +225,45 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
               MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint,
               std::int64_t max_edges) {
     const int n = m.size();
-    auto walk_within = [&](int moves, auto budget) {
+    // One judge for the whole walk, built once. With a midpoint the walk
+    // runs as two walks in a row, which read the stream as one does: each
+    // leaves the generator at its first unused draw. The judges' answers do
+    // not depend on their history (the incremental judge's vertex order is
+    // one topological order among many), so the walk is the same either way.
+    auto in_halves = [&](auto walk_for, auto line_count) {
+        if (midpoint == nullptr) {
+            return walk_for(n_its);
+        }
+        const int first_half = n_its > 1 ? n_its / 2 : 0;
+        if (!walk_for(first_half)) {
+            return false;
+        }
+        midpoint->lines = line_count();
+        midpoint->no_lines = midpoint->lines == 0;
+        return walk_for(n_its - first_half);
+    };
+    auto walk_within = [&](auto& budget) {
         if (full_check) {
             FullCheckJudge judge(m);
-            return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop, budget);
+            return in_halves(
+                [&](int moves) {
+                    return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop,
+                                budget);
+                },
+                [&] { return count_lines(m); });
         }
         IncrementalAdmissibility judge(m);
-        return incremental_walk(judge, rng, n, moves, counts, stop, budget);
+        return in_halves(
+            [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop, budget); },
+            [&] { return judge.line_count(); });
     };
-    auto walk_for = [&](int moves) {
-        if (max_edges < 0) {
-            return walk_within(moves, EdgeBudget<false>{});
-        }
-        const EdgeBudget<true> budget{count_edges(m), max_edges};
-        CHECK(budget.edges <= max_edges);
-        return walk_within(moves, budget);
-    };
-    if (midpoint == nullptr) {
-        return walk_for(n_its);
+    if (max_edges < 0) {
+        EdgeBudget<false> unlimited;
+        return walk_within(unlimited);
     }
-    // Two walks in a row read the stream as one does: each leaves the
-    // generator at its first unused draw.
-    const int first_half = n_its > 1 ? n_its / 2 : 0;
-    if (!walk_for(first_half)) {
-        return false;
-    }
-    midpoint->lines = count_lines(m);
-    midpoint->no_lines = midpoint->lines == 0;
-    return walk_for(n_its - first_half);
+    EdgeBudget<true> budget{count_edges(m), max_edges};
+    CHECK(budget.edges <= max_edges);
+    return walk_within(budget);
 }
 
 }  // namespace pellimor

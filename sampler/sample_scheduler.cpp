@@ -2,12 +2,26 @@
 
 #include <sched.h>
 
+#include <algorithm>
+
 namespace pellimor {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // How far workers may run ahead of the consumer, per worker.
 constexpr int window_per_thread = 64;
+
+// A ready result waits at most this long before the caller is woken for it,
+// when no batch fills sooner.
+constexpr auto batch_deadline = std::chrono::milliseconds(20);
+
+// Samples a worker claims at once while its samples are quick; one at a time
+// once a sample took longer than claim_alone_after, so that the last samples
+// of a run of long ones are not left to one worker.
+constexpr std::int64_t most_claimed = 8;
+constexpr auto claim_alone_after = std::chrono::microseconds(500);
 
 }  // namespace
 
@@ -16,7 +30,9 @@ SampleScheduler::SampleScheduler(WorkerFactory factory, SampleNumbering numberin
     : factory_(std::move(factory)),
       numbering_(numbering),
       window_(window < 1 ? 1 : window),
+      batch_(window_ / 4 < 1 ? 1 : window_ / 4),
       slots_(static_cast<std::size_t>(window_)) {
+    taken_.reserve(static_cast<std::size_t>(window_));
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
         for (int t = 0; t < threads; ++t) {
@@ -47,21 +63,57 @@ void SampleScheduler::stop() {
     result_ready_.notify_all();
 }
 
-std::optional<SampleResult> SampleScheduler::next(std::chrono::milliseconds timeout) {
+std::span<const SampleResult> SampleScheduler::next_batch(std::chrono::milliseconds timeout) {
+    taken_.clear();
+    taken_used_ = 0;
     std::unique_lock lock(mutex_);
-    auto& slot = slots_[static_cast<std::size_t>(next_take_ % window_)];
-    if (!result_ready_.wait_for(lock, timeout, [&] { return failure_ || slot.has_value(); })) {
-        return std::nullopt;
+    const auto give_up = Clock::now() + timeout;
+    auto batch_complete = [&] {
+        return ready_ >= batch_ || next_take_ + ready_ == numbering_.count;
+    };
+    while (!failure_ && !batch_complete()) {
+        const auto now = Clock::now();
+        if (now >= give_up) {
+            break;
+        }
+        caller_waiting_ = true;
+        const auto until = std::min(give_up, now + batch_deadline);
+        result_ready_.wait_until(lock, until, [&] { return failure_ || batch_complete(); });
+        caller_waiting_ = false;
+        if (ready_ > 0) {
+            break;  // the deadline passed with results ready: take them
+        }
     }
     if (failure_) {
         std::rethrow_exception(failure_);
     }
-    const SampleResult result = *slot;
-    slot.reset();
-    ++next_take_;
+    for (std::int64_t i = 0; i < ready_; ++i) {
+        auto& slot = slots_[static_cast<std::size_t>((next_take_ + i) % window_)];
+        taken_.push_back(*slot);
+        slot.reset();
+    }
+    next_take_ += ready_;
+    ready_ = 0;
     lock.unlock();
-    slot_free_.notify_all();
-    return result;
+    if (!taken_.empty()) {
+        slot_free_.notify_all();
+    }
+    return taken_;
+}
+
+std::optional<SampleResult> SampleScheduler::next(std::chrono::milliseconds timeout) {
+    if (taken_used_ == taken_.size() && next_batch(timeout).empty()) {
+        return std::nullopt;
+    }
+    return taken_[taken_used_++];
+}
+
+void SampleScheduler::file(std::int64_t j, const SampleResult& result) {
+    slots_[static_cast<std::size_t>(j % window_)] = result;
+    while (next_take_ + ready_ < next_claim_ &&
+           slots_[static_cast<std::size_t>((next_take_ + ready_) % window_)].has_value()) {
+        ++ready_;
+    }
 }
 
 void SampleScheduler::work() {
@@ -77,14 +129,18 @@ void SampleScheduler::work() {
         slot_free_.notify_all();
     };
     SampleFunction run;
+    std::vector<SampleResult> results;
     try {
         run = factory_();
+        results.resize(static_cast<std::size_t>(most_claimed));
     } catch (...) {
         fail();
         return;
     }
+    std::int64_t most = most_claimed;
     for (;;) {
-        std::int64_t index = 0;
+        std::int64_t first = 0;
+        std::int64_t count = 0;
         {
             std::unique_lock lock(mutex_);
             slot_free_.wait(lock, [&] {
@@ -94,24 +150,40 @@ void SampleScheduler::work() {
             if (stop_.load(std::memory_order_relaxed) || next_claim_ >= numbering_.count) {
                 return;
             }
-            index = next_claim_++;
+            first = next_claim_;
+            count = std::min(
+                {most, next_take_ + window_ - next_claim_, numbering_.count - next_claim_});
+            next_claim_ += count;
         }
-        SampleResult result;
-        bool finished = false;
+        bool finished = true;
+        const auto begin = Clock::now();
         try {
-            finished = run(numbering_.number(index), result, stop_);
+            for (std::int64_t i = 0; i < count && finished; ++i) {
+                results[static_cast<std::size_t>(i)] = SampleResult{};
+                finished =
+                    run(numbering_.number(first + i), results[static_cast<std::size_t>(i)], stop_);
+            }
         } catch (...) {
             fail();
             return;
         }
+        if (Clock::now() - begin > claim_alone_after * count) {
+            most = 1;
+        }
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
             if (!finished || stop_.load(std::memory_order_relaxed)) {
-                return;  // the sample may have been cut short; nobody waits for it
+                return;  // a sample may have been cut short; nobody waits for it
             }
-            slots_[static_cast<std::size_t>(index % window_)] = result;
+            for (std::int64_t i = 0; i < count; ++i) {
+                file(first + i, results[static_cast<std::size_t>(i)]);
+            }
+            wake = caller_waiting_ && (ready_ >= batch_ || next_take_ + ready_ == numbering_.count);
         }
-        result_ready_.notify_all();
+        if (wake) {
+            result_ready_.notify_all();
+        }
     }
 }
 
@@ -120,15 +192,22 @@ std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numberin
                           const std::function<bool(std::int64_t done)>& poll) {
     std::int64_t done = 0;
     SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
-    while (done < numbering.count) {
+    bool stopped = false;
+    while (done < numbering.count && !stopped) {
         if (poll(done)) {
-            scheduler.stop();
             break;
         }
-        if (const auto result = scheduler.next(std::chrono::milliseconds(100))) {
-            consume(*result);
+        for (const SampleResult& result : scheduler.next_batch(std::chrono::milliseconds(100))) {
+            consume(result);
             ++done;
+            if (poll(done)) {
+                stopped = true;
+                break;
+            }
         }
+    }
+    if (done < numbering.count) {
+        scheduler.stop();
     }
     return done;
 }

@@ -3,8 +3,11 @@
 // The sampling engine: runs the samples of a run on worker threads and hands
 // their results back strictly in sample order, whatever each sample computes.
 // Each worker owns everything its samples touch; the only shared state is the
-// window of finished results, guarded by a mutex that is taken once per
-// sample, never inside a walk or a draw.
+// window of finished results, guarded by a mutex, never taken inside a walk
+// or a draw. Work and results move in batches: a worker whose samples are
+// quick claims a few at a time and files their results together, and the
+// caller is woken only when a batch of results is ready in order (or the last
+// ones are), or after a short deadline, instead of once per sample.
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -23,9 +27,8 @@ namespace pellimor {
 
 // Computes sample `sample_number` into `result`; returns false when `stop`
 // became true before it finished (the result is then discarded).
-using SampleFunction =
-    std::function<bool(std::uint64_t sample_number, SampleResult& result,
-                       const std::atomic<bool>& stop)>;
+using SampleFunction = std::function<bool(std::uint64_t sample_number, SampleResult& result,
+                                          const std::atomic<bool>& stop)>;
 
 // Makes one worker's sample function, on that worker's thread, so that the
 // state it owns (graphs, scratch, tables it may share read-only) is built
@@ -57,9 +60,16 @@ class SampleScheduler {
     SampleScheduler(const SampleScheduler&) = delete;
     SampleScheduler& operator=(const SampleScheduler&) = delete;
 
+    // The results of the next samples in order that are ready: at least one,
+    // or none when none is ready within `timeout` (returns early once a batch
+    // is ready, or within a short deadline of the first result being ready).
+    // Valid until the next call of next_batch() or next(). Rethrows an
+    // exception a worker ran into (such as std::bad_alloc). Must not be
+    // called after the last sample was taken.
+    std::span<const SampleResult> next_batch(std::chrono::milliseconds timeout);
+
     // The result of the next sample in order, or nothing when it is not ready
-    // within `timeout`. Rethrows an exception a worker ran into (such as
-    // std::bad_alloc). Must not be called after the last sample was taken.
+    // within `timeout`: one at a time from the batches above.
     std::optional<SampleResult> next(std::chrono::milliseconds timeout);
 
     // Asks the workers to abandon their samples and finish.
@@ -67,26 +77,35 @@ class SampleScheduler {
 
   private:
     void work();
+    // With the mutex held: files the result of index j and extends ready_.
+    void file(std::int64_t j, const SampleResult& result);
 
     const WorkerFactory factory_;
     const SampleNumbering numbering_;
     const std::int64_t window_;
+    const std::int64_t batch_;  // results in order that wake the caller
 
     std::mutex mutex_;
     std::condition_variable result_ready_;
     std::condition_variable slot_free_;
     std::vector<std::optional<SampleResult>> slots_;  // index j in slot j % window_
     std::int64_t next_claim_ = 0;                     // next index a worker starts
-    std::int64_t next_take_ = 0;                      // next index next() returns
+    std::int64_t next_take_ = 0;                      // next index handed to the caller
+    std::int64_t ready_ = 0;                          // results filed in order from next_take_ on
+    bool caller_waiting_ = false;                     // the caller waits for a batch
     std::exception_ptr failure_;
+
+    // The caller's side: the last batch taken, and how much of it next() gave.
+    std::vector<SampleResult> taken_;
+    std::size_t taken_used_ = 0;
     std::atomic<bool> stop_{false};
 
     std::vector<std::thread> workers_;
 };
 
 // Runs every sample of `numbering` and passes the results, in order, to
-// `consume`. `poll` is called after each result and at least ten times a
-// second while waiting; when it returns true the workers are stopped and the
+// `consume`, a batch at a time. `poll` is called after each result and at
+// least ten times a second while waiting; when it returns true the workers are stopped and the
 // run ends early. Returns the number of results consumed. Rethrows a
 // worker's failure.
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,

@@ -26,7 +26,6 @@ Word range_mask(int w, int lo, int hi) {
 // the previous layer's bits come out empty, only they are drawn again, which
 // leaves the other bits as they were, independent and uniform.
 void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, int p0, int p1) {
-    const int words = dag.words();
     const int used = (p1 - 1) / word_bits + 1;
     const Word last_mask = range_mask(used - 1, 0, p1);
     const int wa = p0 / word_bits;
@@ -37,7 +36,13 @@ void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, 
             row[w] = rng();
         }
         row[used - 1] = rng() & last_mask;
-        std::fill(row + used, row + words, Word{0});
+        // Words from v / 64 + 1 on can hold no parent of v: they are zero in
+        // every OrderedDag and are left alone. Those between the drawn ones
+        // and v's own word (one at most while layers are narrower than a
+        // word) may hold an earlier draw's bits.
+        for (int w = used; w <= v / word_bits; ++w) {
+            row[w] = 0;
+        }
         if (wa == wb) {
             const Word before = range_mask(wa, p0, p1);
             while ((row[wa] & before) == 0) {
@@ -73,8 +78,10 @@ void UniformDag::draw(Xoshiro256StarStar& rng, OrderedDag& dag) const {
     Xoshiro256StarStar local = rng;
     const int n = counts_.size();
     const int sources = counts_.first_layer_size(unit_interval(local));
-    std::fill(dag.parents(0), dag.parents(0) + static_cast<std::size_t>(sources) * dag.words(),
-              Word{0});
+    for (int v = 0; v < sources; ++v) {
+        // Only the words that can hold a parent of v (see fill_layer).
+        std::fill(dag.parents(v), dag.parents(v) + v / word_bits + 1, Word{0});
+    }
     int p0 = 0;
     int p1 = sources;
     while (p1 < n) {

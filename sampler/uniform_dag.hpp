@@ -41,7 +41,9 @@ class UniformDag {
 
     // Overwrites dag, which must have size() vertices, with a DAG drawn
     // uniformly up to its labels (see above). About n^2 / 128 draws of rng
-    // for the parent rows, whole words at a time, plus one per layer.
+    // for the parent rows, whole words at a time, plus one per layer. Writes
+    // only the words of row v that can hold a parent of v (up to word v / 64):
+    // the rest are zero in every OrderedDag and stay so.
     void draw(Xoshiro256StarStar& rng, OrderedDag& dag) const;
 
     // A uniform random permutation of 0 .. size()-1 (label[v]: the new name

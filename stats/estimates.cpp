@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "stats/exact_counts.hpp"
+#include "counts/exact_counts.hpp"
 #include "stats/known_counts.hpp"
 
 namespace pellimor {

@@ -1,6 +1,5 @@
 #include "stats/run_ending.hpp"
 
-#include "stats/json_file.hpp"
 #include "stats/summary.hpp"
 #include "stats/summary_json.hpp"
 
@@ -16,9 +15,12 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
     if (request.summary) {
         ending.summary = format_summary(info, samples, ending.mixing);
     }
-    if (request.json_path) {
-        ending.json_error =
-            write_json_atomically(*request.json_path, summary_json(info, samples, ending.mixing));
+    if (request.json) {
+        // nan and inf are never stored, so dump cannot meet a value JSON
+        // lacks; invalid UTF-8 is replaced rather than thrown on.
+        ending.json = summary_json(info, samples, ending.mixing)
+                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                      "\n";
     }
     return ending;
 }

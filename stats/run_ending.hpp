@@ -1,7 +1,8 @@
 #pragma once
 
-// What a run writes when it ends, in one call: the mixing check of a walk,
-// its warning, the summary block and the JSON file.
+// What a run reports when it ends, in one call: the mixing check of a walk,
+// its warning, the summary block and the JSON document. The driver writes
+// them where the user asked.
 
 #include <optional>
 #include <string>
@@ -13,14 +14,14 @@
 namespace pellimor {
 
 struct RunEndingRequest {
-    bool summary = false;                  // --summary
-    std::optional<std::string> json_path;  // --json FILE
+    bool summary = false;  // --summary
+    bool json = false;     // --json FILE
 };
 
 struct RunEnding {
     std::string warning;                      // for standard error; empty unless the check failed
     std::string summary;                      // for standard output; empty unless asked for
-    std::optional<std::string> json_error;    // why the JSON file was not written
+    std::string json;                         // the JSON document; empty unless asked for
     std::optional<MixingCheckResult> mixing;  // walks only
 };
 

@@ -12,6 +12,13 @@ enum SampleMethod : int {
     METHOD_EXACT = 1,  // the exact sampler
 };
 
+// Where a result comes from, so that it can be traced and cited.
+struct Provenance {
+    std::string version;       // the program's version with its commit
+    std::string command_line;  // the whole command line, quoted for a shell
+    std::string started_at;    // UTC, ISO 8601: "2026-12-09T09:27:59Z"
+};
+
 struct RunInfo {
     SampleMethod method = METHOD_WALK;
     std::string start = "empty";  // where each walk starts: "empty" or "exact"
@@ -22,6 +29,7 @@ struct RunInfo {
     int threads = 1;
     double seconds = 0;    // wall-clock time of the run
     bool complete = true;  // false when the run was stopped early
+    Provenance provenance;
 };
 
 // "walk" or "exact".

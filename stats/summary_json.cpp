@@ -91,7 +91,10 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
 json summary_json(const RunInfo& info, const RunStatistics& statistics,
                   const std::optional<MixingCheckResult>& mixing) {
     const RunEstimates e = estimate_run(info, statistics);
-    json j = {{"method", method_name(info.method)},
+    json j = {{"version", info.provenance.version},
+              {"command_line", info.provenance.command_line},
+              {"started_at", info.provenance.started_at},
+              {"method", method_name(info.method)},
               {"start", info.method == METHOD_WALK ? json(info.start) : json(nullptr)},
               {"n_vars", info.n_vars},
               {"n_its", info.method == METHOD_WALK ? json(info.n_its) : json(nullptr)},

@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -18,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -703,9 +702,9 @@ TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
     const Finished f = run({"--summary", "--json", "out.json", "6", "20000", "150"});
     ASSERT_EQ(f.status, 0) << f.err;
     const auto json = nlohmann::json::parse(read_file(dir_ / "out.json"));
-    for (const char* key : {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed",
-                            "threads", "seconds", "complete", "shares", "move_rates",
-                            "mixing_check", "counts"}) {
+    for (const char* key :
+         {"method", "start", "n_vars", "n_its", "n_samples", "samples", "seed", "threads",
+          "seconds", "complete", "shares", "move_rates", "mixing_check", "counts"}) {
         EXPECT_TRUE(json.contains(key)) << key;
     }
     EXPECT_EQ(json["samples"], 150);
@@ -723,6 +722,51 @@ TEST_F(Cli, JsonSummaryHoldsTheRunEvenWhenInterrupted) {
     EXPECT_EQ(stopped["complete"], false);
     EXPECT_EQ(stopped["method"], "exact");
     EXPECT_GT(stopped["samples"].get<long long>(), 0);
+}
+
+// --json never destroys: not the results file (a usage error, before any
+// sample), not what standard output or a device is; a write error there is
+// the run's failure.
+TEST_F(Cli, JsonNeverReplacesTheResultsFileOrWhatIsNotAFile) {
+    ASSERT_EQ(run({"--seed", "1", "6", "200", "200"}).status, 0);
+    const std::string before = read_file(results_path(6));
+    fs::create_symlink("pellimor_6.txt", dir_ / "alias.txt");
+    for (const char* name : {"pellimor_6.txt", "alias.txt", "./pellimor_6.txt"}) {
+        const Finished f = run({"--seed", "2", "--json", name, "6", "200", "200"});
+        EXPECT_EQ(f.status, 2) << name;
+        EXPECT_NE(f.err.find("names the results file"), std::string::npos) << f.err;
+        EXPECT_EQ(f.out, "");
+    }
+    EXPECT_EQ(read_file(results_path(6)), before);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "alias.txt"));
+
+    for (const char* name : {"-", "/dev/stdout"}) {
+        const Finished f = run({"--seed", "2", "--no-results", "--json", name, "6", "200", "200"});
+        EXPECT_EQ(f.status, 0) << name << f.err;
+        const auto brace = f.out.find("\n{");
+        ASSERT_NE(brace, std::string::npos) << f.out;
+        EXPECT_EQ(lines_of(f.out.substr(0, brace)).size(), 2u);
+        EXPECT_EQ(nlohmann::json::parse(f.out.substr(brace))["samples"], 200);
+    }
+    const Finished full =
+        run({"--seed", "2", "--no-results", "--json", "/dev/full", "6", "200", "100"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("/dev/full"), std::string::npos) << full.err;
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_EQ(read_file(results_path(6)), before);
+}
+
+// A JSON file that cannot be written is found before the run, which would
+// otherwise take for ever; an option is no file name.
+TEST_F(Cli, JsonTargetIsCheckedBeforeTheRun) {
+    const Finished missing = run({"--json", "nodir/x.json", "6", "20000", "2000000000"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("nodir/x.json"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.out, "");
+    const Finished option = run({"--json", "--summary", "6", "200", "100"});
+    EXPECT_EQ(option.status, 2);
+    EXPECT_NE(option.err.find("--json needs a value"), std::string::npos) << option.err;
+    EXPECT_TRUE(files_written().empty());
 }
 
 }  // namespace

@@ -9,7 +9,11 @@
 
 #include "dag_classes.hpp"
 #include "graph/admissibility.hpp"
+#include "graph/class_size.hpp"
+#include "graph/full_essential_graph.hpp"
 #include "mixed_graphs.hpp"
+#include "sampler/exact_sampler.hpp"
+#include "sampler/uniform_dag.hpp"
 
 namespace pellimor {
 namespace {
@@ -56,7 +60,9 @@ TEST(EssentialGraph, MatchesBruteForceUpToFourVertices) {
     check_against_brute_force(4, 185);
 }
 
-TEST(EssentialGraph, MatchesBruteForceOnFiveVertices) { check_against_brute_force(5, 8782); }
+TEST(EssentialGraph, MatchesBruteForceOnFiveVertices) {
+    check_against_brute_force(5, 8782);
+}
 
 // Chickering's Find-Compelled as written, edge by edge, on his edge order:
 // heads in increasing order, tails of one head in decreasing order. Labels:
@@ -141,8 +147,8 @@ TEST(EssentialGraph, MatchesFindCompelledAcrossWordBoundaries) {
                     const int got = test_bit(eg.compelled(v), u)    ? 1
                                     : test_bit(eg.reversible(v), u) ? 2
                                                                     : 0;
-                    ASSERT_EQ(got, want) << "n=" << n << " density=" << density << " edge " << u
-                                         << "->" << v;
+                    ASSERT_EQ(got, want)
+                        << "n=" << n << " density=" << density << " edge " << u << "->" << v;
                     lines += want == 2;
                 }
                 ASSERT_EQ(test_bit(eg.line_heads(), v), any_bit(eg.reversible(v), eg.words()));
@@ -187,6 +193,100 @@ TEST(EssentialGraph, EmptyAndSingleVertex) {
         EXPECT_EQ(eg.line_count(), 0);
     }
 }
+
+// The lazy essential graph against the full one on the same DAG: compelled
+// and reversible parents of every vertex, the line heads and count, the class
+// size (the full graph's lines counted by the general route) and the
+// connectivity from the lazy graph's sources (against the plain sweeps).
+class LazyAgainstFull {
+  public:
+    explicit LazyAgainstFull(int n)
+        : lazy_(n),
+          full_(n),
+          counter_(n),
+          full_counter_(n),
+          symmetric_(static_cast<std::size_t>(n) * words_for(n)),
+          reached_(static_cast<std::size_t>(words_for(n))) {}
+
+    void check(const OrderedDag& dag, const std::string& what) {
+        lazy_.build(dag);
+        full_.build(dag);
+        const int n = dag.size();
+        const int words = dag.words();
+        std::fill(symmetric_.begin(), symmetric_.end(), Word{0});
+        for (int v = 0; v < n; ++v) {
+            for (int w = 0; w < words; ++w) {
+                ASSERT_EQ(lazy_.compelled(v)[w], full_.compelled(v)[w]) << what << " vertex " << v;
+                ASSERT_EQ(lazy_.reversible(v)[w], full_.reversible(v)[w])
+                    << what << " vertex " << v;
+            }
+            ASSERT_EQ(lazy_.has_lines(v), test_bit(full_.line_heads(), v)) << what;
+            ASSERT_EQ(lazy_.has_lines(v), lazy_.compelled_from(v) != v) << what;
+            all_bits(
+                words, [&](int w) { return full_.reversible(v)[w]; },
+                [&](int u) {
+                    set_bit(symmetric_.data() + static_cast<std::size_t>(u) * words, v);
+                    set_bit(symmetric_.data() + static_cast<std::size_t>(v) * words, u);
+                    return true;
+                });
+        }
+        for (int w = 0; w < words; ++w) {
+            ASSERT_EQ(lazy_.line_heads()[w], full_.line_heads()[w]) << what;
+        }
+        ASSERT_EQ(lazy_.line_count(), full_.line_count()) << what;
+        ASSERT_EQ(counter_.class_size(lazy_), full_counter_.count_orientations(symmetric_.data()))
+            << what;
+        const bool connected = skeleton_connected(dag, reached_.data());
+        ASSERT_EQ(skeleton_connected(dag, lazy_.sources(), lazy_.source_count(), reached_.data()),
+                  connected)
+            << what;
+    }
+
+  private:
+    EssentialGraph lazy_;
+    FullEssentialGraph full_;
+    ClassSizeCounter counter_;
+    ClassSizeCounter full_counter_;
+    std::vector<Word> symmetric_;
+    std::vector<Word> reached_;
+};
+
+TEST(EssentialGraph, LazyEqualsFullOnEveryDagUpToFiveVertices) {
+    for (int n = 1; n <= 5; ++n) {
+        OrderedDag ordered(n);
+        LazyAgainstFull compare(n);
+        std::vector<int> order;
+        for (const SmallDag& dag : testing::all_dags(n)) {
+            testing::to_ordered(dag, ordered, order, false);
+            ASSERT_NO_FATAL_FAILURE(compare.check(ordered, "n = " + std::to_string(n)));
+        }
+    }
+}
+
+// Uniform DAGs (a few lines each), and denser and sparser ones with many
+// vertices with lines, which outgrow the first room for their rows.
+class LazyEssentialGraph : public ::testing::TestWithParam<int> {};
+
+TEST_P(LazyEssentialGraph, EqualsFullOnRandomDags) {
+    const int n = GetParam();
+    const DagCounts tables(n);
+    UniformDag uniform(tables);
+    Xoshiro256StarStar rng(sample_stream(17, static_cast<std::uint64_t>(n)));
+    std::mt19937_64 dense_rng(static_cast<std::uint64_t>(n));
+    OrderedDag dag(n);
+    LazyAgainstFull compare(n);
+    const int uniform_draws = n >= 1000 ? 20 : 200;
+    for (int i = 0; i < uniform_draws; ++i) {
+        uniform.draw(rng, dag);
+        ASSERT_NO_FATAL_FAILURE(compare.check(dag, "uniform draw " + std::to_string(i)));
+    }
+    for (double degree : {1.0, 2.0, 8.0}) {
+        random_dag(dense_rng, std::min(1.0, degree / n), dag);
+        ASSERT_NO_FATAL_FAILURE(compare.check(dag, "mean degree " + std::to_string(degree)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EssentialGraph, LazyEssentialGraph, ::testing::Values(70, 130, 1000));
 
 }  // namespace
 }  // namespace pellimor

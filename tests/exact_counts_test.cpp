@@ -1,4 +1,4 @@
-#include "stats/exact_counts.hpp"
+#include "counts/exact_counts.hpp"
 
 #include <gtest/gtest.h>
 

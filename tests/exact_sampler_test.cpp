@@ -147,6 +147,7 @@ TEST_P(SkeletonConnected, AgreesWithEdgeMatrixTest) {
     Xoshiro256StarStar rng(seed);
     OrderedDag dag(n);
     std::vector<Word> reached(static_cast<std::size_t>(dag.words()));
+    EssentialGraph eg(n);
     int connected_count = 0;
     constexpr int graphs = 300;
     for (int g = 0; g < graphs; ++g) {
@@ -170,6 +171,10 @@ TEST_P(SkeletonConnected, AgreesWithEdgeMatrixTest) {
         }
         const bool connected = skeleton_connected(dag, reached.data());
         ASSERT_EQ(connected ? 1 : 0, is_connected(m))
+            << "seed " << seed << ", graph " << g << ": " << testing::edge_list(m);
+        eg.build(dag);  // for its sources
+        ASSERT_EQ(skeleton_connected(dag, eg.sources(), eg.source_count(), reached.data()),
+                  connected)
             << "seed " << seed << ", graph " << g << ": " << testing::edge_list(m);
         connected_count += connected ? 1 : 0;
     }

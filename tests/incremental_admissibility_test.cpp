@@ -13,6 +13,7 @@
 #include "graph/moves.hpp"
 #include "mixed_graphs.hpp"
 #include "sampler/random.hpp"
+#include "sampler/sample_run.hpp"
 
 namespace pellimor {
 namespace {
@@ -310,6 +311,7 @@ Outcomes walk_against_full_test(const WalkPlan& plan) {
         // The unchecked stretch must have kept the graph admissible.
         EXPECT_TRUE(judge.consistent_with_matrix()) << where << " step=" << step;
         EXPECT_TRUE(is_admissible(current)) << where << " step=" << step;
+        EXPECT_EQ(judge.line_count(), count_lines(current)) << where << " step=" << step;
         // Every other stretch starts from rows and an order built afresh
         // from the cells, as for a graph loaded from elsewhere.
         if (window % 2 == 1) {

@@ -68,6 +68,34 @@ TEST(SampleScheduler, RunsExactlyTheNumberedSamplesInOrder) {
     }
 }
 
+TEST(SampleScheduler, QuickSamplesArriveInBatches) {
+    // Samples of a fraction of a millisecond each, slower than the caller
+    // takes them: it must still not be woken for every one, but for a
+    // batch of a quarter of the window (or at the deadline of a partial one,
+    // some 20 ms).
+    const WorkerFactory quick = []() -> SampleFunction {
+        return [](std::uint64_t sample, SampleResult& result, const std::atomic<bool>&) {
+            std::this_thread::sleep_for(200us);
+            result.lines = static_cast<std::int64_t>(sample);
+            return true;
+        };
+    };
+    constexpr int n_samples = 400;
+    SampleScheduler scheduler(quick, SampleNumbering{n_samples}, 1, 256);
+    int batches = 0;
+    std::int64_t expected = 1;
+    while (expected <= n_samples) {
+        const auto batch = scheduler.next_batch(1000ms);
+        batches += batch.empty() ? 0 : 1;
+        for (const SampleResult& result : batch) {
+            ASSERT_EQ(result.lines, expected++);
+        }
+    }
+    // (A worker files up to 8 quick results at once: a caller woken for each
+    // filing would see at least 50 batches.)
+    EXPECT_LT(batches, n_samples / 16);
+}
+
 TEST(SampleScheduler, WorkerFailureReachesTheCaller) {
     // A failure in a sample and a failure while building a worker's state.
     SampleScheduler failing_sample(walk_workers(Settings{INT_MAX, 10, false}, 1),

@@ -1,0 +1,56 @@
+#include "driver/run_outputs.hpp"
+
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "driver/report.hpp"
+
+namespace pellimor {
+
+std::optional<std::string> results_file_for(const Options& options) {
+    if (options.no_results) {
+        return std::nullopt;
+    }
+    if (options.results) {
+        return *options.results;
+    }
+    return options.exact ? exact_results_file_name(options.n_vars)
+                         : results_file_name(options.n_vars);
+}
+
+RunOutputs prepare_outputs(const Options& options) {
+    RunOutputs outputs;
+    outputs.results_file = results_file_for(options);
+    // Every file named, with the option that names it, for the comparison.
+    std::vector<std::pair<std::string, std::string>> named;
+    if (outputs.results_file) {
+        named.emplace_back(options.results ? "--results" : "the results file",
+                           *outputs.results_file);
+    }
+    if (options.json) {
+        named.emplace_back("--json", *options.json);
+    }
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            // Standard output may take several outputs one after another.
+            if (named[i].second != "-" && same_output_file(named[i].second, named[j].second)) {
+                throw UsageError(named[i].first + " '" + named[i].second + "' names " +
+                                 (named[j].first == "the results file"
+                                      ? std::string("the results file")
+                                      : "the same file as " + named[j].first) +
+                                 "; choose another file");
+            }
+        }
+    }
+    if (options.json) {
+        auto target = OutputTarget::open(*options.json);
+        if (auto* error = std::get_if<std::string>(&target)) {
+            throw OutputError("--json: " + *error);
+        }
+        outputs.json.emplace(std::move(std::get<OutputTarget>(target)));
+    }
+    return outputs;
+}
+
+}  // namespace pellimor
