@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -49,6 +50,32 @@ int parse_int_at_least(std::string_view name, std::string_view text, int least) 
     return *value;
 }
 
+// A count of edges on n vertices: a whole number from 0 to n(n-1)/2.
+std::int64_t parse_edges(std::string_view name, std::string_view text, int n) {
+    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
+    const auto value = parse_whole<std::int64_t>(text);
+    if (!value || *value < 0 || *value > pairs) {
+        throw UsageError(std::string(name) + " must be a whole number from 0 to " +
+                         std::to_string(pairs) + " (the pairs of " + std::to_string(n) +
+                         " vertices), got " + quoted(text));
+    }
+    return *value;
+}
+
+// round(D n / 2) edges for a mean degree D.
+std::int64_t edges_for_mean_degree(std::string_view text, int n) {
+    double degree = 0;
+    const char* const end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, degree);
+    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
+    if (text.empty() || error != std::errc() || rest != end || !(degree >= 0) ||
+        degree > n - 1.0) {
+        throw UsageError("--mean-degree must be a number from 0 to n_vars - 1 = " +
+                         std::to_string(n - 1) + ", got " + quoted(text));
+    }
+    return std::min(pairs, static_cast<std::int64_t>(std::llround(degree * n / 2)));
+}
+
 }  // namespace
 
 std::string help_text() {
@@ -81,6 +108,15 @@ std::string help_text() {
            "                class with probability 1/(DAGs in the class), which gives\n"
            "                independent, exactly uniform essential graphs (n_vars up to\n"
            "                10000); report lines go to pellimor_exact_<n_vars>.txt\n"
+           "  --edges E     with --exact: classes with exactly E edges (lines and arrows),\n"
+           "                drawn exactly uniformly among those; n_vars up to 500. The\n"
+           "                expected DAG draws per kept class are stated first, and a\n"
+           "                run expected to take more than an hour is refused\n"
+           "  --mean-degree D  with --exact: --edges round(D * n_vars / 2)\n"
+           "  --force       run an --edges draw even when it is expected to take hours\n"
+           "  --max-edges E the walk over the classes with at most E edges: a move whose\n"
+           "                graph would have more is rejected; with --start exact each\n"
+           "                walk starts from an exact draw among those classes\n"
            "  --summary     after the last report line, print the estimates with their\n"
            "                95% intervals, the counts they imply and the mixing check\n"
            "  --json FILE   write the same as one JSON document to FILE\n"
@@ -121,6 +157,8 @@ Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
     bool start_given = false;
     std::vector<std::string_view> positional;
+    // Edge bounds, read once n_vars is known: (option, value).
+    std::vector<std::pair<std::string_view, std::string_view>> bounds;
     std::vector<std::string_view> given;  // the options seen, each at most once
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -183,6 +221,10 @@ Options parse_command_line(std::span<const std::string_view> args) {
             }
         } else if (name == "--exact" && !value) {
             options.exact = true;
+        } else if (name == "--force" && !value) {
+            options.force = true;
+        } else if (name == "--edges" || name == "--mean-degree" || name == "--max-edges") {
+            bounds.emplace_back(name, take_value());
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -236,6 +278,26 @@ Options parse_command_line(std::span<const std::string_view> args) {
                              quoted(positional[0]));
         }
         options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
+        for (const auto& [name, text] : bounds) {
+            if (name == "--max-edges") {
+                throw UsageError("--max-edges applies to the walk; with --exact use --edges");
+            }
+            if (options.edges) {
+                throw UsageError("--edges and --mean-degree exclude each other");
+            }
+            options.edges = name == "--edges" ? parse_edges(name, text, options.n_vars)
+                                              : edges_for_mean_degree(text, options.n_vars);
+        }
+        if (options.edges && options.n_vars > max_edge_bounded_exact_vars) {
+            throw UsageError(
+                "the exact method for classes with E edges goes up to n_vars = " +
+                std::to_string(max_edge_bounded_exact_vars) + ", got " + quoted(positional[0]) +
+                "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
+                "the walk: pellimor --max-edges E n_vars n_its n_samples");
+        }
+        if (options.force && !options.edges) {
+            throw UsageError("--force applies to --edges and --mean-degree only");
+        }
         return options;
     }
     if (positional.size() != 3) {
@@ -245,6 +307,23 @@ Options parse_command_line(std::span<const std::string_view> args) {
     options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
     options.n_its = parse_int_at_least("n_its", positional[1], 0);
     options.n_samples = parse_int_at_least("n_samples", positional[2], 0);
+    for (const auto& [name, text] : bounds) {
+        if (name != "--max-edges") {
+            throw UsageError(std::string(name) +
+                             " applies to --exact; the walk takes --max-edges E");
+        }
+        options.max_edges = parse_edges(name, text, options.n_vars);
+    }
+    if (options.max_edges && options.start == WalkStart::EXACT &&
+        options.n_vars > max_edge_bounded_exact_vars) {
+        throw UsageError("--start exact with --max-edges goes up to n_vars = " +
+                         std::to_string(max_edge_bounded_exact_vars) + ", got " +
+                         quoted(positional[0]) + "; use --start empty");
+    }
+    if (options.force && !(options.max_edges && options.start == WalkStart::EXACT)) {
+        throw UsageError("--force applies to --edges, --mean-degree, and --max-edges with "
+                         "--start exact");
+    }
     return options;
 }
 

@@ -42,7 +42,18 @@ struct Options {
     bool no_results = false;             // write no results file
     bool strict = false;                 // a flagged mixing check fails the run (status 1)
     bool version = false;                // print the version and do nothing else
+    // --exact: classes with exactly this many edges (--edges, or
+    // --mean-degree D as round(D n_vars / 2)).
+    std::optional<std::int64_t> edges;
+    // The walk: graphs with at most this many edges (--max-edges).
+    std::optional<std::int64_t> max_edges;
+    // Run an edge-bounded exact draw even when it is expected to take hours.
+    bool force = false;
 };
+
+// The largest n_vars for exact draws bounded by edges (--edges, --mean-degree,
+// and walks with --max-edges and --start exact).
+inline constexpr int max_edge_bounded_exact_vars = 500;
 
 // The usage line, printed on standard error after every usage error.
 inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";

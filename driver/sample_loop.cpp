@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/edge_bound_plan.hpp"
 #include "driver/progress.hpp"
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
@@ -92,7 +93,8 @@ std::uint64_t fresh_run_seed() {
 
 int run_estimation(const Options& options, RunOutputs& outputs, const Provenance& provenance,
                    Clock::time_point start) {
-    const Settings settings{options.n_vars, options.n_its, options.full_check};
+    const Settings settings{options.n_vars, options.n_its, options.full_check,
+                            options.max_edges.value_or(-1)};
     std::uint64_t seed = options.seed.value_or(fresh_run_seed());
     auto run_samples = run_in_order;
     bool reporting_rank = true;
@@ -108,21 +110,69 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
+    // Runs bounded by edges: the exact method with --edges draws among the
+    // classes with exactly E edges; the walk with --max-edges moves among
+    // those with at most E, and its exact starts and reference are drawn there.
+    EdgeBoundInfo edge_bound;
+    if (options.exact && options.edges) {
+        edge_bound = {EDGES_EXACTLY, *options.edges};
+    } else if (!options.exact && options.max_edges) {
+        edge_bound = {EDGES_AT_MOST, *options.max_edges};
+    }
+    const bool bounded = edge_bound.kind != EDGES_ANY;
+    std::optional<SparseSetup> sparse;
+    auto sparse_setup = [&]() -> const SparseSetup& {
+        if (!sparse) {
+            sparse = make_sparse_setup(
+                options.n_vars, edge_bound.edges,
+                edge_bound.kind == EDGES_AT_MOST ? EdgeBound::AT_MOST : EdgeBound::EXACTLY);
+        }
+        return *sparse;
+    };
+    if (bounded && (options.exact || options.start == WalkStart::EXACT)) {
+        const EdgeBoundPlan plan = plan_edge_bounded_draws(sparse_setup(), options.n_vars,
+                                                           options.n_samples, threads, seed);
+        const std::string what = "classes on " + std::to_string(options.n_vars) +
+                                 " vertices with " + describe_edge_bound(edge_bound);
+        if (plan.expected_seconds > longest_planned_seconds && !options.force) {
+            if (reporting_rank) {
+                std::fprintf(
+                    stderr,
+                    "pellimor: exact draws of %s: %s. That is more than an hour: sparse classes "
+                    "hold so many DAGs that few draws are kept. Use the walk (pellimor "
+                    "--max-edges %lld%s n_vars n_its n_samples), fewer samples, or --force.\n",
+                    what.c_str(), describe_plan(plan, options.n_samples, threads).c_str(),
+                    static_cast<long long>(edge_bound.edges),
+                    options.exact ? "" : " --start empty");
+            }
+            return 2;
+        }
+        if (reporting_rank) {
+            std::fprintf(stderr, "pellimor: exact draws of %s: %s\n", what.c_str(),
+                         describe_plan(plan, options.n_samples, threads).c_str());
+        }
+    }
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
     std::optional<DagCounts> tables;
-    if (options.exact || options.start == WalkStart::EXACT) {
+    if (!bounded && (options.exact || options.start == WalkStart::EXACT)) {
         tables.emplace(options.n_vars);
     }
-    const WorkerFactory workers = options.exact
-                                      ? exact_workers(*tables, seed)
-                                      : walk_workers(settings, seed, tables ? &*tables : nullptr);
+    WorkerFactory workers;
+    if (options.exact) {
+        workers = bounded ? sparse_exact_workers(sparse_setup(), seed) : exact_workers(*tables, seed);
+    } else if (bounded && options.start == WalkStart::EXACT) {
+        workers = sparse_start_walk_workers(settings, seed, sparse_setup());
+    } else {
+        workers = walk_workers(settings, seed, tables ? &*tables : nullptr);
+    }
     ReportSink sink(outputs.results_file,
                     options.exact ? format_exact_report_line : format_report_line, start);
     ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
                           seed, start);
     RunningTotals totals;
     RunStatistics statistics;
+    statistics.edge_bound = bounded ? edge_bound.edges : -1;
     int stopped_by = 0;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
@@ -133,7 +183,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // --strict, the mixing check passed).
     std::optional<RunStatistics> reference;
     auto finish_run = [&](bool complete) {
-        const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
+        RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
                            options.start == WalkStart::EXACT ? "exact" : "empty",
                            options.n_vars,
                            options.n_its,
@@ -142,7 +192,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                            threads,
                            std::chrono::duration<double>(Clock::now() - start).count(),
                            complete,
-                           provenance};
+                           provenance,
+                           edge_bound};
         const RunEnding ending =
             end_run(info, statistics, reference ? &*reference : nullptr,
                     RunEndingRequest{options.summary, outputs.json.has_value()});
@@ -213,19 +264,41 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // passes the half-walk comparison).
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
+    // A walk bounded by edges is compared with exact classes within its
+    // bound where drawing them takes at most reference_seconds.
+    constexpr double reference_seconds = 60;
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
-        if (!tables) {
-            tables.emplace(options.n_vars);
+        const std::int64_t count = reference_sample_count(options.n_samples);
+        std::optional<WorkerFactory> reference_workers;
+        if (!bounded) {
+            if (!tables) {
+                tables.emplace(options.n_vars);
+            }
+            reference_workers = exact_workers(*tables, seed);
+        } else if (options.n_vars <= max_edge_bounded_exact_vars) {
+            const EdgeBoundPlan plan =
+                plan_edge_bounded_draws(sparse_setup(), options.n_vars, count, threads, seed);
+            if (plan.expected_seconds <= reference_seconds) {
+                reference_workers = sparse_exact_workers(sparse_setup(), seed);
+            } else if (reporting_rank) {
+                std::fprintf(stderr,
+                             "pellimor: no exact reference for the mixing check: %s (the limit "
+                             "is %s)\n",
+                             describe_plan(plan, count, threads).c_str(),
+                             describe_seconds(reference_seconds).c_str());
+            }
         }
-        reference.emplace();
-        const SampleNumbering numbering{reference_sample_count(options.n_samples),
-                                        reference_first_sample, 1};
-        run_samples(
-            exact_workers(*tables, seed), numbering, threads,
-            [&](const SampleResult& result) { reference->add(result); },
-            [&](std::int64_t) { return poll_stop(); });
-        if (stopped_by != 0) {
-            reference.reset();
+        if (reference_workers) {
+            reference.emplace();
+            reference->edge_bound = statistics.edge_bound;
+            const SampleNumbering numbering{count, reference_first_sample, 1};
+            run_samples(
+                *reference_workers, numbering, threads,
+                [&](const SampleResult& result) { reference->add(result); },
+                [&](std::int64_t) { return poll_stop(); });
+            if (stopped_by != 0) {
+                reference.reset();
+            }
         }
     }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "sampler/dag_counts.hpp"
+#include "sampler/sparse_exact_sampler.hpp"
 #include "sampler/sample_run.hpp"
 #include "sampler/sample_scheduler.hpp"
 
@@ -20,9 +21,19 @@ namespace pellimor {
 WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
                            const DagCounts* exact_start);
 
+// The same with every walk starting from a class drawn exactly among those
+// within the edge bound of `start` (settings.max_edges for walks over at most
+// that many edges), which must outlive the workers.
+WorkerFactory sparse_start_walk_workers(const Settings& settings, std::uint64_t run_seed,
+                                        const SparseSetup& start);
+
 // Workers whose samples are classes kept by the exact method. tables must
 // outlive the workers.
 WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed);
+
+// Workers whose samples are classes kept by the exact method within the edge
+// bound of setup, which must outlive the workers.
+WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed);
 
 // The first sample number of the exact reference that a walk run compares
 // itself with: far above every sample a run can have, so the reference's

@@ -71,7 +71,8 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
     MoveCounts counts;
     WalkMidpoint half;
     SampleResult result;
-    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half)) {
+    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half,
+                  settings.max_edges)) {
         return result;
     }
     // With n_its = 0 every rate is 0/0, which is not a number, as reported.

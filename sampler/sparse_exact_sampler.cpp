@@ -79,6 +79,19 @@ bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& resul
     }
 }
 
+SparseExactSampler::Pilot SparseExactSampler::pilot(Xoshiro256StarStar& rng,
+                                                    std::int64_t proposals) {
+    Pilot result;
+    for (; result.proposals < proposals; ++result.proposals) {
+        if (dags_.propose(rng)) {
+            essential_.build(dags_.dag());
+            ++result.dags;
+            result.inverse_size_sum += 1 / counter_.class_size(essential_);
+        }
+    }
+    return result;
+}
+
 void SparseExactSampler::kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m) {
     // Fisher-Yates from the identity; the draw % (i + 1) bias is below n / 2^64.
     std::iota(label_.begin(), label_.end(), 0);

@@ -53,6 +53,16 @@ class SparseExactSampler {
     // by a uniform random permutation from rng.
     void kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m);
 
+    // What `proposals` weighted proposals gave, for a pilot that states the
+    // cost of a run before it starts: the DAGs within the bound among them and
+    // the sum of 1/s over those (the expected classes kept). Keeps nothing.
+    struct Pilot {
+        std::int64_t proposals = 0;
+        std::int64_t dags = 0;
+        double inverse_size_sum = 0;
+    };
+    Pilot pilot(Xoshiro256StarStar& rng, std::int64_t proposals);
+
     // Weighted proposals made so far, accepted or not.
     std::int64_t proposals() const { return proposals_; }
 

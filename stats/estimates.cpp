@@ -71,8 +71,12 @@ const char* method_name(SampleMethod method) {
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     const int n = info.n_vars;
-    const std::optional<KnownCounts> known = known_counts(n);
+    // The published counts are over all classes; a run bounded by edges has
+    // the counts by edges instead.
+    const bool bounded = info.edge_bound.kind != EDGES_ANY;
+    const std::optional<KnownCounts> known = bounded ? std::nullopt : known_counts(n);
     RunEstimates e;
+    e.bounded = bounded;
 
     std::optional<double> exact_no_lines;
     std::optional<double> exact_connected;
@@ -104,7 +108,22 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
         e.essential_dags = {std::nullopt, log10_essential_dag_count(n)};
     }
 
-    if (info.method == METHOD_WALK) {
+    if (bounded) {
+        e.edge_exact = edge_bound_exact(n, info.edge_bound);
+        e.dags = e.edge_exact ? ExactCount{e.edge_exact->dags, e.edge_exact->log10_dags}
+                              : ExactCount{std::nullopt, not_a_number};
+        e.essential_dags = {std::nullopt, not_a_number};
+    }
+    if (info.method == METHOD_WALK && bounded) {
+        e.has_move_rates = true;
+        for (int k = 0; k < move_kind_count; ++k) {
+            e.rate_mean[k] = s.rates[k].mean;
+            e.rate_standard_error[k] = s.rates[k].standard_error();
+        }
+        const CountEstimate none{not_a_number, not_a_number, not_a_number, std::nullopt,
+                                 not_a_number};
+        e.classes_per_dag = e.essential_graphs = e.dags_per_class = none;
+    } else if (info.method == METHOD_WALK) {
         e.has_move_rates = true;
         for (int k = 0; k < move_kind_count; ++k) {
             e.rate_mean[k] = s.rates[k].mean;
@@ -125,6 +144,8 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
         std::optional<double> exact_classes_per_dag;
         if (known) {
             exact_classes_per_dag = ratio_of(known->essential_graphs, known->dags);
+        } else if (e.edge_exact) {
+            exact_classes_per_dag = e.edge_exact->classes_per_dag;
         }
         const RatioEstimate classes = ratio(s.classes_per_dag, exact_classes_per_dag);
         derive_counts(e, safe_log10(r.estimate), safe_log10(std::max(0.0, r.low)),
@@ -134,6 +155,11 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
         e.essential_graphs.exact = std::string(known->essential_graphs);
         e.classes_per_dag.exact = ratio_digits(known->essential_graphs, known->dags);
         e.dags_per_class.exact = ratio_digits(known->dags, known->essential_graphs);
+    }
+    if (e.edge_exact) {
+        e.essential_graphs.exact = e.edge_exact->classes;
+        e.classes_per_dag.exact = ratio_digits(e.edge_exact->classes, e.edge_exact->dags);
+        e.dags_per_class.exact = ratio_digits(e.edge_exact->dags, e.edge_exact->classes);
     }
     return e;
 }

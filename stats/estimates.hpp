@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "stats/edge_bound.hpp"
 #include "stats/interval.hpp"
 #include "stats/run_info.hpp"
 #include "stats/run_statistics.hpp"
@@ -80,6 +81,13 @@ struct RunEstimates {
     CountEstimate essential_graphs;
     CountEstimate classes_per_dag;
     CountEstimate dags_per_class;
+
+    // Runs bounded by edges: the shares, counts and ratios above are over the
+    // classes (DAGs) within the bound, dags is the DAGs within it, and exact
+    // values come from the counts by edges where they reach (edge_exact); the
+    // walk derives no counts.
+    bool bounded = false;
+    std::optional<EdgeBoundExact> edge_exact;
 };
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics);

@@ -46,8 +46,8 @@ std::string comparison_line(const char* what, const char* walk_name, const char*
 
 }  // namespace
 
-MixingCheckResult check_mixing(int n_its, const RunStatistics& walk,
-                               const RunStatistics* reference) {
+MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, const RunStatistics* reference,
+                               const EdgeBoundExact* exact_edges) {
     MixingCheckResult result;
     result.n_its = n_its;
     result.skipped = mixing_skip_reason(n_its, walk.samples);
@@ -64,6 +64,27 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk,
         result.reference_lines = two_sample(walk.lines, reference->lines);
         result.passed = result.passed && !result.reference_no_lines.flagged() &&
                         !result.reference_lines.flagged();
+        if (walk.edge_bound >= 0) {
+            result.has_reference_edges = true;
+            result.reference_edges = two_sample(walk.edges, reference->edges);
+            result.passed = result.passed && !result.reference_edges.flagged();
+        }
+    }
+    if (exact_edges != nullptr && walk.edge_bound >= 0 && walk.samples > 1) {
+        // The walk's mean against the exact mean, with the walk's standard
+        // error; its share at the bound with the binomial one under the truth.
+        result.has_exact_edges = true;
+        result.edge_bound = walk.edge_bound;
+        result.exact_mean_edges = {
+            walk.edges.mean, exact_edges->mean_edges,
+            z_score(walk.edges.mean, walk.edges.standard_error(), exact_edges->mean_edges, 0)};
+        const double p = exact_edges->share_at_bound;
+        const double share = walk.at_edge_bound.mean;
+        result.exact_share_at_bound = {
+            share, p,
+            (share - p) / std::sqrt(p * (1 - p) / static_cast<double>(walk.at_edge_bound.count))};
+        result.passed = result.passed && !result.exact_mean_edges.flagged() &&
+                        !result.exact_share_at_bound.flagged();
     }
     return result;
 }
@@ -81,8 +102,16 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
         text +=
             comparison_line("share without lines", "walk", name.c_str(), result.reference_no_lines);
         text += comparison_line("mean lines", "walk", name.c_str(), result.reference_lines);
+        if (result.has_reference_edges) {
+            text += comparison_line("mean edges", "walk", name.c_str(), result.reference_edges);
+        }
     } else {
         text += "  no exact reference was drawn\n";
+    }
+    if (result.has_exact_edges) {
+        text += comparison_line("mean edges", "walk", "exact", result.exact_mean_edges);
+        const std::string what = "share at " + std::to_string(result.edge_bound) + " edges";
+        text += comparison_line(what.c_str(), "walk", "exact", result.exact_share_at_bound);
     }
     char verdict[64];
     std::snprintf(verdict, sizeof verdict,

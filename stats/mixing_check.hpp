@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "stats/edge_bound.hpp"
 #include "stats/run_statistics.hpp"
 
 namespace pellimor {
@@ -47,14 +48,26 @@ struct MixingCheckResult {
     std::int64_t reference_samples = 0;
     MixingComparison reference_no_lines;
     MixingComparison reference_lines;
+    // Walks bounded by edges: the mean edge count against the reference's.
+    bool has_reference_edges = false;
+    MixingComparison reference_edges;
+
+    // Walks bounded by edges, where the counts by edges reach: the mean edge
+    // count and the share with exactly the bound, against the exact values.
+    bool has_exact_edges = false;
+    std::int64_t edge_bound = 0;
+    MixingComparison exact_mean_edges;
+    MixingComparison exact_share_at_bound;
 
     bool passed = true;  // also true when skipped
 };
 
 // Compares the walk's statistics after its own halves and, when given, with
-// the statistics of exact samples (their no-line flags and line counts).
-MixingCheckResult check_mixing(int n_its, const RunStatistics& walk,
-                               const RunStatistics* reference);
+// the statistics of exact samples (their no-line flags and line counts, and
+// for a walk bounded by edges their edge counts) and with the exact edge
+// distribution of the walk's bound (`exact_edges`, under at most E).
+MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, const RunStatistics* reference,
+                               const EdgeBoundExact* exact_edges = nullptr);
 
 // The comparisons as indented lines ("  share without lines: ..."), or the
 // skip note; used by the summary and the warning.

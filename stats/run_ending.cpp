@@ -9,7 +9,11 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
                   const RunEndingRequest& request) {
     RunEnding ending;
     if (info.method == METHOD_WALK) {
-        ending.mixing = check_mixing(info.n_its, samples, reference);
+        const std::optional<EdgeBoundExact> exact_edges =
+            info.edge_bound.kind == EDGES_AT_MOST ? edge_bound_exact(info.n_vars, info.edge_bound)
+                                                  : std::nullopt;
+        ending.mixing =
+            check_mixing(info.n_its, samples, reference, exact_edges ? &*exact_edges : nullptr);
         ending.warning = mixing_warning(*ending.mixing);
     }
     if (request.summary) {

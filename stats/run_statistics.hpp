@@ -36,6 +36,13 @@ struct RunStatistics {
     RatioAccumulator single_dag_share;
     RatioAccumulator connected_share;
 
+    // The edge count of each sample's graph, and whether it equals
+    // edge_bound (a run bounded by edges sets edge_bound before adding; -1:
+    // no bound, and at_edge_bound stays empty).
+    std::int64_t edge_bound = -1;
+    MeanAccumulator edges;
+    MeanAccumulator at_edge_bound;
+
     // Adds one sample; samples should be added in sample order, so that runs
     // with the same seed give the same statistics to the last bit.
     void add(const SampleResult& r);

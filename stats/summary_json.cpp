@@ -82,8 +82,55 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
             {"samples", mixing->reference_samples},
             {"no_lines", comparison_json(mixing->reference_no_lines, "walk", "reference")},
             {"lines", comparison_json(mixing->reference_lines, "walk", "reference")}};
+        if (mixing->has_reference_edges) {
+            result["reference"]["edges"] =
+                comparison_json(mixing->reference_edges, "walk", "reference");
+        }
+    }
+    if (mixing->has_exact_edges) {
+        result["exact_edges"] = {
+            {"mean_edges", comparison_json(mixing->exact_mean_edges, "walk", "exact")},
+            {"share_at_bound", comparison_json(mixing->exact_share_at_bound, "walk", "exact")}};
     }
     return result;
+}
+
+// null for a run without an edge bound.
+json edge_bound_json(const RunInfo& info, const RunStatistics& statistics, const RunEstimates& e) {
+    if (!e.bounded) {
+        return nullptr;
+    }
+    json bound = {
+        {"kind", info.edge_bound.kind == EDGES_AT_MOST ? "at_most" : "exactly"},
+        {"edges", info.edge_bound.edges},
+        {"mean_edges",
+         {{"mean", number(statistics.edges.mean)},
+          {"standard_error", number(statistics.edges.standard_error())}}},
+        {"share_at_bound",
+         info.edge_bound.kind == EDGES_AT_MOST
+             ? json{{"mean", number(statistics.at_edge_bound.mean)},
+                    {"standard_error", number(statistics.at_edge_bound.standard_error())}}
+             : json(nullptr)},
+        {"exact", nullptr}};
+    if (e.edge_exact) {
+        // The distribution of edges: share of the classes with e edges, e from
+        // first_edges up to the bound.
+        json distribution = json::array();
+        for (double share : e.edge_exact->edge_shares) {
+            distribution.push_back(number(share));
+        }
+        bound["exact"] = {
+            {"classes", e.edge_exact->classes},
+            {"log10_classes", number(e.edge_exact->log10_classes)},
+            {"dags", e.edge_exact->dags},
+            {"log10_dags", number(e.edge_exact->log10_dags)},
+            {"classes_per_dag", number(e.edge_exact->classes_per_dag)},
+            {"mean_edges", number(e.edge_exact->mean_edges)},
+            {"share_at_bound", number(e.edge_exact->share_at_bound)},
+            {"first_edges", info.edge_bound.kind == EDGES_AT_MOST ? 0 : info.edge_bound.edges},
+            {"edge_distribution", distribution}};
+    }
+    return bound;
 }
 
 }  // namespace
@@ -133,6 +180,7 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
         }
         j["move_rates"] = rates;
     }
+    j["edge_bound"] = edge_bound_json(info, statistics, e);
     return j;
 }
 
