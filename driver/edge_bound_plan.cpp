@@ -85,19 +85,19 @@ std::string describe_plan(const EdgeBoundPlan& plan, std::int64_t classes, int t
     if (plan.lower_bound && !plan.exact_ratio) {
         std::snprintf(text, sizeof text,
                       "no DAG within the bound in a pilot of %.0f weighted proposals; %s%s for "
-                      "%lld classes on %d threads",
+                      "%lld classes on %d thread%s",
                       plan.proposals_per_dag, more, describe_seconds(plan.expected_seconds).c_str(),
-                      static_cast<long long>(classes), threads);
+                      static_cast<long long>(classes), threads, threads == 1 ? "" : "s");
         return text;
     }
     std::snprintf(text, sizeof text,
                   "%.4g DAGs drawn per kept class (%s), %s%.3g weighted proposals per DAG; "
-                  "expected time %s%s for %lld classes on %d threads",
+                  "expected time %s%s for %lld classes on %d thread%s",
                   plan.dags_per_class,
                   plan.exact_ratio ? "exact, from the counts by edges" : "estimated by a pilot",
                   more, plan.proposals_per_dag, more,
                   describe_seconds(plan.expected_seconds).c_str(), static_cast<long long>(classes),
-                  threads);
+                  threads, threads == 1 ? "" : "s");
     return text;
 }
 

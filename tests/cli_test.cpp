@@ -682,6 +682,27 @@ TEST_F(Cli, ExactMethodUsageErrors) {
     EXPECT_TRUE(files_written().empty());
 }
 
+// Runs bounded by edges: lines in files of their own, the cost stated first,
+// and a run expected to take hours refused with status 2 before it starts.
+TEST_F(Cli, EdgeBoundedRunsStateTheirCostAndKeepFilesOfTheirOwn) {
+    const Finished exact = run({"--exact", "--seed", "3", "--edges", "24", "12", "100"});
+    ASSERT_EQ(exact.status, 0) << exact.err;
+    EXPECT_NE(exact.err.find("3.437 DAGs drawn per kept class (exact"), std::string::npos)
+        << exact.err;
+    EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_exact_12_edges_24.txt")).size(), 1u);
+    const Finished walk = run({"--seed", "3", "--max-edges", "12", "--summary", "12", "2000", "100"});
+    ASSERT_EQ(walk.status, 0) << walk.err;
+    EXPECT_NE(walk.out.find("at most 12 edges"), std::string::npos) << walk.out;
+    EXPECT_NE(walk.out.find("mean edges           walk"), std::string::npos) << walk.out;
+    EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_12_max_edges_12.txt")).size(), 1u);
+
+    const Finished hours = run({"--exact", "--seed", "3", "--mean-degree", "2", "300", "1000000"});
+    EXPECT_EQ(hours.status, 2);
+    EXPECT_NE(hours.err.find("more than an hour"), std::string::npos) << hours.err;
+    EXPECT_NE(hours.err.find("--max-edges 300"), std::string::npos) << hours.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "pellimor_exact_300_edges_300.txt"));
+}
+
 TEST_F(Cli, MixingCheckWarnsOnlyWhenTheWalksAreTooShort) {
     struct Case {
         std::vector<std::string> args;
