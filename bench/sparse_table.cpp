@@ -140,9 +140,8 @@ int run(int argc, char** argv) {
             const double pilot_seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - pilot_start)
                     .count();
-            const double per_class = pilot.inverse_size_sum > 0
-                                         ? pilot_seconds / pilot.inverse_size_sum
-                                         : INFINITY;
+            const double per_class =
+                pilot.inverse_size_sum > 0 ? pilot_seconds / pilot.inverse_size_sum : INFINITY;
             if (per_class * 1000 <= 60) {
                 reference.emplace();
                 reference->edge_bound = edges;
@@ -162,12 +161,13 @@ int run(int argc, char** argv) {
     if (!walk) {
         std::snprintf(draws, sizeof draws, "%.1f", static_cast<double>(dags) / samples);
     }
-    std::printf("| %s | %d | %g | %lld | %d | %.3f ± %.3f | %.3f | %.2f | %.2f | %.1f (%d) | %s | %.1f s |%s%s\n",
-                walk ? "walk" : "exact", n, degree, static_cast<long long>(edges), samples, p,
-                std::sqrt(p * (1 - p) / samples), static_cast<double>(size_one) / samples,
-                log10_sizes[log10_sizes.size() / 2], statistics.lines.mean,
-                largest_sum / samples, largest_max, draws, seconds, walk ? " " : "",
-                walk ? (verdict + " |").c_str() : "");
+    std::printf(
+        "| %s | %d | %g | %lld | %d | %.3f ± %.3f | %.3f | %.2f | %.2f | %.1f (%d) | %s | %.1f s "
+        "|%s%s\n",
+        walk ? "walk" : "exact", n, degree, static_cast<long long>(edges), samples, p,
+        std::sqrt(p * (1 - p) / samples), static_cast<double>(size_one) / samples,
+        log10_sizes[log10_sizes.size() / 2], statistics.lines.mean, largest_sum / samples,
+        largest_max, draws, seconds, walk ? " " : "", walk ? (verdict + " |").c_str() : "");
     return 0;
 }
 

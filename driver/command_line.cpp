@@ -68,8 +68,7 @@ std::int64_t edges_for_mean_degree(std::string_view text, int n) {
     const char* const end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, degree);
     const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
-    if (text.empty() || error != std::errc() || rest != end || !(degree >= 0) ||
-        degree > n - 1.0) {
+    if (text.empty() || error != std::errc() || rest != end || !(degree >= 0) || degree > n - 1.0) {
         throw UsageError("--mean-degree must be a number from 0 to n_vars - 1 = " +
                          std::to_string(n - 1) + ", got " + quoted(text));
     }
@@ -321,8 +320,9 @@ Options parse_command_line(std::span<const std::string_view> args) {
                          quoted(positional[0]) + "; use --start empty");
     }
     if (options.force && !(options.max_edges && options.start == WalkStart::EXACT)) {
-        throw UsageError("--force applies to --edges, --mean-degree, and --max-edges with "
-                         "--start exact");
+        throw UsageError(
+            "--force applies to --edges, --mean-degree, and --max-edges with "
+            "--start exact");
     }
     return options;
 }

@@ -24,8 +24,8 @@ struct EdgeBoundPlan {
     double proposals_per_dag = 0;  // weighted proposals per DAG within the bound
     double seconds_per_dag = 0;    // by the pilot, one thread
     std::int64_t pilot_dags = 0;
-    double expected_seconds = 0;   // for `classes` classes on `threads` threads
-    bool lower_bound = false;      // the pilot met no DAG within the bound: at least this
+    double expected_seconds = 0;  // for `classes` classes on `threads` threads
+    bool lower_bound = false;     // the pilot met no DAG within the bound: at least this
 };
 
 // The plan for drawing `classes` classes within the bound of setup on n

@@ -160,7 +160,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     }
     WorkerFactory workers;
     if (options.exact) {
-        workers = bounded ? sparse_exact_workers(sparse_setup(), seed) : exact_workers(*tables, seed);
+        workers =
+            bounded ? sparse_exact_workers(sparse_setup(), seed) : exact_workers(*tables, seed);
     } else if (bounded && options.start == WalkStart::EXACT) {
         workers = sparse_start_walk_workers(settings, seed, sparse_setup());
     } else {
@@ -184,16 +185,16 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     std::optional<RunStatistics> reference;
     auto finish_run = [&](bool complete) {
         RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
-                           options.start == WalkStart::EXACT ? "exact" : "empty",
-                           options.n_vars,
-                           options.n_its,
-                           options.n_samples,
-                           seed,
-                           threads,
-                           std::chrono::duration<double>(Clock::now() - start).count(),
-                           complete,
-                           provenance,
-                           edge_bound};
+                     options.start == WalkStart::EXACT ? "exact" : "empty",
+                     options.n_vars,
+                     options.n_its,
+                     options.n_samples,
+                     seed,
+                     threads,
+                     std::chrono::duration<double>(Clock::now() - start).count(),
+                     complete,
+                     provenance,
+                     edge_bound};
         const RunEnding ending =
             end_run(info, statistics, reference ? &*reference : nullptr,
                     RunEndingRequest{options.summary, outputs.json.has_value()});

@@ -22,8 +22,7 @@ constexpr double negligible = 1e-20;
 
 }  // namespace
 
-EdgeBoundedDag::EdgeBoundedDag(const WeightedDagTables& tables, std::int64_t edges,
-                               EdgeBound bound)
+EdgeBoundedDag::EdgeBoundedDag(const WeightedDagTables& tables, std::int64_t edges, EdgeBound bound)
     : tables_(tables),
       bound_edges_(edges),
       bound_(bound),

@@ -69,13 +69,13 @@ class EdgeBoundedDag {
     double log_pi_;
     double log_not_pi_;
     OrderedDag dag_;
-    std::vector<int> layer_start_;            // layer l holds layer_start_[l] .. [l+1]-1
-    std::vector<int> parents_before_;         // c_v per vertex
-    std::vector<std::int64_t> slot_start_;    // older slots before layer l
-    std::vector<double> log_factorial_;       // log j!, j <= n(n-1)/2
-    std::vector<double> terms_;               // AT_MOST: weights of b
+    std::vector<int> layer_start_;             // layer l holds layer_start_[l] .. [l+1]-1
+    std::vector<int> parents_before_;          // c_v per vertex
+    std::vector<std::int64_t> slot_start_;     // older slots before layer l
+    std::vector<double> log_factorial_;        // log j!, j <= n(n-1)/2
+    std::vector<double> terms_;                // AT_MOST: weights of b
     std::vector<std::pair<int, int>> placed_;  // (child, parent) of the last DAG
-    std::int64_t older_ = 0;                  // b of the accepted proposal
+    std::int64_t older_ = 0;                   // b of the accepted proposal
     int layers_ = 0;
 };
 

@@ -24,8 +24,8 @@ constexpr int edge_change(MoveKind kind) {
     return rule.adds ? rule.edge_count : -rule.edge_count;
 }
 inline constexpr std::int8_t edge_change_of_kind[move_kind_count] = {
-    edge_change(MOVE_STAY),         edge_change(MOVE_ADD_LINE),    edge_change(MOVE_REMOVE_LINE),
-    edge_change(MOVE_ADD_ARROW),    edge_change(MOVE_REMOVE_ARROW), edge_change(MOVE_ADD_VEE),
+    edge_change(MOVE_STAY),      edge_change(MOVE_ADD_LINE),     edge_change(MOVE_REMOVE_LINE),
+    edge_change(MOVE_ADD_ARROW), edge_change(MOVE_REMOVE_ARROW), edge_change(MOVE_ADD_VEE),
     edge_change(MOVE_REMOVE_VEE)};
 
 // The edges of the walk's graph against a limit; with Limited false, nothing

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "sampler/dag_counts.hpp"
-#include "sampler/sparse_exact_sampler.hpp"
 #include "sampler/sample_run.hpp"
 #include "sampler/sample_scheduler.hpp"
+#include "sampler/sparse_exact_sampler.hpp"
 
 namespace pellimor {
 

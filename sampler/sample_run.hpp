@@ -14,9 +14,9 @@ namespace pellimor {
 
 // How every sample of a run is drawn.
 struct Settings {
-    int n_vars = 1;           // vertices of each graph
-    int n_its = 0;            // moves of each walk
-    bool full_check = false;  // judge every move with the complete test
+    int n_vars = 1;               // vertices of each graph
+    int n_its = 0;                // moves of each walk
+    bool full_check = false;      // judge every move with the complete test
     std::int64_t max_edges = -1;  // walks over graphs with at most this many edges; -1: any
 };
 

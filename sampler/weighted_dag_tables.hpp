@@ -84,10 +84,10 @@ class WeightedDagTables {
 
     int n_;
     double y_;
-    std::size_t stride_;         // n + 1
-    std::vector<double> share_;  // q_m(k), row m
-    std::vector<double> norm_;   // Z(m, k), row m
-    std::vector<double> keep_;   // pi_k = 1 - (1+y)^-k
+    std::size_t stride_;                     // n + 1
+    std::vector<double> share_;              // q_m(k), row m
+    std::vector<double> norm_;               // Z(m, k), row m
+    std::vector<double> keep_;               // pi_k = 1 - (1+y)^-k
     std::vector<double> first_parent_term_;  // see parents_in_layer_before()
     double first_norm_ = 1;
     double log_count_ = 0;

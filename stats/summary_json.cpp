@@ -95,23 +95,19 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
     return result;
 }
 
-// null for a run without an edge bound.
+// The bound of a run bounded by edges, its edge counts, and the exact values.
 json edge_bound_json(const RunInfo& info, const RunStatistics& statistics, const RunEstimates& e) {
-    if (!e.bounded) {
-        return nullptr;
-    }
-    json bound = {
-        {"kind", info.edge_bound.kind == EDGES_AT_MOST ? "at_most" : "exactly"},
-        {"edges", info.edge_bound.edges},
-        {"mean_edges",
-         {{"mean", number(statistics.edges.mean)},
-          {"standard_error", number(statistics.edges.standard_error())}}},
-        {"share_at_bound",
-         info.edge_bound.kind == EDGES_AT_MOST
-             ? json{{"mean", number(statistics.at_edge_bound.mean)},
-                    {"standard_error", number(statistics.at_edge_bound.standard_error())}}
-             : json(nullptr)},
-        {"exact", nullptr}};
+    json bound = {{"kind", info.edge_bound.kind == EDGES_AT_MOST ? "at_most" : "exactly"},
+                  {"edges", info.edge_bound.edges},
+                  {"mean_edges",
+                   {{"mean", number(statistics.edges.mean)},
+                    {"standard_error", number(statistics.edges.standard_error())}}},
+                  {"share_at_bound",
+                   info.edge_bound.kind == EDGES_AT_MOST
+                       ? json{{"mean", number(statistics.at_edge_bound.mean)},
+                              {"standard_error", number(statistics.at_edge_bound.standard_error())}}
+                       : json(nullptr)},
+                  {"exact", nullptr}};
     if (e.edge_exact) {
         // The distribution of edges: share of the classes with e edges, e from
         // first_edges up to the bound.
@@ -180,7 +176,11 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
         }
         j["move_rates"] = rates;
     }
-    j["edge_bound"] = edge_bound_json(info, statistics, e);
+    // Only runs bounded by edges have the key, so that other runs' documents
+    // stay as they were.
+    if (e.bounded) {
+        j["edge_bound"] = edge_bound_json(info, statistics, e);
+    }
     return j;
 }
 

@@ -96,13 +96,11 @@ TEST_P(EdgeBoundedDagOnFew, EveryDagWithinTheBoundEquallyLikely) {
         << "seed " << seed << ", " << cells << " DAGs";
 }
 
-INSTANTIATE_TEST_SUITE_P(EdgeBoundedDag, EdgeBoundedDagOnFew,
-                         ::testing::Values(BoundCase{4, 2, EdgeBound::EXACTLY},
-                                           BoundCase{4, 5, EdgeBound::EXACTLY},
-                                           BoundCase{5, 3, EdgeBound::EXACTLY},
-                                           BoundCase{5, 7, EdgeBound::EXACTLY},
-                                           BoundCase{4, 3, EdgeBound::AT_MOST},
-                                           BoundCase{5, 4, EdgeBound::AT_MOST}));
+INSTANTIATE_TEST_SUITE_P(
+    EdgeBoundedDag, EdgeBoundedDagOnFew,
+    ::testing::Values(BoundCase{4, 2, EdgeBound::EXACTLY}, BoundCase{4, 5, EdgeBound::EXACTLY},
+                      BoundCase{5, 3, EdgeBound::EXACTLY}, BoundCase{5, 7, EdgeBound::EXACTLY},
+                      BoundCase{4, 3, EdgeBound::AT_MOST}, BoundCase{5, 4, EdgeBound::AT_MOST}));
 
 // The weight chosen for a mean of E edges, within 1% of a standard deviation,
 // and log a_5(y): against the DAGs by edges at n = 5, by enumeration.
