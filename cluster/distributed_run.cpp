@@ -72,12 +72,12 @@ class Gatherer {
     const std::string& failure() const { return failure_; }
     int stopped_rank() const { return stopped_rank_; }
 
-    // Tells every other rank the run is over and takes what they still send
-    // until each has said goodbye.
-    void end_run() {
+    // Tells every other rank the run is over, after `consumed` results, and
+    // takes what they still send until each has said goodbye.
+    void end_run(std::int64_t consumed) {
         const int size = static_cast<int>(queues_.size());
         for (int rank = 1; rank < size; ++rank) {
-            send_control(TAG_END, rank);
+            send_control(TAG_END, rank, consumed);
         }
         int goodbyes = 0;
         const auto deadline = Clock::now() + end_deadline;
@@ -183,7 +183,7 @@ std::int64_t distributed_run_in_order(const WorkerFactory& factory, SampleNumber
     } catch (...) {
         own_failure = std::current_exception();
     }
-    gatherer.end_run();
+    gatherer.end_run(done);
     if (own_failure) {
         std::rethrow_exception(own_failure);
     }

@@ -25,14 +25,16 @@ SampleNumbering rank_share(SampleNumbering whole, int rank, int size);
 
 // On rank 0: runs rank 0's share, gathers the others' and passes every
 // result of `whole_run`, in order, to `consume`; `poll` as in run_in_order.
-// Returns the number of results consumed. Throws std::runtime_error naming
-// the rank when another rank failed or was stopped on its own, and rethrows
-// a failure of its own workers.
+// Throws std::runtime_error naming the rank when another rank failed or was
+// stopped on its own, and rethrows a failure of its own workers.
 // On the other ranks: runs that rank's share and sends the results to rank 0;
 // `consume` is never called and `poll` is called as rank 0 calls it (true
 // stops this rank and, through rank 0, the run). A failure is sent to rank 0
-// rather than thrown. Returns the number of samples run when rank 0 ends the
-// run.
+// rather than thrown.
+// Returns, on every rank alike, the number of results rank 0 consumed before
+// it ended the run: less than whole_run.count when it ended early, whatever
+// the reason, so that every rank knows whether the run is complete and all
+// take the same way on.
 // Every rank must call it with the same `whole_run`.
 std::int64_t distributed_run_in_order(const WorkerFactory& factory, SampleNumbering whole_run,
                                       int threads,

@@ -5,7 +5,9 @@
 
 #include <mpi.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -21,7 +23,8 @@ enum MessageTag : int {
     TAG_ACK = 2,      // 0 -> r: one batch of r's was consumed
     TAG_FAILURE = 3,  // r -> 0: r's workers failed; the text says how
     TAG_STOPPED = 4,  // r -> 0: r was asked to stop
-    TAG_END = 5,      // 0 -> r: the run is over; stop and say goodbye
+    TAG_END = 5,      // 0 -> r: the run is over, with so many results consumed;
+                      // stop and say goodbye
     TAG_BYE = 6,      // r -> 0: r sends nothing more
 };
 
@@ -37,8 +40,15 @@ inline constexpr std::chrono::milliseconds batch_age_limit{50};
 inline constexpr std::chrono::seconds end_deadline{3};
 
 // Sends a small control message (eagerly delivered, so this returns at once).
-inline void send_control(int tag, int destination, int value = 0) {
-    MPI_Send(&value, 1, MPI_INT, destination, tag, MPI_COMM_WORLD);
+inline void send_control(int tag, int destination, long long value = 0) {
+    MPI_Send(&value, 1, MPI_LONG_LONG, destination, tag, MPI_COMM_WORLD);
+}
+
+// The value of a control message, as receive_bytes() gave it.
+inline long long control_value(const std::string& bytes) {
+    long long value = 0;
+    std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
+    return value;
 }
 
 // Receives the message MPI_Iprobe announced in `status`, of any size, as bytes.

@@ -6,6 +6,8 @@
 // the caller instead of aborting the process, so that a failure can be named.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace pellimor {
 
@@ -24,8 +26,12 @@ class MpiSession {
     // The session of this process, or nullptr when none was made.
     static const MpiSession* current();
 
-    // Rank 0's `seed`, on every rank.
-    std::uint64_t broadcast_seed(std::uint64_t seed) const;
+    // Rank 0's `value`, on every rank. Every rank must call it.
+    std::uint64_t broadcast(std::uint64_t value) const;
+
+    // On rank 0: every rank's `bytes`, in rank order; elsewhere: nothing.
+    // Every rank must call it.
+    std::vector<std::string> gather_at_rank_0(const std::string& bytes) const;
 
     // Ends every process of the run at once with `status` (MPI_Abort); for
     // when an orderly end is impossible.

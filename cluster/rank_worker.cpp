@@ -66,18 +66,19 @@ class OutgoingBatches {
     int unacknowledged_ = 0;
 };
 
-// Takes the control messages rank 0 sent; true once it ended the run.
-bool read_control(OutgoingBatches& outgoing) {
+// Takes the control messages rank 0 sent; once it ended the run, the number
+// of results it consumed.
+std::optional<std::int64_t> read_control(OutgoingBatches& outgoing) {
     MPI_Status status;
     while (message_waiting(0, status)) {
-        receive_bytes(status);
+        const std::string bytes = receive_bytes(status);
         if (status.MPI_TAG == TAG_ACK) {
             outgoing.acknowledge();
         } else if (status.MPI_TAG == TAG_END) {
-            return true;
+            return control_value(bytes);
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 void send_failure(const std::exception_ptr& failure) {
@@ -104,13 +105,13 @@ std::int64_t run_rank_share(const WorkerFactory& factory, SampleNumbering share,
     Clock::time_point batch_start;
     std::int64_t taken = 0;
     std::int64_t sent = 0;
-    bool ended = false;
-    bool told_rank_0 = false;  // of a stop or a failure; then only wait for the end
+    std::optional<std::int64_t> consumed;  // by rank 0, once it ended the run
+    bool told_rank_0 = false;              // of a stop or a failure; then only wait for the end
     try {
         SampleScheduler scheduler(factory, share, threads, 64 * threads);
-        while (!ended) {
-            ended = read_control(outgoing);
-            if (ended) {
+        while (!consumed) {
+            consumed = read_control(outgoing);
+            if (consumed) {
                 break;
             }
             if (!told_rank_0 && poll(sent)) {
@@ -143,13 +144,13 @@ std::int64_t run_rank_share(const WorkerFactory& factory, SampleNumbering share,
         if (!told_rank_0) {
             send_failure(std::current_exception());
         }
-        while (!read_control(outgoing)) {
+        while (!(consumed = read_control(outgoing))) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
     outgoing.complete(Clock::now() + end_deadline);
     send_control(TAG_BYE, 0);
-    return sent;
+    return *consumed;
 }
 
 }  // namespace pellimor::cluster

@@ -12,7 +12,8 @@
 namespace pellimor::cluster {
 
 // Runs `share` on `threads` workers and sends the results to rank 0. Returns
-// the number of samples sent when rank 0 ends the run.
+// the number of results of the whole run that rank 0 consumed before it ended
+// the run.
 std::int64_t run_rank_share(const WorkerFactory& factory, SampleNumbering share, int threads,
                             const std::function<bool(std::int64_t done)>& poll);
 

@@ -28,16 +28,126 @@ std::string quoted(std::string_view text) {
     return result;
 }
 
-// A whole decimal number, nothing before or after it.
+// A number in scientific notation that is exactly a whole number: "1e6",
+// "2.5e3", "1E+06". Worked out on its digits, never through a double, so
+// that 18446744073709551615 or 1.8446744073709551615e19 stays exact.
+template <typename Integer>
+std::optional<Integer> parse_scientific(std::string_view text) {
+    const auto e = text.find_first_of("eE");
+    if (e == std::string_view::npos || e == 0) {
+        return std::nullopt;
+    }
+    const std::string_view mantissa = text.substr(0, e);
+    std::string_view exponent_text = text.substr(e + 1);
+    if (exponent_text.starts_with('+')) {
+        exponent_text.remove_prefix(1);
+    }
+    int exponent = 0;
+    const char* const exponent_end = exponent_text.data() + exponent_text.size();
+    const auto [rest, error] = std::from_chars(exponent_text.data(), exponent_end, exponent);
+    if (exponent_text.empty() || error != std::errc() || rest != exponent_end) {
+        return std::nullopt;
+    }
+    // The mantissa's digits, and how far the point moves them.
+    std::string digits;
+    const auto point = mantissa.find('.');
+    for (std::size_t k = 0; k < mantissa.size(); ++k) {
+        const char c = mantissa[k];
+        if (k == point) {
+            continue;
+        }
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        digits += c;
+    }
+    if (digits.empty() || (point != std::string_view::npos && mantissa.size() == 1)) {
+        return std::nullopt;
+    }
+    if (point != std::string_view::npos) {
+        exponent -= static_cast<int>(mantissa.size() - point - 1);
+    }
+    // Trailing zeros move into the exponent; what is left must not need a
+    // point.
+    while (digits.size() > 1 && digits.back() == '0' && exponent < 0) {
+        digits.pop_back();
+        ++exponent;
+    }
+    if (exponent < 0 && digits.find_first_not_of('0') != std::string::npos) {
+        return std::nullopt;  // a fraction, as in 1.5e0
+    }
+    unsigned long long value = 0;
+    for (const char c : digits) {
+        if (__builtin_mul_overflow(value, 10ULL, &value) ||
+            __builtin_add_overflow(value, static_cast<unsigned long long>(c - '0'), &value)) {
+            return std::nullopt;
+        }
+    }
+    for (int k = 0; k < exponent && value != 0; ++k) {
+        if (__builtin_mul_overflow(value, 10ULL, &value)) {
+            return std::nullopt;
+        }
+    }
+    if (value > static_cast<unsigned long long>(std::numeric_limits<Integer>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<Integer>(value);
+}
+
+// A whole decimal number, nothing before or after it, also written as an
+// exact whole number in scientific notation ("1e6").
 template <typename Integer>
 std::optional<Integer> parse_whole(std::string_view text) {
     Integer value{};
     const char* const end = text.data() + text.size();
     const auto [rest, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || rest != end) {
-        return std::nullopt;
+        return parse_scientific<Integer>(text);
     }
     return value;
+}
+
+// Every option, for "did you mean".
+constexpr std::string_view known_options[] = {
+    "--seed", "--threads", "--full-check", "--start",  "--exact",   "--summary",
+    "--json", "--results", "--no-results", "--strict", "--version", "--help",
+};
+
+// Levenshtein distance, for near misses of option names.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "unknown option '--sed' (did you mean --seed? see --help)".
+UsageError unknown_option(std::string_view arg, std::string_view name) {
+    std::string_view best;
+    std::size_t best_distance = 3;  // at most two edits away
+    const std::string dashed = name.starts_with("--") ? std::string(name) : "-" + std::string(name);
+    for (const std::string_view option : known_options) {
+        const std::size_t distance = edit_distance(dashed, option);
+        if (distance < best_distance) {
+            best = option;
+            best_distance = distance;
+        }
+    }
+    std::string message = "unknown option " + quoted(arg) + " (";
+    if (!best.empty()) {
+        message += "did you mean " + std::string(best) + "? ";
+    }
+    return UsageError(message + "see --help)");
 }
 
 int parse_int_at_least(std::string_view name, std::string_view text, int least) {
@@ -80,52 +190,81 @@ std::int64_t edges_for_mean_degree(std::string_view text, int n) {
 std::string help_text() {
     return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
            "\n"
-           "Estimates, over essential graphs on n_vars vertices, the share without\n"
-           "undirected edges, the share with a connected skeleton, and the success\n"
-           "rate of each kind of random-walk move. Each of n_samples samples is a\n"
-           "random walk of n_its moves from the empty graph. Every 100 samples one\n"
-           "report line goes to standard output and is appended to pellimor_<n_vars>.txt.\n"
+           "Answers questions about the essential graphs (CPDAGs) on n_vars labelled\n"
+           "vertices, each standing for one Markov equivalence class of DAGs: how many\n"
+           "have no line, how many a connected skeleton, and how a random walk over them\n"
+           "behaves. Our words: a line is an undirected edge, an arrow a directed edge,\n"
+           "a vee a v-structure (x -> z <- y, x and y not adjacent).\n"
            "\n"
-           "Arguments:\n"
+           "Which command gives what:\n"
+           "  pellimor --exact --summary N SAMPLES\n"
+           "        estimates: independent, exactly uniform essential graphs; the shares\n"
+           "        with 95% intervals and, where known, the exact values and z\n"
+           "  pellimor N N_ITS SAMPLES\n"
+           "        the classic walk (the default): walks of N_ITS moves from the empty\n"
+           "        graph, their move rates, and a check that they were long enough (from\n"
+           "        the empty graph they often are not beyond a few dozen vertices)\n"
+           "Every 100 samples one report line goes to standard output and is appended\n"
+           "to the results file, pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for\n"
+           "--exact).\n"
+           "\n"
+           "The walk: pellimor [options] n_vars n_its n_samples\n"
            "  n_vars        vertices per graph, a whole number >= 1\n"
            "  n_its         moves per walk, >= 0\n"
            "  n_samples     samples to draw, >= 0\n"
-           "\n"
-           "Options:\n"
-           "  --seed S      run seed, a whole number from 0 to 2^64-1; the same seed and\n"
-           "                arguments give the same report lines but for the hours field\n"
-           "                (default: drawn from the clock and the process id)\n"
-           "  --threads N   worker threads, 1 to 1024 (default: the CPUs this process may\n"
-           "                run on)\n"
-           "  --full-check  judge every move with the complete admissibility test instead\n"
-           "                of the incremental one (same results, far slower)\n"
            "  --start S     where each walk starts: 'empty' (the empty graph, default) or\n"
            "                'exact' (an essential graph drawn exactly uniformly, so the\n"
            "                walk is stationary from its first move)\n"
-           "  --exact       the exact method: `pellimor --exact [--seed S] [--threads N]\n"
-           "                n_vars n_samples` draws uniform DAGs and keeps each one's\n"
-           "                class with probability 1/(DAGs in the class), which gives\n"
-           "                independent, exactly uniform essential graphs (n_vars up to\n"
-           "                10000); report lines go to pellimor_exact_<n_vars>.txt\n"
-           "  --edges E     with --exact: classes with exactly E edges (lines and arrows),\n"
-           "                drawn exactly uniformly among those; n_vars up to 500. The\n"
-           "                expected DAG draws per kept class are stated first, and a\n"
-           "                run expected to take more than an hour is refused\n"
-           "  --mean-degree D  with --exact: --edges round(D * n_vars / 2)\n"
+           "  --full-check  judge every move with the complete admissibility test instead\n"
+           "                of the incremental one (same results, far slower)\n"
+           "  --strict      a mixing check that flags the walks ends the run with status 1\n"
+           "                (results are still written)\n"
+           "  --max-edges E the walk over the classes with at most E edges (lines and\n"
+           "                arrows): a move whose graph would have more is rejected; with\n"
+           "                --start exact each walk starts from an exact draw among them\n"
+           "  --force       with --max-edges and --start exact: start even when the exact\n"
+           "                draws are expected to take more than an hour\n"
+           "  and the options of every sampling run, below.\n"
+           "\n"
+           "The exact sampler: pellimor --exact [options] n_vars n_samples\n"
+           "  n_vars        vertices per graph, 1 to 10000\n"
+           "  n_samples     samples to draw, >= 0\n"
+           "  Draws uniform DAGs and keeps each one's class with probability 1/(DAGs in\n"
+           "  the class), which gives independent, exactly uniform essential graphs.\n"
+           "  --edges E     classes with exactly E edges (lines and arrows), exactly\n"
+           "                uniform among those; n_vars up to 500. The DAGs drawn per\n"
+           "                kept class are stated first, and a run expected to take more\n"
+           "                than an hour is refused (status 2)\n"
+           "  --mean-degree D  --edges round(D * n_vars / 2)\n"
            "  --force       run an --edges draw even when it is expected to take hours\n"
-           "  --max-edges E the walk over the classes with at most E edges: a move whose\n"
-           "                graph would have more is rejected; with --start exact each\n"
-           "                walk starts from an exact draw among those classes\n"
-           "  --summary     after the last report line, print the estimates with their\n"
-           "                95% intervals, the counts they imply and the mixing check\n"
-           "  --json FILE   write the same as one JSON document to FILE\n"
-           "  --help, -h    print this text and exit\n"
-           "  --            ends the options: every argument after it is positional\n"
+           "  Takes the options of every sampling run, below.\n"
            "\n"
-           "Each option may be given once.\n"
+           "Options of every sampling run:\n"
+           "  --seed S          run seed, a whole number from 0 to 2^64-1; the same seed and\n"
+           "                    arguments give the same report lines but for the hours\n"
+           "                    field (default: drawn from the clock and the process id,\n"
+           "                    and shown on standard error)\n"
+           "  --threads N       worker threads, 1 to 1024 (default: the CPUs this process\n"
+           "                    may run on)\n"
+           "  --summary         after the last report line, print the estimates with their\n"
+           "                    95% intervals, the counts they imply and the mixing check\n"
+           "  --json FILE       write the same as one JSON document to FILE ('-' for\n"
+           "                    standard output), with the version, the command line and\n"
+           "                    the start time; a FIFO or device is written, never replaced\n"
+           "  --results FILE    append the report lines to FILE instead\n"
+           "  --no-results      write no results file\n"
            "\n"
-           "Exit status: 0 success, 1 results not all saved or the run could not\n"
-           "run, 2 usage error, 128+N stopped by signal N.\n";
+           "Always:\n"
+           "  --help, -h        print this text and exit\n"
+           "  --version         print the version (and the commit it was built from)\n"
+           "  --                ends the options: every argument after it is positional\n"
+           "\n"
+           "Each option may be given once; options with a value take '--seed 7' or\n"
+           "'--seed=7'. Whole numbers may be written as 1e6.\n"
+           "\n"
+           "Exit status: 0 success, 1 results not all saved, the run could not run, or\n"
+           "(--strict) the mixing check flagged the walks, 2 usage error, 128+N stopped\n"
+           "by signal N. See docs/method.md for the methods and what they guarantee.\n";
 }
 
 std::string shell_quoted(std::span<char*> argv) {
@@ -162,6 +301,13 @@ Options parse_command_line(std::span<const std::string_view> args) {
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
+        // "-s 1" is an option this program does not have, not two
+        // positional arguments; "-3" is a (negative) number.
+        const bool single_dash = arg.size() > 1 && arg[0] == '-' && arg[1] != '-' &&
+                                 !std::isdigit(static_cast<unsigned char>(arg[1])) && arg[1] != '.';
+        if (!options_ended && single_dash && arg != "-h") {
+            throw unknown_option(arg, arg.substr(0, arg.find('=')));
+        }
         if (options_ended || (!arg.starts_with("--") && arg != "-h")) {
             positional.push_back(arg);
             continue;
@@ -251,8 +397,11 @@ Options parse_command_line(std::span<const std::string_view> args) {
                                  std::to_string(max_threads) + ", got " + quoted(text));
             }
             options.threads = *threads;
+        } else if (value && std::find(std::begin(known_options), std::end(known_options), name) !=
+                                std::end(known_options)) {
+            throw UsageError(std::string(name) + " takes no value, got " + quoted(arg));
         } else {
-            throw UsageError("unknown option " + quoted(arg) + " (see --help)");
+            throw unknown_option(arg, name);
         }
     }
     if (options.help || options.version) {

@@ -49,6 +49,8 @@ struct Options {
     std::optional<std::int64_t> max_edges;
     // Run an edge-bounded exact draw even when it is expected to take hours.
     bool force = false;
+
+    bool operator==(const Options&) const = default;
 };
 
 // The largest n_vars for exact draws bounded by edges (--edges, --mean-degree,

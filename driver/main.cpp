@@ -8,10 +8,13 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
+#include "driver/canonical_arguments.hpp"
 #include "driver/command_line.hpp"
 #include "driver/memory_budget.hpp"
+#include "driver/rank_agreement.hpp"
 #include "driver/run_outputs.hpp"
 #include "driver/sample_loop.hpp"
 #include "driver/version.hpp"
@@ -38,67 +41,88 @@ std::string utc_timestamp(std::chrono::system_clock::time_point when) {
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const auto started_at = std::chrono::system_clock::now();
-    bool speaks = true;  // only rank 0 of an MPI run prints usage errors and help
 #ifdef PELLIMOR_MPI
     const pellimor::MpiSession cluster(argc, argv);
-    speaks = cluster.rank() == 0;
 #endif
+    // Only rank 0 of an MPI run prints errors, help and the run seed, and
+    // writes the outputs.
+    const bool speaks = pellimor::speaks_for_run();
     pellimor::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     pellimor::RunOutputs outputs;
     try {
-        options = pellimor::parse_command_line(args);
-        if (!options.help && !options.version && speaks) {
-            // Before the run, so that an output it could not write is
-            // known before any time is spent.
-            outputs = pellimor::prepare_outputs(options);
+        // Each rank checks its own command line and memory, and rank 0 its
+        // outputs; rank 0 decides for all of them, so that no rank starts,
+        // or waits, alone.
+        pellimor::RankCheck check;
+        try {
+            options = pellimor::parse_command_line(args);
+            check.settings = pellimor::shared_arguments(options);
+            if (!options.help && !options.version) {
+                if (speaks) {
+                    // Before the run, so that an output it could not write
+                    // is known before any time is spent.
+                    outputs = pellimor::prepare_outputs(options);
+                }
+                const int threads = options.threads.value_or(pellimor::usable_cpu_count());
+                if (const auto shortage =
+                        pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
+                    check.status = 1;
+                    check.message = *shortage;
+                }
+            }
+        } catch (const pellimor::UsageError& error) {
+            check.status = 2;
+            check.message = error.what();
+        } catch (const pellimor::OutputError& error) {
+            check.status = 1;
+            check.message = error.what();
         }
-    } catch (const pellimor::UsageError& error) {
-        if (!speaks) {
-            return 2;
+        const pellimor::Verdict verdict = pellimor::agree_across_ranks(check);
+        if (verdict.status != 0) {
+            const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
+            const bool usage_error = check.status == 2 && check.settings.empty();
+            pellimor::print_verdict(check, verdict,
+                                    !usage_error ? std::string_view()
+                                    : exact      ? pellimor::exact_usage_line
+                                                 : pellimor::usage_line);
+            return verdict.status;
         }
-        std::fprintf(stderr, "pellimor: %s\n", error.what());
-        const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
-        std::fputs((exact ? pellimor::exact_usage_line : pellimor::usage_line).data(), stderr);
-        return 2;
-    } catch (const pellimor::OutputError& error) {
-        std::fprintf(stderr, "pellimor: %s\n", error.what());
-        return 1;
-    }
-    if (options.help || options.version) {
-        if (!speaks) {
-            return 0;
+        if (options.help || options.version) {
+            if (!speaks) {
+                return 0;
+            }
+            const std::string text = options.help
+                                         ? pellimor::help_text()
+                                         : "pellimor " + std::string(pellimor::version()) + "\n";
+            std::fputs(text.c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
         }
-        const std::string text = options.help
-                                     ? pellimor::help_text()
-                                     : "pellimor " + std::string(pellimor::version()) + "\n";
-        std::fputs(text.c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    }
-    const pellimor::Provenance provenance{std::string(pellimor::version()),
-                                          pellimor::shell_quoted(std::span(argv, argc)),
-                                          utc_timestamp(started_at)};
-    try {
-        const int threads = options.threads.value_or(pellimor::usable_cpu_count());
-        if (const auto shortage =
-                pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
-            std::fprintf(stderr, "pellimor: %s\n", shortage->c_str());
-            return 1;
-        }
-        if (!options.seed) {
+        const pellimor::Provenance provenance{std::string(pellimor::version()),
+                                              pellimor::shell_quoted(std::span(argv, argc)),
+                                              utc_timestamp(started_at)};
+        std::uint64_t seed = options.seed.value_or(0);
+        if (!options.seed && speaks) {
             // Shown before anything else, wherever standard error goes, so
             // that every run can be repeated.
-            options.seed = pellimor::fresh_run_seed();
+            seed = pellimor::fresh_run_seed();
             std::fprintf(stderr, "pellimor: run seed %llu (repeat with --seed %llu)\n",
-                         static_cast<unsigned long long>(*options.seed),
-                         static_cast<unsigned long long>(*options.seed));
+                         static_cast<unsigned long long>(seed),
+                         static_cast<unsigned long long>(seed));
         }
+        options.seed = pellimor::seed_of_rank_0(seed);
         return pellimor::run_estimation(options, outputs, provenance, start);
     } catch (const std::bad_alloc&) {
         // What the check above could not foresee.
         const double per_worker = pellimor::memory_needed(options, 1).per_worker;
         std::fprintf(stderr, "pellimor: %s\n",
                      pellimor::not_enough_memory(options.n_vars, per_worker).c_str());
+    } catch (const std::system_error& error) {
+        // A thread the system would not start, beyond what the check saw.
+        std::fprintf(stderr, "pellimor: the run failed: %s%s\n", error.what(),
+                     error.code() == std::errc::resource_unavailable_try_again
+                         ? "; try fewer --threads"
+                         : "");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "pellimor: the run failed: %s\n", error.what());
     }

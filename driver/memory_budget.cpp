@@ -14,6 +14,7 @@
 #include "graph/bit_rows.hpp"
 #include "sampler/dag_counts.hpp"
 #include "sampler/exact_sampler.hpp"
+#include "stats/mixing_check.hpp"
 
 namespace pellimor {
 
@@ -150,9 +151,16 @@ MemoryNeed memory_needed(const Options& options, int threads) {
     if (!options.exact) {
         need.per_worker += walk_bytes_per_worker(options);
     }
+    // A walk's mixing check runs max(1000, n_samples) reference draws on
+    // the same number of threads, after the walks have let their graphs go.
+    std::int64_t longest_batch = options.n_samples;
+    if (!options.exact && !mixing_skip_reason(options.n_its, options.n_samples)) {
+        longest_batch = std::max(longest_batch, reference_sample_count(options.n_samples));
+    }
+    need.threads = static_cast<int>(std::min<std::int64_t>(threads, longest_batch));
     // Every worker builds the exact sampler when it starts; a walk from the
     // empty graph holds its graphs only while it runs a sample.
-    need.workers = exact_parts ? threads : std::min(threads, options.n_samples);
+    need.workers = exact_parts ? need.threads : std::min(threads, options.n_samples);
     return need;
 }
 
@@ -176,8 +184,14 @@ std::optional<Fit> workers_that_fit(const MemoryNeed& need,
                                     const std::vector<MemoryLimit>& limits) {
     std::optional<Fit> fit;
     for (const auto& limit : limits) {
-        const double each = need.per_worker + limit.per_thread;
-        const double most = std::floor((limit.room - need.shared) / each);
+        const double room = limit.room - need.shared;
+        double most = std::floor(room / (need.per_worker + limit.per_thread));
+        if (most >= need.workers) {
+            // Threads beyond the graph holders take only their own share.
+            const double rest = room - need.workers * (need.per_worker + limit.per_thread);
+            most = limit.per_thread > 0 ? need.workers + std::floor(rest / limit.per_thread)
+                                        : double{std::numeric_limits<int>::max()};
+        }
         const int workers =
             most < 0 ? -1
                      : static_cast<int>(std::min(most, double{std::numeric_limits<int>::max()}));
@@ -198,10 +212,10 @@ std::optional<std::string> memory_shortage(const Options& options, int threads,
                                            const std::vector<MemoryLimit>& limits) {
     const MemoryNeed need = memory_needed(options, threads);
     const auto fit = workers_that_fit(need, limits);
-    if (!fit || fit->workers >= need.workers) {
+    if (!fit || fit->workers >= need.threads) {
         return std::nullopt;
     }
-    return not_enough_memory(options.n_vars, need.per_worker) + "; " +
+    return not_enough_memory(options.n_vars, need.per_worker + fit->binding->per_thread) + "; " +
            (fit->workers >= 1 ? "--threads " + std::to_string(fit->workers)
                               : std::string("not even one worker thread")) +
            " fits in the " + size_text(std::max(fit->binding->room, 0.0)) + " GiB free " +

@@ -19,10 +19,13 @@ namespace pellimor {
 struct MemoryNeed {
     double shared = 0;      // built once, read by every worker: the exact method's tables
     double per_worker = 0;  // held by each worker thread: its graphs and their scratch
-    int workers = 0;        // the worker threads that hold them
+    int workers = 0;        // the worker threads that hold them at once
+    int threads = 0;        // the worker threads started (>= workers), each with its stack
 };
 
-// What the run `options` describes takes on `threads` worker threads.
+// What the run `options` describes takes on `threads` worker threads. No
+// more threads start than a run's longest batch of samples has samples (a
+// walk's mixing check draws max(1000, n_samples) reference classes).
 MemoryNeed memory_needed(const Options& options, int threads);
 
 // One bound on the memory the process can still have.
@@ -41,7 +44,8 @@ std::vector<MemoryLimit> memory_limits();
 
 // The most worker threads that fit under every limit (-1 when not even the
 // shared part does), and the limit that binds; nothing when no limit binds
-// at all, that is, when there are no limits.
+// at all, that is, when there are no limits. Each thread takes its limit's
+// per_thread, and at most need.workers of them also hold graphs.
 struct Fit {
     int workers = 0;
     const MemoryLimit* binding = nullptr;

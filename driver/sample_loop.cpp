@@ -3,11 +3,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <new>
 #include <optional>
 #include <string>
 
 #include "driver/edge_bound_plan.hpp"
+#include "driver/canonical_arguments.hpp"
 #include "driver/progress.hpp"
+#include "driver/rank_agreement.hpp"
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
@@ -62,6 +66,8 @@ class ReportSink {
         }
     }
 
+    bool stdout_failed() const { return stdout_failed_; }
+
     // Says what was lost, on standard error; true when nothing was.
     bool finish() const {
         if (lines_lost_ > 0) {
@@ -83,6 +89,28 @@ class ReportSink {
     bool stdout_failed_ = false;
 };
 
+// Builds the exact method's tables. In a cluster run every rank builds them
+// and none goes on unless all could: a rank that ran out of memory alone
+// would leave the others waiting for its samples. False when one could not;
+// rank 0 has then said which. (A single process lets std::bad_alloc go.)
+bool build_tables(std::optional<DagCounts>& tables, const Options& options, bool distributed) {
+    if (!distributed) {
+        tables.emplace(options.n_vars);
+        return true;
+    }
+    RankCheck check{0, {}, shared_arguments(options)};
+    try {
+        tables.emplace(options.n_vars);
+    } catch (const std::bad_alloc&) {
+        check.status = 1;
+        check.message = "not enough memory for the exact method's tables on n_vars = " +
+                        std::to_string(options.n_vars) + " vertices; choose a smaller n_vars";
+    }
+    const Verdict verdict = agree_across_ranks(check);
+    print_verdict(check, verdict);
+    return verdict.status == 0;
+}
+
 }  // namespace
 
 std::uint64_t fresh_run_seed() {
@@ -95,18 +123,17 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                    Clock::time_point start) {
     const Settings settings{options.n_vars, options.n_its, options.full_check,
                             options.max_edges.value_or(-1)};
-    std::uint64_t seed = options.seed.value_or(fresh_run_seed());
-    auto run_samples = run_in_order;
-    bool reporting_rank = true;
+    // Under mpirun the caller gave every rank rank 0's seed.
+    const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
+    bool distributed = false;
 #ifdef PELLIMOR_MPI
-    // Under mpirun: rank 0's seed for every rank, the samples spread over
-    // the ranks, and rank 0 alone reports.
+    // Under mpirun: the samples spread over the ranks, and rank 0 alone
+    // reports.
     if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        seed = cluster->broadcast_seed(seed);
-        run_samples = distributed_run_in_order;
-        reporting_rank = cluster->rank() == 0;
+        distributed = true;
     }
 #endif
+    const bool reporting_rank = speaks_for_run();
     const int threads = options.threads.value_or(usable_cpu_count());
 
     install_stop_signals();
@@ -134,7 +161,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                                                            options.n_samples, threads, seed);
         const std::string what = "classes on " + std::to_string(options.n_vars) +
                                  " vertices with " + describe_edge_bound(edge_bound);
-        if (plan.expected_seconds > longest_planned_seconds && !options.force) {
+        // (A cluster run does not refuse: its ranks time their pilots apart.)
+        if (plan.expected_seconds > longest_planned_seconds && !options.force && !distributed) {
             if (reporting_rank) {
                 std::fprintf(
                     stderr,
@@ -155,8 +183,9 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
     std::optional<DagCounts> tables;
-    if (!bounded && (options.exact || options.start == WalkStart::EXACT)) {
-        tables.emplace(options.n_vars);
+    if (!bounded && (options.exact || options.start == WalkStart::EXACT) &&
+        !build_tables(tables, options, distributed)) {
+        return 1;
     }
     WorkerFactory workers;
     if (options.exact) {
@@ -174,10 +203,20 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     RunningTotals totals;
     RunStatistics statistics;
     statistics.edge_bound = bounded ? edge_bound.edges : -1;
+    // A run stops early on a signal, or when standard output fails (a
+    // reader that closed its pipe): nobody would see the lines to come.
     int stopped_by = 0;
+    bool output_failed = false;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
-        return stopped_by != 0;
+        output_failed = sink.stdout_failed();
+        return stopped_by != 0 || output_failed;
+    };
+    auto exit_status = [&](bool saved) {
+        if (stopped_by != 0) {
+            return 128 + stopped_by;
+        }
+        return saved ? 0 : 1;
     };
     // The end of a run: the mixing check's warning, the summary and the JSON,
     // from every finished sample. True when everything was saved (and, with
@@ -202,7 +241,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (!ending.summary.empty() &&
+        if (!ending.summary.empty() && !output_failed &&
             (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
             std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
             saved = false;
@@ -227,16 +266,29 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         }
         return saved;
     };
-    // Under MPI every rank must take part in the end of the run, so a stop
-    // goes the ordinary way there.
-    bool quick_stop = reporting_rank;
+    // A stopped run, once its workers have stopped (so that it has the CPUs
+    // to itself): every line so far is whole in the results file; say what
+    // the finished samples give, and leave without waiting for a worker
+    // that may be deep in a long setup. Under MPI every rank must take part
+    // in the end of the run, so a stop goes the ordinary way there.
+    const std::function<void()> end_now = [&] {
+        progress.erase();
+        const bool saved = finish_run(false);
+        end_run_now(exit_status(saved));
+    };
+    auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
+                           const std::function<void(const SampleResult&)>& consume,
+                           const std::function<bool(std::int64_t)>& poll) {
 #ifdef PELLIMOR_MPI
-    if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {
-        quick_stop = false;
-    }
+        if (distributed) {
+            return distributed_run_in_order(factory, numbering, threads, consume, poll);
+        }
 #endif
-    run_samples(
-        workers, SampleNumbering{options.n_samples}, threads,
+        return run_in_order(factory, numbering, threads, consume, poll,
+                            distributed ? nullptr : end_now);
+    };
+    const std::int64_t consumed = run_samples(
+        workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
@@ -247,18 +299,15 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         },
         [&](std::int64_t done) {
             progress.update(done);
-            if (poll_stop() && quick_stop) {
-                // Every line so far is whole in the results file: say what
-                // the finished samples give, and leave without waiting for
-                // workers that may be deep in a long setup.
-                progress.erase();
-                finish_run(false);
-                end_stopped_run(stopped_by);
-            }
-            return stopped_by != 0;
+            return poll_stop();
         });
     progress.erase();
-    const bool complete = stopped_by == 0;
+    // In a cluster run every rank takes the way rank 0's count gives: a rank
+    // that went on to the mixing check alone would wait for the others for
+    // ever. (A stop that reaches rank 0 after its last sample then ends the
+    // mixing check's draws at once instead.)
+    const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
+    bool ended_early = !complete;
 
     // A walk is checked against exact classes drawn from streams of their
     // own, far above the samples' (a walk trapped alike in both of its halves
@@ -272,11 +321,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         const std::int64_t count = reference_sample_count(options.n_samples);
         std::optional<WorkerFactory> reference_workers;
         if (!bounded) {
-            if (!tables) {
-                tables.emplace(options.n_vars);
+            if (!tables && !build_tables(tables, options, distributed)) {
+                return 1;
             }
             reference_workers = exact_workers(*tables, seed);
-        } else if (options.n_vars <= max_edge_bounded_exact_vars) {
+        } else if (options.n_vars <= max_edge_bounded_exact_vars && !distributed) {
+            // (Not in a cluster run: the ranks would time their pilots apart
+            // and could disagree on drawing the reference.)
             const EdgeBoundPlan plan =
                 plan_edge_bounded_draws(sparse_setup(), options.n_vars, count, threads, seed);
             if (plan.expected_seconds <= reference_seconds) {
@@ -293,24 +344,22 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             reference.emplace();
             reference->edge_bound = statistics.edge_bound;
             const SampleNumbering numbering{count, reference_first_sample, 1};
-            run_samples(
-                *reference_workers, numbering, threads,
+            const std::int64_t drawn = run_samples(
+                *reference_workers, numbering,
                 [&](const SampleResult& result) { reference->add(result); },
                 [&](std::int64_t) { return poll_stop(); });
-            if (stopped_by != 0) {
+            if (poll_stop() || drawn < numbering.count) {
                 reference.reset();
+                ended_early = true;
             }
         }
     }
 
     if (!reporting_rank) {
-        return stopped_by != 0 ? 128 + stopped_by : 0;
+        // Rank 0 says why a run it ended early failed.
+        return stopped_by != 0 ? 128 + stopped_by : ended_early ? 1 : 0;
     }
-    const bool saved = finish_run(complete);
-    if (stopped_by != 0) {
-        return 128 + stopped_by;
-    }
-    return saved ? 0 : 1;
+    return exit_status(finish_run(!ended_early));
 }
 
 }  // namespace pellimor

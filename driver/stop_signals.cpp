@@ -60,8 +60,10 @@ void install_stop_signals() {
     main_thread = pthread_self();
     handle(SIGINT, remember_signal);
     handle(SIGTERM, remember_signal);
+    handle(SIGHUP, remember_signal);
     handle(SIGALRM, interrupt_again);
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 int stop_signal() {
@@ -85,7 +87,7 @@ int write_all(int fd, std::string_view text) {
     return 0;
 }
 
-void end_stopped_run(int signal_number) {
+void end_run_now(int status) {
     // Safe to leave without joining the workers or running destructors:
     // every report line was written by the main thread before it got here,
     // and each one reached the results file whole or was cut back off it
@@ -94,7 +96,7 @@ void end_stopped_run(int signal_number) {
     // graph does not look at the stop flag until the setup is done.
     std::fflush(stdout);
     std::fflush(stderr);
-    std::_Exit(128 + signal_number);
+    std::_Exit(status);
 }
 
 }  // namespace pellimor

@@ -1,7 +1,9 @@
 #pragma once
 
-// Ctrl-C and SIGTERM: instead of killing the process mid-line, they ask the
-// sample loop to stop; it then ends cleanly with status 128 + the signal.
+// Ctrl-C, SIGTERM and SIGHUP: instead of killing the process mid-line, they
+// ask the sample loop to stop; it then ends cleanly with status 128 + the
+// signal. SIGPIPE is ignored: a write to a closed pipe fails with EPIPE, and
+// the run ends as for any failed output, with its files written.
 //
 // The handlers are installed without SA_RESTART, so a signal also breaks the
 // main thread out of whatever it is blocked in (a write to a pipe nobody
@@ -12,10 +14,10 @@
 
 namespace pellimor {
 
-// Installs the handlers for SIGINT and SIGTERM, and ignores SIGXFSZ, so that
-// a file-size limit makes a write fail (EFBIG) like a full disk instead of
-// killing the process. Call it on the main thread: a signal that reaches
-// another thread is passed on to it.
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE
+// and SIGXFSZ, so that a closed pipe or a file-size limit makes a write fail
+// (EPIPE, EFBIG) like a full disk instead of killing the process. Call it on
+// the main thread: a signal that reaches another thread is passed on to it.
 void install_stop_signals();
 
 // The signal that asked the run to stop, or 0.
@@ -26,10 +28,10 @@ int stop_signal();
 // the failure (EINTR when a stop cut the write short).
 int write_all(int fd, std::string_view text);
 
-// Ends a stopped run at once with status 128 + signal_number, once every
-// report line is written: flushes standard output and error and leaves
+// Ends a stopped run at once with `status`, once every report line and
+// output file is written: flushes standard output and error and leaves
 // without waiting for the worker threads, which may be deep in a sample's
 // setup that does not look at the stop flag.
-[[noreturn]] void end_stopped_run(int signal_number);
+[[noreturn]] void end_run_now(int status);
 
 }  // namespace pellimor

@@ -24,16 +24,25 @@ double factorial(int k) {
 constexpr int first_local_room = 64;
 
 template <typename T>
-void make_room(std::vector<T>& v, std::size_t size) {
+[[gnu::noinline]] void grow(std::vector<T>& v, std::size_t size) {
+    v.resize(std::max(size, 2 * v.size()));
+}
+
+template <typename T>
+inline void make_room(std::vector<T>& v, std::size_t size) {
     if (v.size() < size) {
-        v.resize(std::max(size, 2 * v.size()));
+        grow(v, size);
     }
 }
 
 }  // namespace
 
 ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
-    : n_(n), words_(words_for(n)), options_(options), memo_(options.memo_limit) {
+    : n_(n),
+      words_(words_for(n)),
+      options_(options),
+      memo_(options.memo_limit),
+      picker_(CliquePickingOptions{options.memo_limit, options.shortcuts}) {
     if (n < 0) {
         throw std::invalid_argument("ClassSizeCounter: negative vertex count");
     }
@@ -45,6 +54,7 @@ ClassSizeCounter::ClassSizeCounter(int n, ClassSizeOptions options)
     frontier_.assign(words_for(first_local_room), 0);
     members_.assign(first_local_room, 0);
     local_.assign(OrientationMemo::max_limit, 0);
+    known_counts_.assign(std::size_t{1} << known_count_bits, KnownCount{});
 }
 
 std::size_t ClassSizeCounter::bytes_needed(int n) {
@@ -55,7 +65,8 @@ std::size_t ClassSizeCounter::bytes_needed(int n) {
     return sizeof(ClassSizeCounter) + static_cast<std::size_t>(words_for(n)) * sizeof(Word) +
            static_cast<std::size_t>(n) * sizeof(int) + 2 * room * sizeof(int) +
            (room + 2) * local_words * sizeof(Word) +
-           OrientationMemo::max_limit * sizeof(std::uint32_t) + memo;
+           OrientationMemo::max_limit * sizeof(std::uint32_t) +
+           (std::size_t{1} << known_count_bits) * sizeof(KnownCount) + memo;
 }
 
 void ClassSizeCounter::number_touched() {
@@ -153,6 +164,37 @@ double ClassSizeCounter::count_numbered() {
     const int words = local_words_;
     const int k_all = k_;
     double size = 1.0;
+    if (words == 1) {
+        // At most 64 vertices with lines, as nearly always: the same search
+        // on single words.
+        Word seen = 0;
+        for (int start = 0; start < k_all; ++start) {
+            if ((seen >> start & 1) != 0) {
+                continue;
+            }
+            Word component = bit_of(start);
+            Word frontier = component;
+            int k = 0;
+            std::int64_t degree_sum = 0;
+            while (frontier != 0) {
+                const int u = std::countr_zero(frontier);
+                frontier &= frontier - 1;
+                members_[k++] = u;
+                const Word row = local_rows_[static_cast<std::size_t>(u)];
+                const Word fresh = row & ~component;
+                component |= fresh;
+                frontier |= fresh;
+                degree_sum += std::popcount(row);
+            }
+            seen |= component;
+            size *= count_component(k, degree_sum / 2);
+        }
+        for (int i = 0; i < k_all; ++i) {
+            local_of_[vertex_of_[i]] = -1;
+        }
+        k_ = 0;
+        return size;
+    }
     // seen: the vertices of the components found so far and of the current one.
     int start = 0;
     std::vector<Word>& seen = component_;
@@ -248,10 +290,47 @@ double ClassSizeCounter::count_component(int k, std::int64_t edges) {
             }
             local_[i] = mask;
         }
+        if (k <= small_cache_limit) {
+            // The pairs i < j of the relabelled component and its size as a
+            // key: the same key, the same graph, the same count.
+            std::uint32_t key = static_cast<std::uint32_t>(k) << 28;
+            int pair = 0;
+            for (int i = 0; i < k; ++i) {
+                for (int j = i + 1; j < k; ++j, ++pair) {
+                    key |= ((local_[i] >> j) & 1u) << pair;
+                }
+            }
+            const std::uint64_t spread = key * std::uint64_t{0x9E3779B97F4A7C15};
+            KnownCount& slot = known_counts_[spread >> (64 - known_count_bits)];
+            if (slot.key != key) {
+                slot.key = key;
+                slot.count = memo_.count(std::span<const std::uint32_t>(local_.data(), k));
+            }
+            return static_cast<double>(slot.count);
+        }
         return static_cast<double>(memo_.count(std::span<const std::uint32_t>(local_.data(), k)));
     }
-    // A large component: the root decomposition, whose small components go
-    // back to the memoised count.
+    if (options_.clique_picking) {
+        // A large component: clique-picking, whose small subproblems go back
+        // to the memoised count.
+        make_room(index_, static_cast<std::size_t>(k_));
+        for (int i = 0; i < k; ++i) {
+            index_[members_[i]] = i;
+        }
+        csr_offsets_.assign(1, 0);
+        csr_targets_.clear();
+        for (int i = 0; i < k; ++i) {
+            const Word* row = local_row(members_[i]);
+            all_bits(local_words_, [&](int w) { return row[w]; }, [&](int u) {
+                csr_targets_.push_back(index_[u]);  // u is in the component
+                return true;
+            });
+            csr_offsets_.push_back(static_cast<int>(csr_targets_.size()));
+        }
+        return picker_.count(k, csr_offsets_.data(), csr_targets_.data(), &memo_);
+    }
+    // The root decomposition, whose small components go back to the
+    // memoised count.
     AdjacencyLists g(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i) {
         const Word* row = local_row(members_[i]);

@@ -44,6 +44,10 @@ std::size_t EssentialGraph::bytes_needed(int n) {
 // has lines; in the others compelled(y) = parents(y).
 void EssentialGraph::build(const OrderedDag& dag) {
     dag_ = &dag;
+    if (words_ == 1) {
+        build_one_word(dag);
+        return;
+    }
     const int words = words_;
     std::int64_t lines = 0;
     int heads = 0;
@@ -101,6 +105,43 @@ void EssentialGraph::build(const OrderedDag& dag) {
     line_count_ = lines;
     line_head_count_ = heads;
     source_count_ = sources;
+}
+
+// The same pass for n <= 64, where every row is one word.
+void EssentialGraph::build_one_word(const OrderedDag& dag) {
+    const Word* rows = dag.parents(0);  // row v is rows[v]
+    std::int64_t lines = 0;
+    int heads = 0;
+    Word line_heads = 0;
+    Word sources = 0;
+    for (int y = 0; y < n_; ++y) {
+        const Word parents = rows[y];
+        line_row_[y] = -1;
+        compelled_from_[y] = y;
+        if (parents == 0) {
+            sources |= bit_of(y);
+            continue;
+        }
+        const int x = word_bits - 1 - std::countl_zero(parents);
+        const Word x_comp = rows[compelled_from_[x]];
+        if ((x_comp & ~parents) != 0 || (parents & ~(rows[x] | bit_of(x))) != 0) {
+            continue;  // every arrow into y compelled
+        }
+        if (static_cast<std::size_t>(heads + 1) > line_rows_.size()) {
+            line_rows_.resize(2 * line_rows_.size());
+        }
+        const Word rev = parents & ~x_comp;
+        line_rows_[static_cast<std::size_t>(heads)] = rev;
+        lines += std::popcount(rev);
+        line_row_[y] = heads++;
+        compelled_from_[y] = compelled_from_[x];
+        line_heads |= bit_of(y);
+    }
+    line_heads_[0] = line_heads;
+    sources_[0] = sources;
+    line_count_ = lines;
+    line_head_count_ = heads;
+    source_count_ = std::popcount(sources);
 }
 
 void write_essential_graph(const EssentialGraph& eg, std::span<const int> perm, EdgeMatrix& m) {

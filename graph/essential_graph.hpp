@@ -81,6 +81,8 @@ class EssentialGraph {
     int source_count() const { return source_count_; }
 
   private:
+    void build_one_word(const OrderedDag& dag);
+
     int n_;
     int words_;
     const OrderedDag* dag_ = nullptr;

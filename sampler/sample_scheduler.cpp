@@ -10,8 +10,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How far workers may run ahead of the consumer, per worker.
-constexpr int window_per_thread = 64;
+// How far workers may run ahead of the consumer, per worker. The caller is
+// woken for a quarter of the window: 64 results per worker, so that quick
+// samples (a few microseconds each) cost the caller one wake-up per 64.
+constexpr int window_per_thread = 256;
 
 // A ready result waits at most this long before the caller is woken for it,
 // when no batch fills sooner.
@@ -32,11 +34,26 @@ SampleScheduler::SampleScheduler(WorkerFactory factory, SampleNumbering numberin
       window_(window < 1 ? 1 : window),
       batch_(window_ / 4 < 1 ? 1 : window_ / 4),
       slots_(static_cast<std::size_t>(window_)) {
+    // No more threads than samples: the others would have nothing to do,
+    // yet each takes a stack and the memory its setup builds.
+    if (threads > numbering_.count) {
+        threads = static_cast<int>(numbering_.count);
+    }
     taken_.reserve(static_cast<std::size_t>(window_));
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
         for (int t = 0; t < threads; ++t) {
-            workers_.emplace_back([this] { work(); });
+            {
+                std::lock_guard lock(mutex_);
+                ++running_;
+            }
+            try {
+                workers_.emplace_back([this] { work(); });
+            } catch (...) {
+                std::lock_guard lock(mutex_);
+                --running_;
+                throw;
+            }
         }
     } catch (...) {
         stop();
@@ -61,6 +78,11 @@ void SampleScheduler::stop() {
     }
     slot_free_.notify_all();
     result_ready_.notify_all();
+}
+
+bool SampleScheduler::wait_for_workers(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return worker_left_.wait_for(lock, limit, [&] { return running_ == 0; });
 }
 
 std::span<const SampleResult> SampleScheduler::next_batch(std::chrono::milliseconds timeout) {
@@ -117,6 +139,16 @@ void SampleScheduler::file(std::int64_t j, const SampleResult& result) {
 }
 
 void SampleScheduler::work() {
+    struct Leaving {
+        SampleScheduler& scheduler;
+        ~Leaving() {
+            {
+                std::lock_guard lock(scheduler.mutex_);
+                --scheduler.running_;
+            }
+            scheduler.worker_left_.notify_all();
+        }
+    } leaving{*this};
     auto fail = [this] {
         {
             std::lock_guard lock(mutex_);
@@ -189,25 +221,31 @@ void SampleScheduler::work() {
 
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
-                          const std::function<bool(std::int64_t done)>& poll) {
+                          const std::function<bool(std::int64_t done)>& poll,
+                          const std::function<void()>& stopped) {
     std::int64_t done = 0;
     SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
-    bool stopped = false;
-    while (done < numbering.count && !stopped) {
+    bool stopping = false;
+    while (done < numbering.count && !stopping) {
         if (poll(done)) {
+            stopping = true;
             break;
         }
         for (const SampleResult& result : scheduler.next_batch(std::chrono::milliseconds(100))) {
             consume(result);
             ++done;
             if (poll(done)) {
-                stopped = true;
+                stopping = true;
                 break;
             }
         }
     }
     if (done < numbering.count) {
         scheduler.stop();
+        if (stopping && stopped) {
+            scheduler.wait_for_workers(stop_grace);
+            stopped();
+        }
     }
     return done;
 }

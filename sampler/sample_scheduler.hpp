@@ -49,7 +49,8 @@ struct SampleNumbering {
 
 class SampleScheduler {
   public:
-    // Starts `threads` workers on the samples `numbering` names. Workers run
+    // Starts `threads` workers (no more than there are samples) on the
+    // samples `numbering` names. Workers run
     // at most `window` samples ahead of the caller, so memory stays bounded
     // however slowly results are taken.
     SampleScheduler(WorkerFactory factory, SampleNumbering numbering, int threads, int window);
@@ -75,6 +76,12 @@ class SampleScheduler {
     // Asks the workers to abandon their samples and finish.
     void stop();
 
+    // Waits until every worker has finished, at most `limit`; true when
+    // they all have. A worker finishes within one sample's stop check (a
+    // DAG, a stretch of walk) or, when stopped while it sets up, after
+    // that setup.
+    bool wait_for_workers(std::chrono::milliseconds limit);
+
   private:
     void work();
     // With the mutex held: files the result of index j and extends ready_.
@@ -99,18 +106,28 @@ class SampleScheduler {
     std::vector<SampleResult> taken_;
     std::size_t taken_used_ = 0;
     std::atomic<bool> stop_{false};
+    int running_ = 0;  // workers that have not yet left work()
+    std::condition_variable worker_left_;
 
     std::vector<std::thread> workers_;
 };
 
+// How long a stopped run waits for its workers to finish before `stopped`
+// is called anyway.
+inline constexpr std::chrono::milliseconds stop_grace{300};
+
 // Runs every sample of `numbering` and passes the results, in order, to
 // `consume`, a batch at a time. `poll` is called after each result and at
-// least ten times a second while waiting; when it returns true the workers are stopped and the
-// run ends early. Returns the number of results consumed. Rethrows a
+// least ten times a second while waiting; when it returns true the workers
+// are stopped and the run ends early. Then `stopped`, when given, is called
+// once the workers have finished or stop_grace has passed, so that it has
+// the CPUs to itself; it may end the process rather than wait for a worker
+// deep in a long setup. Returns the number of results consumed. Rethrows a
 // worker's failure.
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
-                          const std::function<bool(std::int64_t done)>& poll);
+                          const std::function<bool(std::int64_t done)>& poll,
+                          const std::function<void()>& stopped = nullptr);
 
 // The number of CPUs this process may run on (its affinity mask), at least 1.
 int usable_cpu_count();

@@ -25,17 +25,26 @@ Word range_mask(int w, int lo, int hi) {
 // uniform non-empty subset. All bits below p1 are drawn as whole words; when
 // the previous layer's bits come out empty, only they are drawn again, which
 // leaves the other bits as they were, independent and uniform.
-void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, int p0, int p1) {
+void fill_layer(Xoshiro256StarStar& generator, OrderedDag& dag, int first, int count, int p0,
+                int p1) {
+    // A copy of the generator in registers: the caller's could alias the
+    // rows written, so that every draw would load and store its state.
+    Xoshiro256StarStar rng = generator;
     const int used = (p1 - 1) / word_bits + 1;
-    const Word last_mask = range_mask(used - 1, 0, p1);
     const int wa = p0 / word_bits;
-    const int wb = (p1 - 1) / word_bits;
-    for (int v = first; v < first + count; ++v) {
-        Word* row = dag.parents(v);
-        for (int w = 0; w + 1 < used; ++w) {
-            row[w] = rng();
+    const int wb = used - 1;
+    // The bits below p1 in the last word drawn, and those of the layer
+    // before when it lies in one word.
+    const Word last_mask = p1 % word_bits == 0 ? ~Word{0} : bit_of(p1) - 1;
+    const Word before = last_mask & ~(bit_of(p0) - 1);
+    Word* row = dag.parents(first);
+    const std::size_t stride = static_cast<std::size_t>(dag.words());
+    for (int v = first; v < first + count; ++v, row += stride) {
+        Word* const last = row + (used - 1);
+        for (Word* w = row; w != last; ++w) {
+            *w = rng();
         }
-        row[used - 1] = rng() & last_mask;
+        *last = rng() & last_mask;
         // Words from v / 64 + 1 on can hold no parent of v: they are zero in
         // every OrderedDag and are left alone. Those between the drawn ones
         // and v's own word (one at most while layers are narrower than a
@@ -44,7 +53,6 @@ void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, 
             row[w] = 0;
         }
         if (wa == wb) {
-            const Word before = range_mask(wa, p0, p1);
             while ((row[wa] & before) == 0) {
                 row[wa] |= rng() & before;
             }
@@ -61,6 +69,35 @@ void fill_layer(Xoshiro256StarStar& rng, OrderedDag& dag, int first, int count, 
             }
         }
     }
+    generator = rng;
+}
+
+// The same draw for n <= 64, where every row is one word: each vertex's
+// parents are one draw masked to the vertices before its layer, redrawn on
+// the layer just before as fill_layer() does, so the stream is read alike.
+void draw_one_word(const DagCounts& counts, Xoshiro256StarStar& rng, OrderedDag& dag) {
+    const int n = counts.size();
+    Word* rows = dag.parents(0);  // row v is rows[v]
+    const int sources = counts.first_layer_size(unit_interval(rng));
+    for (int v = 0; v < sources; ++v) {
+        rows[v] = 0;
+    }
+    int p0 = 0;
+    int p1 = sources;
+    while (p1 < n) {
+        const int s = counts.next_layer_size(n - p1, p1 - p0, unit_interval(rng));
+        const Word below = bit_of(p1) - 1;  // p1 < n <= 64
+        const Word before = below & ~(bit_of(p0) - 1);
+        for (int v = p1; v < p1 + s; ++v) {
+            Word row = rng() & below;
+            while ((row & before) == 0) {
+                row |= rng() & before;
+            }
+            rows[v] = row;
+        }
+        p0 = p1;
+        p1 += s;
+    }
 }
 
 }  // namespace
@@ -76,6 +113,11 @@ void UniformDag::draw(Xoshiro256StarStar& rng, OrderedDag& dag) const {
     // A local copy of the generator stays in registers: the caller's one
     // could alias the rows written, so every draw would reload its state.
     Xoshiro256StarStar local = rng;
+    if (dag.words() == 1) {
+        draw_one_word(counts_, local, dag);
+        rng = local;
+        return;
+    }
     const int n = counts_.size();
     const int sources = counts_.first_layer_size(unit_interval(local));
     for (int v = 0; v < sources; ++v) {

@@ -8,19 +8,17 @@ Reads files of either method (pellimor_<n>.txt from walks,
 pellimor_exact_<n>.txt from the exact sampler), also those written by older
 versions; fields that read nan or -nan are left out. For n_vars <= 13 the
 exact shares are drawn as horizontal lines. A missing or malformed file is
-an error: a message on standard error and status 2.
+an error: a message on standard error and status 2. Without matplotlib the
+message names the Python that runs the script and how to install it there;
+the status is 1.
 """
 
 import argparse
 import math
 import os
+import platform
 import re
 import sys
-
-import matplotlib
-
-matplotlib.use("Agg")
-import matplotlib.pyplot as plt  # noqa: E402
 
 # Counts for n <= 13: essential graphs, essential DAGs, connected essential
 # graphs, connected essential DAGs.
@@ -114,6 +112,23 @@ def n_vars_of(path):
     return int(match.group(1)) if match else None
 
 
+def pyplot():
+    """matplotlib.pyplot drawing to files, or exit 1 saying how to get it."""
+    try:
+        import matplotlib
+    except ImportError:
+        python = sys.executable or "python3"
+        print(f"plot_results.py: matplotlib is not installed for the Python running this "
+              f"script, {python} (Python {platform.python_version()}). Install it for that "
+              f"Python with\n    {python} -m pip install matplotlib\n"
+              f"(for Debian's own /usr/bin/python3: apt-get install python3-matplotlib), "
+              f"or run the script with a Python that has it.", file=sys.stderr)
+        sys.exit(1)
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    return plt
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("files", nargs="+", metavar="RESULTS_FILE")
@@ -123,6 +138,7 @@ def main(argv):
     args = parser.parse_args(argv)
     if not args.output.lower().endswith((".png", ".svg")):
         parser.error("the output must end in .png or .svg")
+    plt = pyplot()
 
     try:
         results = [(path, *read_results(path)) for path in args.files]

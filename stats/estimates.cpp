@@ -53,6 +53,20 @@ RatioEstimate ratio(const RatioAccumulator& a, std::optional<double> exact) {
     return r;
 }
 
+RatioEstimate weighted_share(const RatioAccumulator& a, std::optional<double> exact) {
+    RatioEstimate r = ratio(a, exact);
+    // A weighted share with no event seen (all samples connected, say) has
+    // no spread, so the delta method gives an interval of zero width, as if
+    // the share were certain. Wilson's interval over the effective number
+    // of samples does not: its far bound is z^2 / (n_eff + z^2) away.
+    const double share = r.interval.estimate;
+    if (r.standard_error == 0 && (share == 0 || share == 1)) {
+        r.interval = wilson_interval_for_share(share, a.effective_count());
+        r.no_event_seen = true;
+    }
+    return r;
+}
+
 // The three count estimates from the interval [low, high] around `estimate`
 // of log10(classes per DAG), and the z of that estimate.
 void derive_counts(RunEstimates& e, double log10_estimate, double log10_low, double log10_high,
@@ -126,7 +140,8 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     } else if (info.method == METHOD_WALK) {
         e.has_move_rates = true;
         for (int k = 0; k < move_kind_count; ++k) {
-            e.rate_mean[k] = s.rates[k].mean;
+            // No samples, no mean (the accumulator's 0 is only its start).
+            e.rate_mean[k] = s.samples > 0 ? s.rates[k].mean : not_a_number;
             e.rate_standard_error[k] = s.rates[k].standard_error();
         }
         // classes per DAG = e(n) / (share without lines) / a(n); a larger
@@ -137,9 +152,9 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
                       offset - safe_log10(p.low), -e.no_lines.z);
     } else {
         e.has_weighted = true;
-        e.dags_drawn = s.classes_per_dag.mean_x * static_cast<double>(s.classes_per_dag.count);
-        e.weighted_no_lines = ratio(s.single_dag_share, exact_no_lines);
-        e.weighted_connected = ratio(s.connected_share, exact_connected);
+        e.dags_drawn = s.dags_drawn;
+        e.weighted_no_lines = weighted_share(s.single_dag_share, exact_no_lines);
+        e.weighted_connected = weighted_share(s.connected_share, exact_connected);
         const Interval r = s.classes_per_dag.interval();
         std::optional<double> exact_classes_per_dag;
         if (known) {

@@ -38,6 +38,9 @@ struct RatioEstimate {
     double standard_error = 0;
     std::optional<double> exact;
     double z = 0;
+    // A share of exactly 0 or 1: the interval is then Wilson's over the
+    // effective number of samples instead of the delta method's zero width.
+    bool no_event_seen = false;
 };
 
 // An exact count: its decimal digits (n_vars <= exact_count_limit) and log10.
@@ -71,7 +74,7 @@ struct RunEstimates {
 
     // The exact method, over every DAG drawn.
     bool has_weighted = false;
-    double dags_drawn = 0;
+    std::int64_t dags_drawn = 0;
     RatioEstimate weighted_no_lines;
     RatioEstimate weighted_connected;
 

@@ -17,13 +17,19 @@ Interval wilson_interval(std::int64_t count, std::int64_t of, double z) {
         return {not_a_number, not_a_number, not_a_number};
     }
     const double n = static_cast<double>(of);
-    const double p = static_cast<double>(count) / n;
+    return wilson_interval_for_share(static_cast<double>(count) / n, n, z);
+}
+
+Interval wilson_interval_for_share(double p, double n, double z) {
+    if (!(n > 0)) {
+        return {not_a_number, not_a_number, not_a_number};
+    }
     const double z2 = z * z;
     const double centre = (p + z2 / (2 * n)) / (1 + z2 / n);
     const double half_width = z / (1 + z2 / n) * std::sqrt(p * (1 - p) / n + z2 / (4 * n * n));
     // The bounds are exact at 0 and 1; keep rounding from moving them past.
-    const double low = count == 0 ? 0.0 : std::max(0.0, centre - half_width);
-    const double high = count == of ? 1.0 : std::min(1.0, centre + half_width);
+    const double low = p == 0 ? 0.0 : std::max(0.0, centre - half_width);
+    const double high = p == 1 ? 1.0 : std::min(1.0, centre + half_width);
     return {p, low, high};
 }
 
@@ -111,6 +117,14 @@ double RatioAccumulator::standard_error() const {
     const double residual = std::max(0.0, m2_y - 2 * r * c_xy + r * r * m2_x);
     const double n = static_cast<double>(count);
     return std::sqrt(residual / (n - 1) / n) / std::abs(mean_x);
+}
+
+double RatioAccumulator::effective_count() const {
+    // sum x^2 = m2_x + count mean_x^2.
+    const double n = static_cast<double>(count);
+    const double sum_x = n * mean_x;
+    const double sum_squares = m2_x + n * mean_x * mean_x;
+    return sum_squares > 0 ? sum_x * sum_x / sum_squares : not_a_number;
 }
 
 Interval RatioAccumulator::interval(double z) const {

@@ -23,6 +23,10 @@ struct Interval {
 // not a number when of is 0.
 Interval wilson_interval(std::int64_t count, std::int64_t of, double z = z_95);
 
+// The same for a share observed over n samples that need not be a whole
+// number (an effective sample size); not a number when n <= 0.
+Interval wilson_interval_for_share(double share, double n, double z = z_95);
+
 // Mean and sample variance of a stream of values (Welford's update; merged
 // with Chan's formula).
 struct MeanAccumulator {
@@ -61,6 +65,10 @@ struct RatioAccumulator {
     double standard_error() const;
     // ratio ± z standard errors.
     Interval interval(double z = z_95) const;
+
+    // Kish's effective number of samples of a mean weighted by x:
+    // (sum x)^2 / sum x^2, which is count when every x is the same.
+    double effective_count() const;
 };
 
 // (a - b) / sqrt(se_a^2 + se_b^2). With both standard errors zero: 0 when

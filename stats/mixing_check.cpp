@@ -55,6 +55,11 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, const RunSt
         return result;
     }
     result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
+    // The two shares as counts over samples, not as a mean less a mean,
+    // which rounding can put past 1.
+    const auto samples = static_cast<double>(walk.samples);
+    result.half_no_lines.walk = static_cast<double>(walk.no_lines_count) / samples;
+    result.half_no_lines.other = static_cast<double>(walk.half_no_lines_count) / samples;
     result.half_lines = paired(walk.lines, walk.lines_gain);
     result.passed = !result.half_no_lines.flagged() && !result.half_lines.flagged();
     if (reference != nullptr && reference->samples > 0) {

@@ -7,6 +7,8 @@ void RunStatistics::add(const SampleResult& r) {
     no_lines_count += r.no_lines;
     connected_count += r.connected;
     both_count += r.no_lines * r.connected;
+    half_no_lines_count += r.half_no_lines;
+    dags_drawn += r.dags_drawn;
     for (int k = 0; k < move_kind_count; ++k) {
         rates[k].add(r.rates[k]);
     }
@@ -29,6 +31,8 @@ void RunStatistics::merge(const RunStatistics& other) {
     no_lines_count += other.no_lines_count;
     connected_count += other.connected_count;
     both_count += other.both_count;
+    half_no_lines_count += other.half_no_lines_count;
+    dags_drawn += other.dags_drawn;
     for (int k = 0; k < move_kind_count; ++k) {
         rates[k].merge(other.rates[k]);
     }

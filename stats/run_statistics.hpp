@@ -17,7 +17,9 @@ struct RunStatistics {
     std::int64_t samples = 0;
     std::int64_t no_lines_count = 0;
     std::int64_t connected_count = 0;
-    std::int64_t both_count = 0;  // no lines and connected
+    std::int64_t both_count = 0;           // no lines and connected
+    std::int64_t half_no_lines_count = 0;  // the walk: no lines after half the walk
+    std::int64_t dags_drawn = 0;           // the exact method: DAGs drawn, kept or not
 
     // Per sample: each move kind's rate (the walk), the no-line flag and the
     // line count of the sample's graph.

@@ -159,10 +159,15 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
         }
     }
     if (e.has_weighted) {
-        append(text, "\n Weighted over all %.0f DAGs drawn (95%% delta-method intervals)\n",
+        append(text, "\n Weighted over all %" PRId64 " DAGs drawn (95%% delta-method intervals)\n",
                e.dags_drawn);
         ratio_line(text, "no lines", e.weighted_no_lines);
         ratio_line(text, "connected", e.weighted_connected);
+        if (e.weighted_no_lines.no_event_seen || e.weighted_connected.no_event_seen) {
+            text +=
+                "  (a share of 0 or 1: Wilson interval over the effective number of samples,\n"
+                "  (sum w)^2 / sum w^2 with w = sum of 1/s over a sample's DAGs)\n";
+        }
     }
 
     if (e.bounded) {

@@ -28,11 +28,15 @@ json optional_string(const std::optional<std::string>& value) {
 }
 
 json share_json(const ShareEstimate& s) {
+    // The binomial standard error of the share, sqrt(p (1 - p) / of).
+    const double p = s.interval.estimate;
+    const double standard_error = std::sqrt(p * (1 - p) / static_cast<double>(s.of));
     return {{"count", s.count},
             {"of", s.of},
             {"estimate", number(s.interval.estimate)},
             {"low", number(s.interval.low)},
             {"high", number(s.interval.high)},
+            {"standard_error", number(standard_error)},
             {"exact", optional_number(s.exact)},
             {"z", number(s.z)}};
 }
@@ -43,15 +47,24 @@ json ratio_json(const RatioEstimate& r) {
             {"exact", optional_number(r.exact)},       {"z", number(r.z)}};
 }
 
-json count_json(const CountEstimate& c) {
+// `exact` as a JSON type a script can rely on: a decimal string for an
+// integer (a count, which may outgrow every number type), a number for a
+// ratio.
+json count_json(const CountEstimate& c, bool integer) {
     const auto value = [](double log10_value) {
         const std::optional<double> v = from_log10(log10_value);
         return v ? json(*v) : json(nullptr);
     };
-    return {{"estimate", value(c.log10_estimate)}, {"low", value(c.log10_low)},
-            {"high", value(c.log10_high)},         {"log10_estimate", number(c.log10_estimate)},
-            {"log10_low", number(c.log10_low)},    {"log10_high", number(c.log10_high)},
-            {"exact", optional_string(c.exact)},   {"z", c.exact ? number(c.z) : json(nullptr)}};
+    return {{"estimate", value(c.log10_estimate)},
+            {"low", value(c.log10_low)},
+            {"high", value(c.log10_high)},
+            {"log10_estimate", number(c.log10_estimate)},
+            {"log10_low", number(c.log10_low)},
+            {"log10_high", number(c.log10_high)},
+            {"exact", !c.exact  ? json(nullptr)
+                      : integer ? json(*c.exact)
+                                : json(std::stod(*c.exact))},
+            {"z", c.exact ? number(c.z) : json(nullptr)}};
 }
 
 json comparison_json(const MixingComparison& c, const char* walk_key, const char* other_key) {
@@ -160,9 +173,9 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"log10_dags", number(e.dags.log10)},
                 {"essential_dags", optional_string(e.essential_dags.decimal)},
                 {"log10_essential_dags", number(e.essential_dags.log10)},
-                {"essential_graphs", count_json(e.essential_graphs)},
-                {"classes_per_dag", count_json(e.classes_per_dag)},
-                {"dags_per_class", count_json(e.dags_per_class)}}}};
+                {"essential_graphs", count_json(e.essential_graphs, true)},
+                {"classes_per_dag", count_json(e.classes_per_dag, false)},
+                {"dags_per_class", count_json(e.dags_per_class, false)}}}};
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},

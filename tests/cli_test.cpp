@@ -462,8 +462,9 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
     GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
                     "reserves terabytes of address space";
 #else
-    // About 0.62 GiB per worker thread: under a 1 GiB address-space limit
-    // one fits and two do not; under 0.3 GiB none does.
+    // About 0.62 GiB of graphs per worker thread, 0.69 GiB with the
+    // thread's stack and heap arena: under a 1 GiB address-space limit one
+    // fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
         {rlim_t{300} << 20, "; not even one worker thread fits in the "},
@@ -475,7 +476,7 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
         EXPECT_EQ(f.status, 1) << f.err;
         EXPECT_EQ(f.out, "");
         EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
-                              "(about 0.62 GiB per worker thread); choose a smaller n_vars or "
+                              "(about 0.69 GiB per worker thread); choose a smaller n_vars or "
                               "fewer --threads" +
                                   advice,
                               0),
@@ -789,6 +790,112 @@ TEST_F(Cli, JsonTargetIsCheckedBeforeTheRun) {
     EXPECT_EQ(option.status, 2);
     EXPECT_NE(option.err.find("--json needs a value"), std::string::npos) << option.err;
     EXPECT_TRUE(files_written().empty());
+}
+
+// A reader that goes away (`| head -1`) is a failed standard output, not a
+// death by SIGPIPE: sampling stops, the JSON is written, status 1. SIGHUP
+// ends a run as SIGTERM does. Neither leaves a temporary file.
+TEST_F(Cli, ClosedOutputAndHangupStillWriteTheJson) {
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe(pipe_fds), 0);
+    ::close(pipe_fds[0]);
+    Launch closed;
+    closed.stdout_fd = pipe_fds[1];
+    const Finished f =
+        wait(start({"--seed", "1", "--json", "o.json", "6", "2000", "300"}, "run", closed));
+    ::close(pipe_fds[1]);
+    EXPECT_EQ(f.status, 1) << f.err;
+    EXPECT_NE(f.err.find("standard output failed"), std::string::npos) << f.err;
+    const auto json = nlohmann::json::parse(read_file(dir_ / "o.json"));
+    EXPECT_EQ(json["complete"], false);
+
+    const pid_t pid = start({"--exact", "--json", "h.json", "12", "2000000000"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(kill(pid, SIGHUP), 0);
+    EXPECT_EQ(wait(pid).status, 128 + SIGHUP);
+    EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "h.json"))["complete"], false);
+    auto names = files_written();
+    std::erase(names, "pellimor_exact_12.txt");  // when a line was due before the signal
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"h.json", "o.json", "pellimor_6.txt"}));
+}
+
+// A stop during the mixing check's reference draws is a stopped run: the
+// summary and the JSON must not call it complete.
+TEST_F(Cli, StopDuringTheMixingCheckIsNotComplete) {
+    const pid_t pid = start(
+        {"--seed", "1", "--threads", "1", "--summary", "--json", "o.json", "2000", "1", "100"});
+    // The last report line is written just before the reference draws begin.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (results(2000).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Finished f = wait(pid);
+    ASSERT_EQ(f.status, 130) << "the reference draws ended before the signal";
+    EXPECT_NE(f.out.find("100 of 100 (stopped"), std::string::npos) << f.out;
+    const auto json = nlohmann::json::parse(read_file(dir_ / "o.json"));
+    EXPECT_EQ(json["samples"], 100);
+    EXPECT_EQ(json["complete"], false);
+}
+
+// A stop while the results file's lock is held elsewhere: the line is not
+// saved, and the run says so without promising the status 1 it does not end
+// with.
+TEST_F(Cli, StopWhileWaitingForTheFileLockPromisesNoWrongStatus) {
+    const int fd = ::open(results_path(6).c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const pid_t pid = start({"--seed", "1", "6", "200", "200"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Finished f = wait(pid);
+    ::close(fd);
+    EXPECT_EQ(f.status, 130);
+    EXPECT_EQ(f.err.find("status 1"), std::string::npos) << f.err;
+    EXPECT_NE(f.err.find("were not saved"), std::string::npos) << f.err;
+}
+
+// The user chooses the results file or none; --strict makes a flagged
+// mixing check fail the run, with every result still written.
+TEST_F(Cli, ResultsFileChosenOrNoneAndStrictMixingCheck) {
+    EXPECT_EQ(run({"--seed", "1", "--results", "mine.txt", "6", "200", "200"}).status, 0);
+    EXPECT_EQ(lines_of(read_file(dir_ / "mine.txt")).size(), 2u);
+    const Finished none = run({"--seed", "1", "--no-results", "6", "200", "200"});
+    EXPECT_EQ(lines_of(none.out).size(), 2u);
+    EXPECT_EQ(files_written(), std::vector<std::string>{"mine.txt"});
+
+    const Finished strict =
+        run({"--seed", "1", "--strict", "--json", "s.json", "40", "100000", "100"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("--strict"), std::string::npos) << strict.err;
+    EXPECT_EQ(results(40).size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(read_file(dir_ / "s.json"))["mixing_check"]["passed"], false);
+}
+
+// Every result can be traced: --version names the build, and the JSON
+// records it with the whole command line and the start in UTC.
+TEST_F(Cli, VersionAndProvenanceInEveryJson) {
+    const Finished version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    ASSERT_TRUE(version.out.starts_with("pellimor ")) << version.out;
+    const std::string name = version.out.substr(9, version.out.size() - 10);
+    EXPECT_TRUE(name.starts_with(PELLIMOR_VERSION)) << name;
+
+    ASSERT_EQ(run({"--seed", "3", "--json", "it's.json", "6", "200", "100"}).status, 0);
+    const auto json = nlohmann::json::parse(read_file(dir_ / "it's.json"));
+    EXPECT_EQ(json["version"], name);
+    EXPECT_EQ(json["command_line"],
+              std::string(PELLIMOR_BINARY) + " --seed 3 --json 'it'\\''s.json' 6 200 100");
+    const std::string started = json["started_at"];
+    int y, mo, d, h, mi, sec;
+    char zone = 0;
+    EXPECT_EQ(std::sscanf(started.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec,
+                          &zone),
+              7)
+        << started;
+    EXPECT_EQ(zone, 'Z');
+    EXPECT_EQ(started.size(), 20u);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST(ParseCommandLine, OptionValuesAreChecked) {
               "--threads must be a whole number from 1 to 1024, got 'two'");
     EXPECT_EQ(usage_error({"--fast", "6", "1", "1"}), "unknown option '--fast' (see --help)");
     EXPECT_EQ(usage_error({"--full-check=yes", "6", "1", "1"}),
-              "unknown option '--full-check=yes' (see --help)");
+              "--full-check takes no value, got '--full-check=yes'");
 }
 
 TEST(ParseCommandLine, DoubleDashEndsTheOptions) {
@@ -106,6 +106,37 @@ TEST(ParseCommandLine, EachOptionAtMostOnce) {
     EXPECT_EQ(usage_error({"--full-check", "--full-check", "6", "1", "1"}),
               "--full-check given more than once");
     EXPECT_EQ(usage_error({"--help", "-h"}), "--help given more than once");
+}
+
+// Scientific notation where it is an exact whole number, worked out on the
+// digits (so that the largest seed stays exact).
+TEST(ParseCommandLine, ScientificNotationForExactWholeNumbers) {
+    const Options o = parse({"--seed", "1.8446744073709551615e19", "1e1", "2.5e3", "1E+06"});
+    EXPECT_EQ(*o.seed, 18446744073709551615ULL);
+    EXPECT_EQ(o.n_vars, 10);
+    EXPECT_EQ(o.n_its, 2500);
+    EXPECT_EQ(o.n_samples, 1000000);
+    EXPECT_EQ(parse({"6", "1000e-3", "0"}).n_its, 1);
+    for (const std::string_view bad :
+         {"1.5e0", "1e-3", "1e10", "e5", ".e5", "1e", "1e+", "1.2.3e4"}) {
+        EXPECT_NE(usage_error({"6", bad, "1"}).find("n_its must be"), std::string::npos) << bad;
+    }
+    EXPECT_NE(usage_error({"--seed", "1e20", "6", "1", "1"}).find("--seed must be"),
+              std::string::npos);
+}
+
+// "-s 1" is an unknown option, not a wrong count of arguments; a near miss
+// of a long option gets its likely meaning.
+TEST(ParseCommandLine, UnknownOptionsAndNearMisses) {
+    EXPECT_EQ(usage_error({"-s", "1", "6", "10", "10"}), "unknown option '-s' (see --help)");
+    EXPECT_EQ(usage_error({"--sed", "1", "6", "10", "10"}),
+              "unknown option '--sed' (did you mean --seed? see --help)");
+    EXPECT_EQ(usage_error({"-threads=2", "6", "10", "10"}),
+              "unknown option '-threads=2' (did you mean --threads? see --help)");
+    EXPECT_EQ(usage_error({"--no-result", "6", "10", "10"}),
+              "unknown option '--no-result' (did you mean --no-results? see --help)");
+    EXPECT_EQ(usage_error({"--bogus", "6", "10", "10"}), "unknown option '--bogus' (see --help)");
+    EXPECT_NE(usage_error({"6", "-1", "10"}).find("n_its must be"), std::string::npos);
 }
 
 TEST(ParseCommandLine, HelpNeedsNoArguments) {

@@ -85,6 +85,36 @@ TEST(Estimates, ExactMethodWeightedEstimatesFindTheTruth) {
     EXPECT_NEAR(e.dags_per_class.log10_estimate, -e.classes_per_dag.log10_estimate, 1e-15);
 }
 
+// A weighted share with no event seen (every sample connected, as at n >= 20)
+// gets Wilson's interval over the effective number of samples, not the
+// delta method's zero width; a walk with no samples has no move-rate mean.
+TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
+    RunStatistics s;
+    for (int i = 0; i < 300; ++i) {
+        SampleResult r;
+        r.dags_drawn = 1 + i % 5;
+        r.inverse_size_sum = 0.2 + 0.1 * (i % 3);  // the weight w of the sample
+        r.connected_weight = r.inverse_size_sum;   // every DAG connected
+        r.single_dag_count = 0.1;
+        r.connected = 1;
+        s.add(r);
+    }
+    const RunInfo info{METHOD_EXACT, "empty", 20, 0, 300, 1, 1, 0, true, {}, {}};
+    const RunEstimates e = estimate_run(info, s);
+    EXPECT_EQ(e.dags_drawn, 900);
+    const RatioEstimate& c = e.weighted_connected;
+    EXPECT_EQ(c.interval.estimate, 1.0);
+    EXPECT_EQ(c.interval.high, 1.0);
+    // Weights 0.2, 0.3, 0.4 in turn: n_eff = 300 * 0.3^2 / (0.29 / 3) = 279.3.
+    const double n_eff = 300 * 0.09 / (0.29 / 3);
+    EXPECT_NEAR(c.interval.low, n_eff / (n_eff + z_95 * z_95), 1e-9);
+    EXPECT_TRUE(c.no_event_seen);
+    EXPECT_FALSE(e.weighted_no_lines.no_event_seen);
+
+    const RunInfo walk{METHOD_WALK, "empty", 6, 100, 0, 1, 1, 0, true, {}, {}};
+    EXPECT_TRUE(std::isnan(estimate_run(walk, RunStatistics{}).rate_mean[0]));
+}
+
 TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     // a(30) = 2.71485...e158; a(10000) is far beyond double.
     EXPECT_EQ(format_log10(log10_of(exact_counts_up_to(30).dags[30])), "2.7149e+158");

@@ -37,14 +37,14 @@ TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
 }
 
 TEST(MemoryNeeded, ExactSamplerInEveryWorkerAndTablesShared) {
-    Options exact = walk(10000, 0);
+    Options exact = walk(10000, 5);
     exact.exact = true;
     const MemoryNeed need = memory_needed(exact, 3);
     EXPECT_EQ(need.shared, static_cast<double>(DagCounts::bytes_needed(10000)));
     EXPECT_EQ(need.per_worker, static_cast<double>(ExactSampler::bytes_per_worker(10000)));
     EXPECT_EQ(need.workers, 3);
 
-    Options start = walk(10000, 1);
+    Options start = walk(10000, 5);
     start.start = WalkStart::EXACT;
     const MemoryNeed both = memory_needed(start, 3);
     EXPECT_EQ(both.shared, need.shared);
@@ -114,9 +114,10 @@ double measured_exact_peak(int n, int workers) {
 }
 
 // The memory check counts what the exact method really holds: the tables and
-// the workers' samplers within 10% of the peak memory they take. (Four
-// workers at n = 1000, where one worker and the tables take under 2 MB, and a
-// quarter of a megabyte of other growth, as seen once, would weigh in.)
+// the workers' samplers within 10% of the peak memory they take. (Sixteen
+// workers at n = 1000: one worker takes about 150 kB and the tables under
+// 1 MB, and with four a quarter of a megabyte of other growth, as seen, would
+// weigh in.)
 class ExactMemory : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(ExactMemory, EstimateWithinTenPercentOfMeasuredPeak) {
@@ -124,7 +125,7 @@ TEST_P(ExactMemory, EstimateWithinTenPercentOfMeasuredPeak) {
     GTEST_SKIP() << "the sanitizers' allocator keeps memory of its own";
 #endif
     const auto [n, workers] = GetParam();
-    Options exact = walk(n, 1);
+    Options exact = walk(n, workers);  // a sample for each worker, or fewer threads start
     exact.exact = true;
     const MemoryNeed need = memory_needed(exact, workers);
     const double estimate = need.shared + need.workers * need.per_worker;
@@ -135,10 +136,10 @@ TEST_P(ExactMemory, EstimateWithinTenPercentOfMeasuredPeak) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryNeeded, ExactMemory,
-                         ::testing::Values(std::pair{1000, 4}, std::pair{10000, 1}));
+                         ::testing::Values(std::pair{1000, 16}, std::pair{10000, 1}));
 
 TEST(WorkersThatFit, TheTightestLimitBinds) {
-    const MemoryNeed need{100, 50, 4};
+    const MemoryNeed need{100, 50, 4, 4};
     EXPECT_FALSE(workers_that_fit(need, {}));
     const std::vector<MemoryLimit> limits{
         {"by a", 400, 0}, {"under b", 400, 25}, {"under c", 1000, 0}};
@@ -180,6 +181,23 @@ TEST(MemoryLimits, ReadFromTheSystemsFiles) {
         EXPECT_GE(limit.room, 0) << limit.name;
         EXPECT_FALSE(limit.name.empty());
     }
+}
+
+// Every thread started takes its stack and heap arena, also those that hold
+// no graph: a walk of 200 samples runs its mixing check's 1000 reference
+// draws on up to 1000 threads.
+TEST(MemoryShortage, CountsEveryThreadStartedWithItsStack) {
+    const Options options = walk(6, 200);
+    EXPECT_EQ(memory_needed(options, 1024).threads, 1000);
+    EXPECT_EQ(memory_needed(options, 1024).workers, 200);
+    EXPECT_EQ(memory_needed(walk(6, 10), 1024).threads, 10);
+    const double per_thread = 72.0 * 1024 * 1024;
+    const std::vector<MemoryLimit> limits{{"under the address-space limit", 4e9, per_thread}};
+    const auto message = memory_shortage(options, 1024, limits);
+    ASSERT_TRUE(message);
+    EXPECT_NE(message->find("about 0.07 GiB per worker thread"), std::string::npos) << *message;
+    EXPECT_NE(message->find("--threads 52 fits"), std::string::npos) << *message;
+    EXPECT_FALSE(memory_shortage(options, 52, limits));
 }
 
 }  // namespace

@@ -78,6 +78,27 @@ TEST(MixingCheck, IdenticalHalvesAndNoLinesAnywherePass) {
     EXPECT_FALSE(check_mixing(10, shifted, nullptr).passed);
 }
 
+// The half-walk share is counted, not a mean less a mean of differences:
+// with these flags (every half-walk graph without lines) the difference of
+// means comes to 1.0000000000000002.
+TEST(MixingCheck, HalfWalkShareIsACount) {
+    const std::string flags =
+        "0101100001100110010011001110110001101011011111001100011110001011011101000100101100101101"
+        "110101011011";
+    RunStatistics walk;
+    int ones = 0;
+    for (const char flag : flags) {
+        SampleResult r;
+        r.no_lines = flag - '0';
+        ones += r.no_lines;
+        r.half_no_lines = 1;
+        walk.add(r);
+    }
+    const MixingCheckResult result = check_mixing(1000, walk, nullptr);
+    EXPECT_EQ(result.half_no_lines.other, 1.0);
+    EXPECT_EQ(result.half_no_lines.walk, ones / 100.0);
+}
+
 TEST(MixingCheck, ShortRunsAndEmptyWalksAreSkipped) {
     const RunStatistics walk = synthetic(0.32, 0.9, 99, 6);
     const MixingCheckResult short_run = check_mixing(1000, walk, nullptr);

@@ -126,6 +126,42 @@ TEST(SampleScheduler, StopsLongWalksWhenDestroyed) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 30s);
 }
 
+// A stopped run builds its summary only once the workers have stopped, so
+// that it has the CPUs to itself; and no more threads start than samples.
+TEST(SampleScheduler, StopHookRunsAfterTheWorkersHaveStopped) {
+    std::atomic<int> running{0};
+    std::atomic<int> started{0};
+    const WorkerFactory busy = [&]() -> SampleFunction {
+        ++started;
+        return [&](std::uint64_t, SampleResult&, const std::atomic<bool>& stop) {
+            ++running;
+            while (!stop.load()) {
+                std::this_thread::sleep_for(1ms);
+            }
+            std::this_thread::sleep_for(20ms);  // the rest of a long draw
+            --running;
+            return false;
+        };
+    };
+    int running_at_hook = -1;
+    run_in_order(
+        busy, SampleNumbering{1000}, 4, [](const SampleResult&) {},
+        [&](std::int64_t) { return running.load() == 4; },
+        [&] { running_at_hook = running.load(); });
+    EXPECT_EQ(running_at_hook, 0);
+    EXPECT_EQ(started.load(), 4);
+
+    started = 0;
+    const WorkerFactory counted = [&]() -> SampleFunction {
+        ++started;
+        return [](std::uint64_t, SampleResult&, const std::atomic<bool>&) { return true; };
+    };
+    run_in_order(
+        counted, SampleNumbering{2}, 8, [](const SampleResult&) {},
+        [](std::int64_t) { return false; });
+    EXPECT_EQ(started.load(), 2);
+}
+
 TEST(UsableCpuCount, AtLeastOne) {
     EXPECT_GE(usable_cpu_count(), 1);
 }

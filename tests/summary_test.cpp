@@ -53,6 +53,9 @@ TEST(RunEnding, WalkWritesSummaryAndJsonWithEveryKey) {
     EXPECT_EQ(j["counts"]["essential_dags"], "59");
     const auto& graphs = j["counts"]["essential_graphs"];
     EXPECT_EQ(graphs["exact"], "185");
+    EXPECT_NEAR(j["counts"]["classes_per_dag"]["exact"].get<double>(), 185.0 / 543, 1e-15);
+    EXPECT_TRUE(j["shares"]["no_lines"]["exact"].is_number());
+    EXPECT_TRUE(j["shares"]["no_lines"]["standard_error"].is_number());
     EXPECT_LT(graphs["low"].get<double>(), graphs["estimate"].get<double>());
     EXPECT_LT(graphs["estimate"].get<double>(), graphs["high"].get<double>());
     for (const char* key : {"classes_per_dag", "dags_per_class"}) {
@@ -76,7 +79,11 @@ TEST(RunEnding, ExactMethodHasWeightedSharesAndNoWalkFields) {
     EXPECT_TRUE(j["n_its"].is_null());
     EXPECT_TRUE(j["move_rates"].is_null());
     EXPECT_EQ(j["mixing_check"]["skipped"], true);
-    EXPECT_EQ(j["weighted_shares"]["dags_drawn"], 3.0);
+    // Counts are integers, every share has its standard error, and `exact`
+    // is a string for an integer and a number for a ratio.
+    EXPECT_TRUE(j["weighted_shares"]["dags_drawn"].is_number_integer());
+    EXPECT_EQ(j["weighted_shares"]["dags_drawn"], 3);
+    EXPECT_TRUE(j["shares"]["connected"]["standard_error"].is_number());
     EXPECT_DOUBLE_EQ(j["weighted_shares"]["no_lines"]["estimate"].get<double>(), 0.5 / 0.75);
     EXPECT_TRUE(j["counts"]["essential_graphs"]["exact"].is_null());
     EXPECT_TRUE(j["counts"]["essential_graphs"]["z"].is_null());

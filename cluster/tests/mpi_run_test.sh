@@ -3,8 +3,14 @@
 #   same     NP THREADS  report lines (hours blanked) and results file equal a
 #                        single-process run's, for the walk and for --exact
 #   stop     SIGNAL      a signal to the launcher: whole lines, status 128 + N
-#   killed               a non-zero rank killed with SIGKILL: a message naming
-#                        the rank and status 1, within a few seconds
+#   killed   SIGNAL RANK a non-zero rank killed or stopped by SIGNAL: a message
+#                        naming the rank and status 1, within a few seconds
+#                        (no other rank goes on to the mixing check alone)
+#   memory   RANK        RANK alone fails the memory check: a message and
+#                        status 1 at once, on every rank
+#   mismatch             ranks started with other settings: status 2 and a
+#                        message before any sample; other --threads are fine
+#   seed                 without --seed, one "run seed" line, from rank 0
 # Usage: mpi_run_test.sh PELLIMOR LAUNCHER CASE [ARGS]
 set -u
 pellimor=$1 launcher=$2 case=$3
@@ -21,6 +27,13 @@ start_stoppable() {
 signal.signal(signal.SIGINT, signal.SIG_DFL)
 os.execvp(sys.argv[1], sys.argv[1:])' "$@" &
 }
+descendants() {  # PID: every process below PID, the deepest first
+    local child
+    for child in $(pgrep -P "$1"); do
+        descendants "$child"
+        echo "$child"
+    done
+}
 wait_at_most() {  # SECONDS PID: wait for PID; fail when it outlives SECONDS
     local limit=$1 pid=$2 i
     for ((i = 0; i < limit * 10; ++i)); do
@@ -28,10 +41,17 @@ wait_at_most() {  # SECONDS PID: wait for PID; fail when it outlives SECONDS
         sleep 0.1
     done
     if kill -0 "$pid" 2>/dev/null; then
-        pkill -KILL -P "$pid"; kill -KILL "$pid"
-        fail "the run did not end within $limit s"
+        # shellcheck disable=SC2046
+        kill -KILL $(descendants "$pid") "$pid" 2>/dev/null
+        fail "the run did not end within $limit s: $(cat err.txt 2>/dev/null)"
     fi
     wait "$pid"
+}
+launch() {  # SECONDS LAUNCHER-ARGS...: the run's status; fails when it hangs
+    local limit=$1
+    shift
+    "$launcher" "$@" > out.txt 2> err.txt &
+    wait_at_most "$limit" $!
 }
 
 case $case in
@@ -70,19 +90,66 @@ stop)
     done < pellimor_20.txt
     ;;
 killed)
+    signal=$1 rank=$2
     "$launcher" -np 3 "$pellimor" --seed 3 --threads 1 20 200000 1000000 > out.txt 2> err.txt &
     pid=$!
     for ((i = 0; i < 300; ++i)); do [ -s out.txt ] && break; sleep 0.1; done
     victim=
     for p in $(pgrep -f "^$pellimor --seed 3"); do
-        grep -qz '^OMPI_COMM_WORLD_RANK=2$' "/proc/$p/environ" && victim=$p
+        grep -qz "^OMPI_COMM_WORLD_RANK=$rank\$" "/proc/$p/environ" && victim=$p
     done
     [ -n "$victim" ] || fail "no rank found"
-    kill -KILL "$victim"
+    kill "-$signal" "$victim"
     wait_at_most 5 "$pid"
     status=$?
-    [ "$status" -eq 1 ] || fail "status $status, expected 1"
-    grep -q "rank 2" err.txt || fail "no message naming the rank: $(cat err.txt)"
+    [ "$status" -eq 1 ] || fail "status $status, expected 1: $(cat err.txt)"
+    grep -q "rank $rank" err.txt || fail "no message naming the rank: $(cat err.txt)"
+    ;;
+memory)
+    # 64 threads reserve about 4.5 GiB of address space (stacks and heap
+    # arenas): more than ulimit -v gives, far less than any machine has.
+    limited=$1 run="--seed 1 --threads 64 6 100 1000"
+    ranks=()
+    for rank in 0 1; do
+        [ ${#ranks[@]} -eq 0 ] || ranks+=(:)
+        if [ "$rank" -eq "$limited" ]; then
+            ranks+=(-np 1 sh -c "ulimit -v 2000000 && exec \"\$0\" $run" "$pellimor")
+        else
+            # shellcheck disable=SC2206
+            ranks+=(-np 1 "$pellimor" $run)
+        fi
+    done
+    launch 10 "${ranks[@]}"
+    status=$?
+    [ "$status" -eq 1 ] || fail "status $status, expected 1: $(cat err.txt)"
+    grep -q "not enough memory" err.txt || fail "no message: $(cat err.txt)"
+    [ "$limited" -eq 0 ] || grep -q "rank 1: not enough memory" err.txt ||
+        fail "no message naming the rank: $(cat err.txt)"
+    [ ! -e pellimor_6.txt ] || fail "a sample was run"
+    ;;
+mismatch)
+    while IFS='|' read -r first second; do
+        # shellcheck disable=SC2086
+        launch 10 -np 1 "$pellimor" $first : -np 1 "$pellimor" $second
+        status=$?
+        [ "$status" -eq 2 ] || fail "status $status, expected 2: '$first' against '$second'"
+        grep -q "rank 1" err.txt || fail "no message naming rank 1: $(cat err.txt)"
+        if [ -s out.txt ] || ls pellimor_*.txt > /dev/null 2>&1; then
+            fail "samples were run: '$first' against '$second'"
+        fi
+    done <<'RUNS'
+--seed 1 6 20000 2000|--seed 1 12 20000 2000
+--seed 1 6 2000 200|--seed 1 --exact 6 200
+--seed 1 6 2000 200|--seed 1 6 2000 300
+--seed 1 6 2000 200|--seed 2 6 2000 200
+RUNS
+    launch 20 -np 1 "$pellimor" --seed 1 --threads 1 6 2000 200 : \
+        -np 1 "$pellimor" --threads=2 6 2000 200 --seed=1 ||
+        fail "other --threads and spellings refused: $(cat err.txt)"
+    ;;
+seed)
+    launch 20 -np 3 "$pellimor" --threads 1 6 100 300 || fail "status $?: $(cat err.txt)"
+    [ "$(grep -c 'run seed' err.txt)" -eq 1 ] || fail "not one seed line: $(cat err.txt)"
     ;;
 *) fail "unknown case '$case'" ;;
 esac
