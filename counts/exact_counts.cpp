@@ -12,8 +12,19 @@ ExactCounts exact_counts_up_to(int n) {
     counts.essential_dags[0] = 1;
     mpz_class binomial;
     mpz_class term;
-    mpz_class base;
+    // power[rest] = (2^rest - rest)^(m - rest) at step m, one factor more
+    // each step.
+    std::vector<mpz_class> base(static_cast<std::size_t>(n) + 1);
+    std::vector<mpz_class> power(static_cast<std::size_t>(n) + 1, 1);
+    for (int rest = 0; rest <= n; ++rest) {
+        mpz_ui_pow_ui(base[static_cast<std::size_t>(rest)].get_mpz_t(), 2,
+                      static_cast<unsigned long>(rest));
+        base[static_cast<std::size_t>(rest)] -= rest;
+    }
     for (int m = 1; m <= n; ++m) {
+        for (int rest = 0; rest < m; ++rest) {
+            power[static_cast<std::size_t>(rest)] *= base[static_cast<std::size_t>(rest)];
+        }
         mpz_class dags = 0;
         mpz_class essential = 0;
         binomial = 1;
@@ -34,11 +45,7 @@ ExactCounts exact_counts_up_to(int n) {
             }
 
             // (2^rest - rest)^k
-            base = 1;
-            mpz_mul_2exp(base.get_mpz_t(), base.get_mpz_t(), static_cast<mp_bitcnt_t>(rest));
-            base -= rest;
-            mpz_pow_ui(term.get_mpz_t(), base.get_mpz_t(), static_cast<unsigned long>(k));
-            term *= binomial;
+            term = binomial * power[rest_index];
             term *= counts.essential_dags[rest_index];
             if (k % 2 == 1) {
                 essential += term;

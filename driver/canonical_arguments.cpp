@@ -8,7 +8,8 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json, results, no_results, strict, version, edges, max_edges, force] = options;
+                 json, results, no_results, strict, version, count, edges, stats, samples,
+                 exact_edges, max_edges, force] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -18,6 +19,12 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (exact) {
         args.emplace_back("--exact");
+    }
+    if (count) {
+        args.emplace_back("--count");
+    }
+    if (edges) {
+        args.emplace_back("--edges");
     }
     if (start == WalkStart::EXACT) {
         args.emplace_back("--start=exact");
@@ -46,9 +53,15 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     if (strict) {
         args.emplace_back("--strict");
     }
+    if (stats) {
+        args.emplace_back("--stats");
+    }
+    if (samples) {
+        args.push_back("--samples=" + *samples);
+    }
     // --mean-degree stands as the --edges it gives.
-    if (edges) {
-        args.push_back("--edges=" + std::to_string(*edges));
+    if (exact_edges) {
+        args.push_back("--edges=" + std::to_string(*exact_edges));
     }
     if (max_edges) {
         args.push_back("--max-edges=" + std::to_string(*max_edges));
@@ -60,6 +73,9 @@ std::vector<std::string> canonical_arguments(const Options& options) {
         return args;  // the parser reads no numbers then
     }
     args.push_back(std::to_string(n_vars));
+    if (count) {
+        return args;  // n_vars alone
+    }
     if (!exact) {
         args.push_back(std::to_string(n_its));
     }

@@ -109,8 +109,9 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed", "--threads", "--full-check", "--start",  "--exact",   "--summary",
-    "--json", "--results", "--no-results", "--strict", "--version", "--help",
+    "--seed",    "--threads", "--full-check", "--start",       "--exact",
+    "--summary", "--json",    "--results",    "--no-results",  "--strict",
+    "--version", "--help",    "--max-edges",  "--mean-degree", "--force",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -189,6 +190,7 @@ std::int64_t edges_for_mean_degree(std::string_view text, int n) {
 
 std::string help_text() {
     return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
+           std::string(count_usage_line).substr(1) +
            "\n"
            "Answers questions about the essential graphs (CPDAGs) on n_vars labelled\n"
            "vertices, each standing for one Markov equivalence class of DAGs: how many\n"
@@ -199,11 +201,14 @@ std::string help_text() {
            "Which command gives what:\n"
            "  pellimor --exact --summary N SAMPLES\n"
            "        estimates: independent, exactly uniform essential graphs; the shares\n"
-           "        with 95% intervals and, where known, the exact values and z\n"
+           "        with 95% intervals, the exact values and z\n"
            "  pellimor N N_ITS SAMPLES\n"
            "        the classic walk (the default): walks of N_ITS moves from the empty\n"
            "        graph, their move rates, and a check that they were long enough (from\n"
            "        the empty graph they often are not beyond a few dozen vertices)\n"
+           "  pellimor --count N\n"
+           "        the exact truth for 1 .. N vertices, as a table: the counts, the four\n"
+           "        shares, classes per DAG, the mean and variance of a class's edges\n"
            "Every 100 samples one report line goes to standard output and is appended\n"
            "to the results file, pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for\n"
            "--exact).\n"
@@ -239,6 +244,14 @@ std::string help_text() {
            "  --force       run an --edges draw even when it is expected to take hours\n"
            "  Takes the options of every sampling run, below.\n"
            "\n"
+           "The exact counts: pellimor --count [--edges] [--json FILE] n_vars\n"
+           "  n_vars        the largest number of vertices, 1 to 10000 (exact integers\n"
+           "                up to 256, 12 significant digits beyond)\n"
+           "  --edges       instead, the classes by number of edges (arrows and lines),\n"
+           "                one row per n and number of edges; n_vars up to 128\n"
+           "  Prints tab-separated text with a header row to standard output; --json\n"
+           "  FILE writes the same as JSON. Writes no results file.\n"
+           "\n"
            "Options of every sampling run:\n"
            "  --seed S          run seed, a whole number from 0 to 2^64-1; the same seed and\n"
            "                    arguments give the same report lines but for the hours\n"
@@ -253,6 +266,13 @@ std::string help_text() {
            "                    the start time; a FIFO or device is written, never replaced\n"
            "  --results FILE    append the report lines to FILE instead\n"
            "  --no-results      write no results file\n"
+           "  --stats           also count the vees (v-structures) of every sample's class;\n"
+           "                    the other class statistics (edges, lines, arrows, chain\n"
+           "                    components, class size) are always computed\n"
+           "  --samples FILE    write every sample as one JSON line to FILE: its arrows,\n"
+           "                    lines and class statistics, and for --exact the DAG drawn;\n"
+           "                    '-' is standard output, and the report lines and summary\n"
+           "                    then go to standard error; implies --stats\n"
            "\n"
            "Always:\n"
            "  --help, -h        print this text and exit\n"
@@ -297,6 +317,8 @@ Options parse_command_line(std::span<const std::string_view> args) {
     std::vector<std::string_view> positional;
     // Edge bounds, read once n_vars is known: (option, value).
     std::vector<std::pair<std::string_view, std::string_view>> bounds;
+    // With --count, --edges is a switch; elsewhere it takes the number of edges.
+    const bool counting = std::find(args.begin(), args.end(), "--count") != args.end();
     std::vector<std::string_view> given;  // the options seen, each at most once
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -364,12 +386,24 @@ Options parse_command_line(std::span<const std::string_view> args) {
             } else {
                 options.results = std::string(text);
             }
+        } else if (name == "--stats" && !value) {
+            options.stats = true;
+        } else if (name == "--samples") {
+            const std::string_view text = take_value();
+            if (text.empty()) {
+                throw UsageError("--samples needs a file name, or - for standard output");
+            }
+            options.samples = std::string(text);
         } else if (name == "--exact" && !value) {
             options.exact = true;
+        } else if (name == "--count" && !value) {
+            options.count = true;
+        } else if (name == "--edges" && !value && counting) {
+            options.edges = true;  // --count --edges: a switch
         } else if (name == "--force" && !value) {
             options.force = true;
         } else if (name == "--edges" || name == "--mean-degree" || name == "--max-edges") {
-            bounds.emplace_back(name, take_value());
+            bounds.emplace_back(name, take_value());  // --exact --edges E: a number
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -407,6 +441,36 @@ Options parse_command_line(std::span<const std::string_view> args) {
     if (options.help || options.version) {
         return options;
     }
+    if (options.edges && !options.count) {
+        throw UsageError("--edges applies to --count only");
+    }
+    if (options.count) {
+        // What belongs to runs that draw samples.
+        for (const std::string_view other :
+             {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
+              "--no-results", "--strict"}) {
+            if (std::find(given.begin(), given.end(), other) != given.end()) {
+                throw UsageError(std::string(other) +
+                                 " applies to runs that draw samples, not to --count");
+            }
+        }
+        if (!bounds.empty() || options.force) {
+            throw UsageError(std::string(bounds.empty() ? "--force" : bounds.front().first) +
+                             " applies to runs that draw samples, not to --count");
+        }
+        if (positional.size() != 1) {
+            throw UsageError("expected 1 argument n_vars with --count, got " +
+                             std::to_string(positional.size()));
+        }
+        const int limit = options.edges ? max_edge_count_vars : max_count_vars;
+        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
+        if (options.n_vars > limit) {
+            throw UsageError("n_vars must be a whole number from 1 to " + std::to_string(limit) +
+                             (options.edges ? " with --count --edges" : " with --count") +
+                             ", got " + quoted(positional[0]));
+        }
+        return options;
+    }
     if (options.results && options.no_results) {
         throw UsageError("--results and --no-results exclude each other");
     }
@@ -430,23 +494,30 @@ Options parse_command_line(std::span<const std::string_view> args) {
             if (name == "--max-edges") {
                 throw UsageError("--max-edges applies to the walk; with --exact use --edges");
             }
-            if (options.edges) {
+            if (options.exact_edges) {
                 throw UsageError("--edges and --mean-degree exclude each other");
             }
-            options.edges = name == "--edges" ? parse_edges(name, text, options.n_vars)
-                                              : edges_for_mean_degree(text, options.n_vars);
+            options.exact_edges = name == "--edges" ? parse_edges(name, text, options.n_vars)
+                                                    : edges_for_mean_degree(text, options.n_vars);
         }
-        if (options.edges && options.n_vars > max_edge_bounded_exact_vars) {
+        if (options.exact_edges && options.n_vars > max_edge_bounded_exact_vars) {
             throw UsageError(
                 "the exact method for classes with E edges goes up to n_vars = " +
                 std::to_string(max_edge_bounded_exact_vars) + ", got " + quoted(positional[0]) +
                 "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
                 "the walk: pellimor --max-edges E n_vars n_its n_samples");
         }
-        if (options.force && !options.edges) {
+        if (options.force && !options.exact_edges) {
             throw UsageError("--force applies to --edges and --mean-degree only");
         }
         return options;
+    }
+    for (const auto& [name, text] : bounds) {
+        if (name != "--max-edges") {
+            throw UsageError(std::string(name) +
+                             " applies to --exact (and --edges alone to --count); the walk takes "
+                             "--max-edges E");
+        }
     }
     if (positional.size() != 3) {
         throw UsageError("expected 3 arguments n_vars n_its n_samples, got " +
@@ -456,10 +527,6 @@ Options parse_command_line(std::span<const std::string_view> args) {
     options.n_its = parse_int_at_least("n_its", positional[1], 0);
     options.n_samples = parse_int_at_least("n_samples", positional[2], 0);
     for (const auto& [name, text] : bounds) {
-        if (name != "--max-edges") {
-            throw UsageError(std::string(name) +
-                             " applies to --exact; the walk takes --max-edges E");
-        }
         options.max_edges = parse_edges(name, text, options.n_vars);
     }
     if (options.max_edges && options.start == WalkStart::EXACT &&

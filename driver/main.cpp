@@ -13,6 +13,7 @@
 
 #include "driver/canonical_arguments.hpp"
 #include "driver/command_line.hpp"
+#include "driver/count_mode.hpp"
 #include "driver/memory_budget.hpp"
 #include "driver/rank_agreement.hpp"
 #include "driver/run_outputs.hpp"
@@ -65,8 +66,10 @@ int main(int argc, char** argv) {
                     outputs = pellimor::prepare_outputs(options);
                 }
                 const int threads = options.threads.value_or(pellimor::usable_cpu_count());
-                if (const auto shortage =
-                        pellimor::memory_shortage(options, threads, pellimor::memory_limits())) {
+                if (const auto shortage = options.count
+                                              ? std::nullopt
+                                              : pellimor::memory_shortage(
+                                                    options, threads, pellimor::memory_limits())) {
                     check.status = 1;
                     check.message = *shortage;
                 }
@@ -80,12 +83,15 @@ int main(int argc, char** argv) {
         }
         const pellimor::Verdict verdict = pellimor::agree_across_ranks(check);
         if (verdict.status != 0) {
-            const bool exact = std::find(args.begin(), args.end(), "--exact") != args.end();
+            const auto given = [&](std::string_view name) {
+                return std::find(args.begin(), args.end(), name) != args.end();
+            };
             const bool usage_error = check.status == 2 && check.settings.empty();
             pellimor::print_verdict(check, verdict,
-                                    !usage_error ? std::string_view()
-                                    : exact      ? pellimor::exact_usage_line
-                                                 : pellimor::usage_line);
+                                    !usage_error       ? std::string_view()
+                                    : given("--count") ? pellimor::count_usage_line
+                                    : given("--exact") ? pellimor::exact_usage_line
+                                                       : pellimor::usage_line);
             return verdict.status;
         }
         if (options.help || options.version) {
@@ -101,6 +107,20 @@ int main(int argc, char** argv) {
         const pellimor::Provenance provenance{std::string(pellimor::version()),
                                               pellimor::shell_quoted(std::span(argv, argc)),
                                               utc_timestamp(started_at)};
+        if (options.count) {
+            // Every rank of a cluster run computes nothing but rank 0's table.
+            if (!speaks) {
+                return 0;
+            }
+            try {
+                return pellimor::run_count(options, outputs, provenance);
+            } catch (const std::bad_alloc&) {
+                std::fprintf(stderr,
+                             "pellimor: not enough memory for the counts up to n_vars = %d\n",
+                             options.n_vars);
+            }
+            return 1;
+        }
         std::uint64_t seed = options.seed.value_or(0);
         if (!options.seed && speaks) {
             // Shown before anything else, wherever standard error goes, so

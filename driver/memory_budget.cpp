@@ -64,21 +64,25 @@ std::optional<double> kilobyte_field(std::string_view listing, std::string_view 
     return std::nullopt;
 }
 
-// The walk's own graphs: the matrix, and the judge of its moves.
+// The walk's own graphs: the matrix, the judge of its moves, and the
+// statistics of the class it reaches.
 double walk_bytes_per_worker(const Options& options) {
     const double n = options.n_vars;
     // As words_for() counts them, without its int arithmetic, which would
     // overflow for the largest n_vars.
     const double words = n > word_bits ? std::ceil(n / word_bits) : 1;
     const double matrix = 4 * n * n;
+    // The statistics of the class reached: three rows of bits per vertex and
+    // the class-size counter's row per vertex and memo of 2^16 counts.
+    const double statistics = 4 * n * words * 8 + 4 * n + (1 << 16) * 12.0;
     if (options.full_check) {
         // The complete test copies the matrix without its arrows, and keeps
         // a level per vertex.
-        return matrix + 4 * n * n + 4 * n;
+        return matrix + statistics + 4 * n * n + 4 * n;
     }
     // The incremental judge: four rows of bits per vertex (a fifth while
     // they are built) and a few arrays of one int per vertex.
-    return matrix + 5 * n * words * 8 + 6 * 4 * n;
+    return matrix + statistics + 5 * n * words * 8 + 6 * 4 * n;
 }
 
 std::string size_text(double bytes) {
@@ -159,7 +163,7 @@ MemoryNeed memory_needed(const Options& options, int threads) {
     }
     need.threads = static_cast<int>(std::min<std::int64_t>(threads, longest_batch));
     // Every worker builds the exact sampler when it starts; a walk from the
-    // empty graph holds its graphs only while it runs a sample.
+    // empty graph builds its graphs with its first sample.
     need.workers = exact_parts ? need.threads : std::min(threads, options.n_samples);
     return need;
 }

@@ -9,7 +9,7 @@
 namespace pellimor {
 
 std::optional<std::string> results_file_for(const Options& options) {
-    if (options.no_results) {
+    if (options.no_results || options.count) {
         return std::nullopt;
     }
     if (options.results) {
@@ -21,9 +21,9 @@ std::optional<std::string> results_file_for(const Options& options) {
     auto with_bound = [](std::string name, const std::string& bound) {
         return name.insert(name.size() - 4, bound);  // before ".txt"
     };
-    if (options.exact && options.edges) {
+    if (options.exact && options.exact_edges) {
         return with_bound(exact_results_file_name(options.n_vars),
-                          "_edges_" + std::to_string(*options.edges));
+                          "_edges_" + std::to_string(*options.exact_edges));
     }
     if (!options.exact && options.max_edges) {
         return with_bound(results_file_name(options.n_vars),
@@ -45,6 +45,14 @@ RunOutputs prepare_outputs(const Options& options) {
     if (options.json) {
         named.emplace_back("--json", *options.json);
     }
+    if (options.samples) {
+        named.emplace_back("--samples", *options.samples);
+        // The samples take standard output alone.
+        if (options.json && same_output_file(*options.samples, "-") &&
+            same_output_file(*options.json, "-")) {
+            throw UsageError("--json and --samples both name standard output; give one a file");
+        }
+    }
     for (std::size_t i = 0; i < named.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             // Standard output may take several outputs one after another.
@@ -63,6 +71,13 @@ RunOutputs prepare_outputs(const Options& options) {
             throw OutputError("--json: " + *error);
         }
         outputs.json.emplace(std::move(std::get<OutputTarget>(target)));
+    }
+    if (options.samples) {
+        auto target = OutputTarget::open(*options.samples);
+        if (auto* error = std::get_if<std::string>(&target)) {
+            throw OutputError("--samples: " + *error);
+        }
+        outputs.samples.emplace(std::move(std::get<OutputTarget>(target)));
     }
     return outputs;
 }

@@ -11,6 +11,7 @@
 
 #include "driver/command_line.hpp"
 #include "driver/output_target.hpp"
+#include "driver/samples_file.hpp"
 
 namespace pellimor {
 
@@ -24,10 +25,11 @@ class OutputError : public std::runtime_error {
 struct RunOutputs {
     std::optional<std::string> results_file;  // report lines are appended here
     std::optional<OutputTarget> json;         // --json FILE
+    std::optional<SamplesFile> samples;       // --samples FILE
 };
 
 // The results file the options name: --results FILE, nothing with
-// --no-results, else pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for
+// --no-results or --count, else pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for
 // the exact method).
 std::optional<std::string> results_file_for(const Options& options);
 

@@ -8,13 +8,14 @@
 #include <optional>
 #include <string>
 
-#include "driver/edge_bound_plan.hpp"
 #include "driver/canonical_arguments.hpp"
+#include "driver/edge_bound_plan.hpp"
 #include "driver/progress.hpp"
 #include "driver/rank_agreement.hpp"
 #include "driver/report.hpp"
 #include "driver/stop_signals.hpp"
 #include "sampler/random.hpp"
+#include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
@@ -41,13 +42,16 @@ class ReportSink {
   public:
     using LineFormat = std::string (*)(const RunningTotals&, double);
 
-    // No results file when `file_name` is empty.
-    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start)
-        : file_name_(std::move(file_name)), format_(format), start_(start) {}
+    // No results file when `file_name` is empty. The screen line goes to
+    // screen_fd: standard output, or standard error when the samples take
+    // standard output.
+    ReportSink(std::optional<std::string> file_name, LineFormat format, Clock::time_point start,
+               int screen_fd)
+        : file_name_(std::move(file_name)), format_(format), start_(start), screen_fd_(screen_fd) {}
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (write_all(STDOUT_FILENO, screen_line) != 0) {
+        if (write_all(screen_fd_, screen_line) != 0) {
             stdout_failed_ = true;
         }
         ++lines_;
@@ -75,7 +79,8 @@ class ReportSink {
                          lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
-            std::fprintf(stderr, "pellimor: writing report lines to standard output failed\n");
+            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
+                         screen_fd_ == STDOUT_FILENO ? "output" : "error");
         }
         return lines_lost_ == 0 && !stdout_failed_;
     }
@@ -84,6 +89,7 @@ class ReportSink {
     std::optional<std::string> file_name_;
     LineFormat format_;
     Clock::time_point start_;
+    int screen_fd_;
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
@@ -136,13 +142,33 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const bool reporting_rank = speaks_for_run();
     const int threads = options.threads.value_or(usable_cpu_count());
 
+    // --samples: each sample's record, written in sample order. With "-"
+    // the records take standard output, and the report lines and the
+    // summary go to standard error.
+    std::optional<RecordQueue> records;
+    if (outputs.samples) {
+        if (distributed) {
+            if (reporting_rank) {
+                std::fprintf(stderr,
+                             "pellimor: --samples needs a run of one process; run it without "
+                             "mpirun or with -np 1\n");
+            }
+            return 1;
+        }
+        records.emplace();
+    }
+    const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
+    FILE* const text_out = stdout_taken ? stderr : stdout;
+    const SampleExtras extras{options.stats || outputs.samples.has_value(),
+                              records ? &*records : nullptr};
+
     install_stop_signals();
     // Runs bounded by edges: the exact method with --edges draws among the
     // classes with exactly E edges; the walk with --max-edges moves among
     // those with at most E, and its exact starts and reference are drawn there.
     EdgeBoundInfo edge_bound;
-    if (options.exact && options.edges) {
-        edge_bound = {EDGES_EXACTLY, *options.edges};
+    if (options.exact && options.exact_edges) {
+        edge_bound = {EDGES_EXACTLY, *options.exact_edges};
     } else if (!options.exact && options.max_edges) {
         edge_bound = {EDGES_AT_MOST, *options.max_edges};
     }
@@ -189,27 +215,30 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     }
     WorkerFactory workers;
     if (options.exact) {
-        workers =
-            bounded ? sparse_exact_workers(sparse_setup(), seed) : exact_workers(*tables, seed);
+        workers = bounded ? sparse_exact_workers(sparse_setup(), seed, extras)
+                          : exact_workers(*tables, seed, extras);
     } else if (bounded && options.start == WalkStart::EXACT) {
-        workers = sparse_start_walk_workers(settings, seed, sparse_setup());
+        workers = sparse_start_walk_workers(settings, seed, sparse_setup(), extras);
     } else {
-        workers = walk_workers(settings, seed, tables ? &*tables : nullptr);
+        workers = walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
     }
     ReportSink sink(outputs.results_file,
-                    options.exact ? format_exact_report_line : format_report_line, start);
+                    options.exact ? format_exact_report_line : format_report_line, start,
+                    stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
     ProgressLine progress(reporting_rank && ::isatty(STDERR_FILENO) == 1, stderr, options.n_samples,
                           seed, start);
     RunningTotals totals;
     RunStatistics statistics;
     statistics.edge_bound = bounded ? edge_bound.edges : -1;
     // A run stops early on a signal, or when standard output fails (a
-    // reader that closed its pipe): nobody would see the lines to come.
+    // reader that closed its pipe), or samples written as the run goes
+    // cannot be: nobody would see the lines to come.
     int stopped_by = 0;
     bool output_failed = false;
     auto poll_stop = [&] {
         stopped_by = stop_signal();
-        output_failed = sink.stdout_failed();
+        output_failed = sink.stdout_failed() || (outputs.samples && outputs.samples->streaming() &&
+                                                 outputs.samples->failed());
         return stopped_by != 0 || output_failed;
     };
     auto exit_status = [&](bool saved) {
@@ -222,6 +251,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // from every finished sample. True when everything was saved (and, with
     // --strict, the mixing check passed).
     std::optional<RunStatistics> reference;
+    double reference_seconds = 0;
+    std::string no_reference_reason = "the run ended before the check";
     auto finish_run = [&](bool complete) {
         RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
                      options.start == WalkStart::EXACT ? "exact" : "empty",
@@ -236,14 +267,21 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                      edge_bound};
         const RunEnding ending =
             end_run(info, statistics, reference ? &*reference : nullptr,
-                    RunEndingRequest{options.summary, outputs.json.has_value()});
+                    RunEndingRequest{options.summary, outputs.json.has_value()},
+                    ReferenceNote{reference_seconds, no_reference_reason});
         if (!ending.warning.empty()) {
             std::fputs(ending.warning.c_str(), stderr);
         }
         bool saved = sink.finish();
-        if (!ending.summary.empty() && !output_failed &&
-            (std::fputs(ending.summary.c_str(), stdout) == EOF || std::fflush(stdout) == EOF)) {
-            std::fprintf(stderr, "pellimor: writing the summary to standard output failed\n");
+        if (outputs.samples) {
+            // The samples finished, as the summary counts them, or none.
+            saved = !outputs.samples->finish() && saved;  // a failure was said when it came
+            outputs.samples.reset();
+        }
+        if (!ending.summary.empty() && !(output_failed && !stdout_taken) &&
+            (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
+            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
+                         stdout_taken ? "error" : "output");
             saved = false;
         }
         if (outputs.json) {
@@ -276,31 +314,46 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         const bool saved = finish_run(false);
         end_run_now(exit_status(saved));
     };
+    // The reference's draws may also end for their time budget, which is no
+    // reason to end the run.
+    const std::function<void()> end_now_if_stopped = [&] {
+        if (stopped_by != 0 || output_failed) {
+            end_now();
+        }
+    };
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
-                           const std::function<bool(std::int64_t)>& poll) {
+                           const std::function<bool(std::int64_t)>& poll,
+                           const std::function<void()>& on_stop) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : end_now);
+                            distributed ? nullptr : on_stop);
     };
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
+            if (outputs.samples) {
+                outputs.samples->write(records->take());
+            }
             if (totals.samples % 100 == 0) {
                 progress.erase();
                 sink.report(totals);
+                if (outputs.samples) {
+                    outputs.samples->flush();
+                }
             }
         },
         [&](std::int64_t done) {
             progress.update(done);
             return poll_stop();
-        });
+        },
+        end_now);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
@@ -309,48 +362,50 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     const bool complete = consumed == options.n_samples && (distributed || !poll_stop());
     bool ended_early = !complete;
 
-    // A walk is checked against exact classes drawn from streams of their
-    // own, far above the samples' (a walk trapped alike in both of its halves
-    // passes the half-walk comparison).
+    // A walk's mean line count, the one value of the mixing check without an
+    // exact value, is checked against exact classes drawn from streams of
+    // their own, far above the samples', in at most reference_time_share of
+    // the time the walks took (measured on rank 0, which alone may end the
+    // draws early: another rank that stopped on its own would fail the run).
     // (Decided from the options, which every rank of a cluster run shares:
     // only the reporting rank sees the samples.)
-    // A walk bounded by edges is compared with exact classes within its
-    // bound where drawing them takes at most reference_seconds.
-    constexpr double reference_seconds = 60;
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
-        const std::int64_t count = reference_sample_count(options.n_samples);
+        const auto reference_start = Clock::now();
+        const auto budget = (reference_start - start) * reference_time_share;
+        // A walk bounded by edges: exact classes within its bound.
         std::optional<WorkerFactory> reference_workers;
         if (!bounded) {
             if (!tables && !build_tables(tables, options, distributed)) {
                 return 1;
             }
             reference_workers = exact_workers(*tables, seed);
-        } else if (options.n_vars <= max_edge_bounded_exact_vars && !distributed) {
-            // (Not in a cluster run: the ranks would time their pilots apart
-            // and could disagree on drawing the reference.)
-            const EdgeBoundPlan plan =
-                plan_edge_bounded_draws(sparse_setup(), options.n_vars, count, threads, seed);
-            if (plan.expected_seconds <= reference_seconds) {
-                reference_workers = sparse_exact_workers(sparse_setup(), seed);
-            } else if (reporting_rank) {
-                std::fprintf(stderr,
-                             "pellimor: no exact reference for the mixing check: %s (the limit "
-                             "is %s)\n",
-                             describe_plan(plan, count, threads).c_str(),
-                             describe_seconds(reference_seconds).c_str());
-            }
+        } else if (options.n_vars <= max_edge_bounded_exact_vars) {
+            reference_workers = sparse_exact_workers(sparse_setup(), seed);
+        } else {
+            no_reference_reason = "exact draws bounded by edges go up to n_vars = " +
+                                  std::to_string(max_edge_bounded_exact_vars);
         }
         if (reference_workers) {
             reference.emplace();
             reference->edge_bound = statistics.edge_bound;
-            const SampleNumbering numbering{count, reference_first_sample, 1};
-            const std::int64_t drawn = run_samples(
+            const SampleNumbering numbering{reference_sample_count(options.n_samples),
+                                            reference_first_sample, 1};
+            run_samples(
                 *reference_workers, numbering,
                 [&](const SampleResult& result) { reference->add(result); },
-                [&](std::int64_t) { return poll_stop(); });
-            if (poll_stop() || drawn < numbering.count) {
+                [&](std::int64_t) {
+                    return poll_stop() ||
+                           (reporting_rank && Clock::now() - reference_start > budget);
+                },
+                end_now_if_stopped);
+            reference_seconds =
+                std::chrono::duration<double>(Clock::now() - reference_start).count();
+            if (poll_stop()) {
                 reference.reset();
                 ended_early = true;
+            } else if (reference->samples < mixing_min_samples) {
+                reference.reset();
+                no_reference_reason = reference_too_costly();
             }
         }
     }

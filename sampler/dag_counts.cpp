@@ -50,12 +50,11 @@ int layer_limit(int n, int max_layer) {
 DagCounts::DagCounts(int n, const std::atomic<bool>* stop, int max_layer)
     : n_(n),
       k_max_(layer_limit(n, max_layer)),
-      stride_(static_cast<std::size_t>(k_max_) + 1),
+      stride_(static_cast<std::size_t>(std::max(k_max_, 4)) + 1),
       log_count_(static_cast<std::size_t>(n) + 1, 0.0),
       share_((static_cast<std::size_t>(n) + 1) * stride_, 0.0),
       norm_((static_cast<std::size_t>(n) + 1) * stride_, 0.0),
-      power_(stride_ * stride_, 0.0),
-      cumulative_((static_cast<std::size_t>(n) + 1) * stride_ * cumulative_width, 0.0) {
+      power_(stride_ * stride_, 0.0) {
     const int K = k_max_;
 
     // w_k = 1 / (k! 2^{k(k-1)/2}): w_k = w_{k-1} / (k 2^{k-1}). Underflows
@@ -114,16 +113,6 @@ DagCounts::DagCounts(int n, const std::atomic<bool>* stop, int max_layer)
                 sum += p[s] * q[s];
             }
             z[k] = sum;
-            // pick()'s first running sums, added as it adds them.
-            double* cum =
-                cumulative_.data() + (static_cast<std::size_t>(m) * stride_ + k) * cumulative_width;
-            double running = 0;
-            for (int s = 1; s <= cumulative_width; ++s) {
-                if (s <= K) {
-                    running += p[s] * q[s];
-                }
-                cum[s - 1] = running;
-            }
         }
     }
 
@@ -131,13 +120,6 @@ DagCounts::DagCounts(int n, const std::atomic<bool>* stop, int max_layer)
     first_norm_ = 0;
     for (int k = 1; k <= K; ++k) {
         first_norm_ += q[k];
-    }
-    double running = 0;
-    for (int s = 1; s <= cumulative_width; ++s) {
-        if (s <= K) {
-            running += q[s];
-        }
-        first_cumulative_[s - 1] = running;
     }
 
     // delta = sum_{k>K} rho_max^k w_k; the terms fall faster than by half
@@ -155,13 +137,12 @@ DagCounts::DagCounts(int n, const std::atomic<bool>* stop, int max_layer)
 }
 
 std::size_t DagCounts::bytes_needed(int n) {
-    const std::size_t k = static_cast<std::size_t>(std::min(std::max(n, 1), default_max_layer)) + 1;
+    const std::size_t k =
+        static_cast<std::size_t>(std::max(std::min(std::max(n, 1), default_max_layer), 4)) + 1;
     const std::size_t rows = static_cast<std::size_t>(std::max(n, 1)) + 1;
-    // log counts, shares and normalisers, powers, the running sums of the
-    // layer-size choices; during the build also rho and two rows of scratch.
-    return sizeof(double) *
-               (rows + 2 * rows * k + k * k + rows * k * cumulative_width + rows + 2 * k) +
-           sizeof(DagCounts);
+    // log counts, shares and normalisers, powers; during the build also rho
+    // and two rows of scratch.
+    return sizeof(double) * (rows + 2 * rows * k + k * k + rows + 2 * k) + sizeof(DagCounts);
 }
 
 }  // namespace pellimor

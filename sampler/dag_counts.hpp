@@ -81,7 +81,7 @@ class DagCounts {
     // for u uniform in [0, 1).
     int first_layer_size(double u) const {
         const double* q = share_row(n_);
-        return pick(n_, u * first_norm_, first_cumulative_, [q](int s) { return q[s]; });
+        return pick(n_, u * first_norm_, [q](int s) { return q[s]; });
     }
 
     // The size of the next layer when m >= 1 vertices are left and the layer
@@ -90,7 +90,7 @@ class DagCounts {
     int next_layer_size(int m, int k, double u) const {
         const double* q = share_row(m);
         const double* p = power_row(k);
-        return pick(m, u * norm_row(m)[k], cumulative(m, k), [q, p](int s) { return p[s] * q[s]; });
+        return pick(m, u * norm_row(m)[k], [q, p](int s) { return p[s] * q[s]; });
     }
 
   private:
@@ -105,36 +105,32 @@ class DagCounts {
         return power_.data() + static_cast<std::size_t>(k) * stride_;
     }
 
-    // The running sums of the first cumulative_width weights of a layer-size
-    // choice: weight(1), weight(1) + weight(2), ... for m vertices left after
-    // a layer of k.
-    const double* cumulative(int m, int k) const {
-        return cumulative_.data() + (static_cast<std::size_t>(m) * stride_ + k) * cumulative_width;
-    }
-
     // The smallest s in 1 .. last = min(m, max_layer()) whose running sum of
     // weight(1 .. s) exceeds target; last when rounding leaves the target at
     // or above the sums of weight(1 .. last-1). The sums are added in
     // increasing s, the order the normalisers were summed in.
     //
-    // The first cumulative_width sums come from a table: they never decrease
-    // (the weights are >= 0), so the number c of them at or below target
-    // gives s = c + 1 at once, without a branch per s (capped at last; the
-    // table repeats a sum past the weights that exist). Only when all of them
-    // are at or below target, which needs a layer of 5 or more (about 1 in
-    // 10^4 choices), do the further sums follow one by one.
+    // The first four sums are formed at once, as a walk over s would add
+    // them (rows hold at least five entries, zero past max_layer() and past
+    // m). They never decrease, as the weights are >= 0, so the number c of
+    // them at or below target gives s = c + 1 (capped at last) without a
+    // branch per s. Only when all four are at or below target, which needs a
+    // layer of 5 or more (about 1 choice in 10^4), do further sums follow one
+    // by one.
     template <typename Weight>
-    int pick(int m, double target, const double* cum, Weight weight) const {
+    int pick(int m, double target, Weight weight) const {
         const int last = m < k_max_ ? m : k_max_;
-        int below = 0;
-        for (int j = 0; j < cumulative_width; ++j) {
-            below += cum[j] <= target ? 1 : 0;
-        }
-        if (below < cumulative_width || last <= cumulative_width + 1) {
+        const double c1 = weight(1);
+        const double c2 = c1 + weight(2);
+        const double c3 = c2 + weight(3);
+        const double c4 = c3 + weight(4);
+        const int below = (c1 <= target ? 1 : 0) + (c2 <= target ? 1 : 0) + (c3 <= target ? 1 : 0) +
+                          (c4 <= target ? 1 : 0);
+        if (below < 4 || last <= 5) {
             return below + 1 < last ? below + 1 : last;
         }
-        double sum = cum[cumulative_width - 1];
-        for (int s = cumulative_width + 1; s < last; ++s) {
+        double sum = c4;
+        for (int s = 5; s < last; ++s) {
             sum += weight(s);
             if (target < sum) {
                 return s;
@@ -143,18 +139,14 @@ class DagCounts {
         return last;
     }
 
-    static constexpr int cumulative_width = 4;
-
     int n_;
     int k_max_;
-    std::size_t stride_;              // k_max_ + 1: rows are indexed by k directly
-    std::vector<double> log_count_;   // log a(m), m = 0 .. n
-    std::vector<double> share_;       // q_m(k), row m
-    std::vector<double> norm_;        // Z(m, k), row m; row 0 is all 1
-    std::vector<double> power_;       // (1 - 2^-k)^s, row k
-    std::vector<double> cumulative_;  // per (m, k): the first running sums of pick()
-    double first_cumulative_[cumulative_width] = {};
-    double first_norm_ = 1;  // sum_k q_n(k), 1 up to rounding
+    std::size_t stride_;             // k_max_ + 1, at least 5: rows are indexed by k directly
+    std::vector<double> log_count_;  // log a(m), m = 0 .. n
+    std::vector<double> share_;      // q_m(k), row m
+    std::vector<double> norm_;       // Z(m, k), row m; row 0 is all 1
+    std::vector<double> power_;      // (1 - 2^-k)^s, row k
+    double first_norm_ = 1;          // sum_k q_n(k), 1 up to rounding
     double dropped_bound_ = 0;
 };
 

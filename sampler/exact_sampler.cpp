@@ -141,6 +141,7 @@ bool ExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
             result.lines = essential_.line_count();
             result.no_lines = result.lines == 0 ? 1 : 0;
             result.connected = connected ? 1 : 0;
+            kept_size_ = s;
             return true;
         }
     }

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <span>
 #include <vector>
 
 #include "graph/bit_rows.hpp"
@@ -54,6 +55,22 @@ class ExactSampler {
     // not depend on the names.
     void kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m);
 
+    // The last kept class: the DAG drawn for it (vertices in topological
+    // numbering), its essential graph and its size s. Every DAG of the class
+    // is kept with the same probability 1/a(n), so given the class, the DAG
+    // is a uniformly random member of it (once relabelled as below).
+    const OrderedDag& kept_dag() const { return dag_; }
+    const EssentialGraph& kept_essential() const { return essential_; }
+    double kept_size() const { return kept_size_; }
+
+    // A uniform random permutation of the vertices (label[v]: the name
+    // vertex v is given), valid until the next call. Drawn after the class
+    // was kept, from the same stream, it names the kept class's vertices
+    // without changing anything drawn before it.
+    std::span<const int> draw_relabelling(Xoshiro256StarStar& rng) {
+        return dags_.draw_relabelling(rng);
+    }
+
     int size() const { return dags_.size(); }
 
   private:
@@ -65,6 +82,7 @@ class ExactSampler {
     EssentialGraph essential_;
     ClassSizeCounter counter_;
     std::vector<Word> reached_;
+    double kept_size_ = 1;
 };
 
 // 1 when the skeleton of dag is connected (true for n <= 1). Grows the set R

@@ -81,7 +81,6 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
         result.rates[k] = static_cast<double>(counts.kept[k]) / n_its;
     }
     result.lines = count_lines(m);
-    result.edges = count_edges(m);
     result.no_lines = result.lines == 0 ? 1 : 0;
     result.connected = is_connected(m) ? 1 : 0;
     result.half_no_lines = half.no_lines ? 1 : 0;

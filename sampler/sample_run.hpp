@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "graph/class_statistics.hpp"
 #include "graph/edge_matrix.hpp"
 #include "graph/moves.hpp"  // MoveKind, move_kind_count
 #include "sampler/random.hpp"
@@ -30,7 +31,6 @@ struct SampleResult {
     int no_lines = 0;        // 1 when the final graph has no line
     int connected = 0;       // 1 when the skeleton of the final graph is connected
     std::int64_t lines = 0;  // lines (undirected edges) of the final graph
-    std::int64_t edges = 0;  // edges of the final graph, lines and arrows
 
     // The walk: the graph after n_its / 2 moves, for the check that the
     // second half of the walk did not change what the sample says.
@@ -44,6 +44,11 @@ struct SampleResult {
     double inverse_size_sum = 0;
     double single_dag_count = 0;
     double connected_weight = 0;
+
+    // The class of the sample's graph, for both methods; filled by the
+    // sampling engine's workers (sample_methods.hpp), left at its defaults
+    // by run_sample and walk_sample.
+    ClassStatistics classes;
 };
 
 // Runs sample `sample_number` of the run seeded with `run_seed`: the walk

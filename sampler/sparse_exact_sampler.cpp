@@ -73,7 +73,8 @@ bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& resul
             result.lines = essential_.line_count();
             result.no_lines = result.lines == 0 ? 1 : 0;
             result.connected = connected ? 1 : 0;
-            result.edges = dags_.edges();
+            result.classes.edges = dags_.edges();
+            kept_size_ = s;
             return true;
         }
     }
@@ -92,13 +93,17 @@ SparseExactSampler::Pilot SparseExactSampler::pilot(Xoshiro256StarStar& rng,
     return result;
 }
 
-void SparseExactSampler::kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m) {
+std::span<const int> SparseExactSampler::draw_relabelling(Xoshiro256StarStar& rng) {
     // Fisher-Yates from the identity; the draw % (i + 1) bias is below n / 2^64.
     std::iota(label_.begin(), label_.end(), 0);
     for (std::size_t i = label_.size(); i > 1; --i) {
         std::swap(label_[i - 1], label_[rng() % i]);
     }
-    write_essential_graph(essential_, label_, m);
+    return label_;
+}
+
+void SparseExactSampler::kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m) {
+    write_essential_graph(essential_, draw_relabelling(rng), m);
 }
 
 }  // namespace pellimor

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "graph/class_size.hpp"
@@ -63,6 +64,14 @@ class SparseExactSampler {
     };
     Pilot pilot(Xoshiro256StarStar& rng, std::int64_t proposals);
 
+    // The last kept class: its DAG (vertices in topological numbering), its
+    // essential graph and its size; and a uniform relabelling of the vertices
+    // (valid until the next call), for callers that write the class out.
+    const OrderedDag& kept_dag() const { return dags_.dag(); }
+    const EssentialGraph& kept_essential() const { return essential_; }
+    double kept_size() const { return kept_size_; }
+    std::span<const int> draw_relabelling(Xoshiro256StarStar& rng);
+
     // Weighted proposals made so far, accepted or not.
     std::int64_t proposals() const { return proposals_; }
 
@@ -73,6 +82,7 @@ class SparseExactSampler {
     std::vector<Word> reached_;
     std::vector<int> label_;
     std::int64_t proposals_ = 0;
+    double kept_size_ = 1;
 };
 
 }  // namespace pellimor

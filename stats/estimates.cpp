@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "counts/exact_counts.hpp"
-#include "stats/known_counts.hpp"
+#include "counts/count_table.hpp"
 
 namespace pellimor {
 
@@ -22,18 +21,6 @@ double safe_log10(double value) {
         return -infinity;
     }
     return value > 0 ? std::log10(value) : not_a_number;
-}
-
-double ratio_of(std::string_view numerator, std::string_view denominator) {
-    mpq_class q{mpz_class{std::string(numerator)}, mpz_class{std::string(denominator)}};
-    q.canonicalize();
-    return q.get_d();
-}
-
-std::string ratio_digits(std::string_view numerator, std::string_view denominator) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", ratio_of(numerator, denominator));
-    return text;
 }
 
 ShareEstimate share(std::int64_t count, std::int64_t of, std::optional<double> exact) {
@@ -53,18 +40,33 @@ RatioEstimate ratio(const RatioAccumulator& a, std::optional<double> exact) {
     return r;
 }
 
-RatioEstimate weighted_share(const RatioAccumulator& a, std::optional<double> exact) {
+RatioEstimate weighted_share(const RatioAccumulator& a, double exact) {
     RatioEstimate r = ratio(a, exact);
     // A weighted share with no event seen (all samples connected, say) has
     // no spread, so the delta method gives an interval of zero width, as if
     // the share were certain. Wilson's interval over the effective number
-    // of samples does not: its far bound is z^2 / (n_eff + z^2) away.
+    // of samples does not: its far bound is z^2 / (n_eff + z^2) away. And z
+    // then uses the binomial standard error of the exact share over the
+    // effective number of samples, so that an exact share of 1 - 3e-12 is
+    // not infinitely far from a sample of 1s.
     const double share = r.interval.estimate;
     if (r.standard_error == 0 && (share == 0 || share == 1)) {
         r.interval = wilson_interval_for_share(share, a.effective_count());
         r.no_event_seen = true;
+        const double se = std::sqrt(exact * (1 - exact) / a.effective_count());
+        r.z = z_score(share, se, exact, 0);
     }
     return r;
+}
+
+// numerator / denominator to 12 significant digits, as the count table
+// gives its ratios.
+std::string ratio_digits(const std::string& numerator, const std::string& denominator) {
+    mpq_class q{mpz_class{numerator}, mpz_class{denominator}};
+    q.canonicalize();
+    char text[40];
+    std::snprintf(text, sizeof text, "%.12g", q.get_d());
+    return text;
 }
 
 // The three count estimates from the interval [low, high] around `estimate`
@@ -85,42 +87,31 @@ const char* method_name(SampleMethod method) {
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     const int n = info.n_vars;
-    // The published counts are over all classes; a run bounded by edges has
-    // the counts by edges instead.
+    // The truth at this n: exact rationals up to exact_count_limit, 320-bit
+    // floating point beyond (counts/count_table.hpp). It is over all classes;
+    // a run bounded by edges has the counts by edges instead.
+    const CountRow exact = count_row(n);
     const bool bounded = info.edge_bound.kind != EDGES_ANY;
-    const std::optional<KnownCounts> known = bounded ? std::nullopt : known_counts(n);
+    const auto truth = [bounded](double value) {
+        return bounded ? std::nullopt : std::optional<double>(value);
+    };
     RunEstimates e;
     e.bounded = bounded;
 
-    std::optional<double> exact_no_lines;
-    std::optional<double> exact_connected;
-    std::optional<double> exact_connected_among_no_lines;
-    std::optional<double> exact_no_lines_among_connected;
-    if (known) {
-        exact_no_lines = ratio_of(known->essential_dags, known->essential_graphs);
-        exact_connected = ratio_of(known->connected_essential_graphs, known->essential_graphs);
-        exact_connected_among_no_lines =
-            ratio_of(known->connected_essential_dags, known->essential_dags);
-        exact_no_lines_among_connected =
-            ratio_of(known->connected_essential_dags, known->connected_essential_graphs);
-    }
-    e.no_lines = share(s.no_lines_count, s.samples, exact_no_lines);
-    e.connected = share(s.connected_count, s.samples, exact_connected);
+    e.no_lines = share(s.no_lines_count, s.samples, truth(exact.no_lines.value));
+    e.connected = share(s.connected_count, s.samples, truth(exact.connected.value));
     e.connected_among_no_lines =
-        share(s.both_count, s.no_lines_count, exact_connected_among_no_lines);
+        share(s.both_count, s.no_lines_count, truth(exact.connected_among_no_lines.value));
     e.no_lines_among_connected =
-        share(s.both_count, s.connected_count, exact_no_lines_among_connected);
+        share(s.both_count, s.connected_count, truth(exact.no_lines_among_connected.value));
 
-    if (n <= exact_count_limit) {
-        const ExactCounts counts = exact_counts_up_to(n);
-        const auto& dags = counts.dags[static_cast<std::size_t>(n)];
-        const auto& essential = counts.essential_dags[static_cast<std::size_t>(n)];
-        e.dags = {dags.get_str(), log10_of(dags)};
-        e.essential_dags = {essential.get_str(), log10_of(essential)};
-    } else {
-        e.dags = {std::nullopt, log10_dag_count(n)};
-        e.essential_dags = {std::nullopt, log10_essential_dag_count(n)};
-    }
+    const auto decimal = [&](const std::string& digits) {
+        return exact.exact ? std::optional<std::string>(digits) : std::nullopt;
+    };
+    e.dags = {decimal(exact.dags), exact.log10_dags};
+    e.essential_dags = {decimal(exact.essential_dags), exact.log10_essential_dags};
+    e.mean_edges = exact.mean_edges;
+    e.variance_edges = exact.variance_edges;
 
     if (bounded) {
         e.edge_exact = edge_bound_exact(n, info.edge_bound);
@@ -153,28 +144,31 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     } else {
         e.has_weighted = true;
         e.dags_drawn = s.dags_drawn;
-        e.weighted_no_lines = weighted_share(s.single_dag_share, exact_no_lines);
-        e.weighted_connected = weighted_share(s.connected_share, exact_connected);
+        e.weighted_no_lines = bounded ? ratio(s.single_dag_share, std::nullopt)
+                                      : weighted_share(s.single_dag_share, exact.no_lines.value);
+        e.weighted_connected = bounded ? ratio(s.connected_share, std::nullopt)
+                                       : weighted_share(s.connected_share, exact.connected.value);
         const Interval r = s.classes_per_dag.interval();
-        std::optional<double> exact_classes_per_dag;
-        if (known) {
-            exact_classes_per_dag = ratio_of(known->essential_graphs, known->dags);
-        } else if (e.edge_exact) {
+        std::optional<double> exact_classes_per_dag = truth(exact.classes_per_dag.value);
+        if (e.edge_exact) {
             exact_classes_per_dag = e.edge_exact->classes_per_dag;
         }
         const RatioEstimate classes = ratio(s.classes_per_dag, exact_classes_per_dag);
         derive_counts(e, safe_log10(r.estimate), safe_log10(std::max(0.0, r.low)),
                       safe_log10(r.high), classes.z);
     }
-    if (known) {
-        e.essential_graphs.exact = std::string(known->essential_graphs);
-        e.classes_per_dag.exact = ratio_digits(known->essential_graphs, known->dags);
-        e.dags_per_class.exact = ratio_digits(known->dags, known->essential_graphs);
-    }
-    if (e.edge_exact) {
+    if (!bounded) {
+        e.essential_graphs.exact = exact.essential_graphs;
+        e.classes_per_dag.exact = exact.classes_per_dag.text;
+        e.classes_per_dag.exact_value = exact.classes_per_dag.value;
+        e.dags_per_class.exact = exact.dags_per_class.text;
+        e.dags_per_class.exact_value = exact.dags_per_class.value;
+    } else if (e.edge_exact) {
         e.essential_graphs.exact = e.edge_exact->classes;
         e.classes_per_dag.exact = ratio_digits(e.edge_exact->classes, e.edge_exact->dags);
+        e.classes_per_dag.exact_value = e.edge_exact->classes_per_dag;
         e.dags_per_class.exact = ratio_digits(e.edge_exact->dags, e.edge_exact->classes);
+        e.dags_per_class.exact_value = 1 / e.edge_exact->classes_per_dag;
     }
     return e;
 }

@@ -3,8 +3,8 @@
 // The numbers a run's summary reports, computed once from its statistics:
 // the four shares with Wilson intervals, the move rates, the exact method's
 // weighted estimates, and the estimated number of essential graphs with the
-// ratios derived from it. For n_vars <= known_counts_limit every estimate
-// also carries the exact value and its z against it.
+// ratios derived from it. Every estimate also carries the exact value at
+// n_vars (counts/count_table.hpp) and its z against it.
 //
 // Counts outgrow double, so they are held as base-10 logarithms; the exact
 // ones also as decimal strings while n_vars <= exact_count_limit.
@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "counts/count_table.hpp"
 #include "stats/edge_bound.hpp"
 #include "stats/interval.hpp"
 #include "stats/run_info.hpp"
@@ -21,7 +22,7 @@
 namespace pellimor {
 
 // A share count / of: the sample share with its 95% Wilson interval, and
-// for small n the exact share with z = (share - exact) / sqrt(exact (1 -
+// the exact share with z = (share - exact) / sqrt(exact (1 -
 // exact) / of), the binomial standard error under the truth.
 struct ShareEstimate {
     std::int64_t count = 0;
@@ -50,15 +51,17 @@ struct ExactCount {
 };
 
 // An estimated count or ratio with its 95% interval, all as log10 (-inf for
-// 0, +inf for an unbounded side); for small n its exact value (a decimal
-// string: the integer, or 17 significant digits of a ratio) and the z of the
-// estimate it is derived from, with the sign of this quantity.
+// 0, +inf for an unbounded side); its exact value (a decimal string: the
+// integer up to exact_count_limit, else 12 significant digits in scientific
+// form; 12 significant digits of a ratio) and the z of the estimate it is
+// derived from, with the sign of this quantity.
 struct CountEstimate {
     double log10_estimate = 0;
     double log10_low = 0;
     double log10_high = 0;
     std::optional<std::string> exact;
     double z = 0;
+    double exact_value = 0;  // a ratio's exact value as the nearest double
 };
 
 struct RunEstimates {
@@ -85,6 +88,9 @@ struct RunEstimates {
     CountEstimate classes_per_dag;
     CountEstimate dags_per_class;
 
+    // The exact mean and variance of the edges of a uniform class.
+    CountValue mean_edges;
+    CountValue variance_edges;
     // Runs bounded by edges: the shares, counts and ratios above are over the
     // classes (DAGs) within the bound, dags is the DAGs within it, and exact
     // values come from the counts by edges where they reach (edge_exact); the

@@ -6,6 +6,13 @@
 
 namespace pellimor {
 
+std::string reference_too_costly() {
+    char text[120];
+    std::snprintf(text, sizeof text, "%lld classes would take more than %.0f%% of the run",
+                  static_cast<long long>(mixing_min_samples), 100 * reference_time_share);
+    return text;
+}
+
 std::int64_t reference_sample_count(std::int64_t n_samples) {
     return std::max<std::int64_t>(1000, n_samples);
 }
@@ -46,7 +53,8 @@ std::string comparison_line(const char* what, const char* walk_name, const char*
 
 }  // namespace
 
-MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, const RunStatistics* reference,
+MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exact_no_lines,
+                               const RunStatistics* reference, double reference_seconds,
                                const EdgeBoundExact* exact_edges) {
     MixingCheckResult result;
     result.n_its = n_its;
@@ -54,25 +62,32 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, const RunSt
     if (result.skipped) {
         return result;
     }
-    result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
-    // The two shares as counts over samples, not as a mean less a mean,
-    // which rounding can put past 1.
+    // The shares as counts over samples, not as a mean less a mean, which
+    // rounding can put past 1.
     const auto samples = static_cast<double>(walk.samples);
+    const double share = static_cast<double>(walk.no_lines_count) / samples;
+    const double se = std::sqrt(exact_no_lines * (1 - exact_no_lines) / samples);
+    result.has_exact_no_lines = !std::isnan(exact_no_lines);
+    result.exact_no_lines = {share, exact_no_lines,
+                             result.has_exact_no_lines ? z_score(share, se, exact_no_lines, 0) : 0};
+    result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
     result.half_no_lines.walk = static_cast<double>(walk.no_lines_count) / samples;
     result.half_no_lines.other = static_cast<double>(walk.half_no_lines_count) / samples;
     result.half_lines = paired(walk.lines, walk.lines_gain);
-    result.passed = !result.half_no_lines.flagged() && !result.half_lines.flagged();
+    result.passed = !result.exact_no_lines.flagged() && !result.half_no_lines.flagged() &&
+                    !result.half_lines.flagged();
     if (reference != nullptr && reference->samples > 0) {
         result.has_reference = true;
         result.reference_samples = reference->samples;
-        result.reference_no_lines = two_sample(walk.no_lines, reference->no_lines);
+        result.reference_seconds = reference_seconds;
         result.reference_lines = two_sample(walk.lines, reference->lines);
-        result.passed = result.passed && !result.reference_no_lines.flagged() &&
-                        !result.reference_lines.flagged();
+        result.passed = result.passed && !result.reference_lines.flagged();
         if (walk.edge_bound >= 0) {
-            result.has_reference_edges = true;
+            result.has_reference_bounded = true;
+            result.reference_no_lines = two_sample(walk.no_lines, reference->no_lines);
             result.reference_edges = two_sample(walk.edges, reference->edges);
-            result.passed = result.passed && !result.reference_edges.flagged();
+            result.passed = result.passed && !result.reference_no_lines.flagged() &&
+                            !result.reference_edges.flagged();
         }
     }
     if (exact_edges != nullptr && walk.edge_bound >= 0 && walk.samples > 1) {
@@ -99,19 +114,24 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
         return "  skipped: " + *result.skipped + "\n";
     }
     std::string text =
-        comparison_line("share without lines", "full walk", "half walk", result.half_no_lines);
+        result.has_exact_no_lines
+            ? comparison_line("share without lines", "walk", "exact", result.exact_no_lines)
+            : "";
+    text += comparison_line("share without lines", "full walk", "half walk", result.half_no_lines);
     text += comparison_line("mean lines", "full walk", "half walk", result.half_lines);
     if (result.has_reference) {
-        const std::string name =
-            "exact reference (" + std::to_string(result.reference_samples) + " classes)";
-        text +=
-            comparison_line("share without lines", "walk", name.c_str(), result.reference_no_lines);
-        text += comparison_line("mean lines", "walk", name.c_str(), result.reference_lines);
-        if (result.has_reference_edges) {
-            text += comparison_line("mean edges", "walk", name.c_str(), result.reference_edges);
+        char name[80];
+        std::snprintf(name, sizeof name, "exact reference (%lld classes, %.3f s)",
+                      static_cast<long long>(result.reference_samples), result.reference_seconds);
+        text += comparison_line("mean lines", "walk", name, result.reference_lines);
+        if (result.has_reference_bounded) {
+            text += comparison_line("share without lines", "walk", name, result.reference_no_lines);
+            text += comparison_line("mean edges", "walk", name, result.reference_edges);
         }
     } else {
-        text += "  no exact reference was drawn\n";
+        text += "  mean lines: no exact reference";
+        text += result.no_reference_reason.empty() ? "" : " (" + result.no_reference_reason + ")";
+        text += "\n";
     }
     if (result.has_exact_edges) {
         text += comparison_line("mean edges", "walk", "exact", result.exact_mean_edges);

@@ -25,11 +25,18 @@ struct RunEnding {
     std::optional<MixingCheckResult> mixing;  // walks only
 };
 
+// How a walk's exact reference went: the seconds it took, and why none was
+// drawn when none was.
+struct ReferenceNote {
+    double seconds = 0;
+    std::string missing_reason;
+};
+
 // `samples` holds every finished sample of the run; `reference`, for a walk,
 // the exact classes drawn for the mixing check (nullptr when none were drawn,
 // e.g. when mixing_skip_reason says the check is skipped). The mixing check
 // runs for every walk, whatever the request.
 RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunStatistics* reference,
-                  const RunEndingRequest& request);
+                  const RunEndingRequest& request, const ReferenceNote& note = {});
 
 }  // namespace pellimor

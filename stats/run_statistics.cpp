@@ -20,9 +20,10 @@ void RunStatistics::add(const SampleResult& r) {
     classes_per_dag.add(dags_drawn, r.inverse_size_sum);
     single_dag_share.add(r.inverse_size_sum, r.single_dag_count);
     connected_share.add(r.inverse_size_sum, r.connected_weight);
-    edges.add(static_cast<double>(r.edges));
+    classes.add(r.classes);
+    edges.add(static_cast<double>(r.classes.edges));
     if (edge_bound >= 0) {
-        at_edge_bound.add(r.edges == edge_bound ? 1 : 0);
+        at_edge_bound.add(r.classes.edges == edge_bound ? 1 : 0);
     }
 }
 
@@ -43,6 +44,7 @@ void RunStatistics::merge(const RunStatistics& other) {
     classes_per_dag.merge(other.classes_per_dag);
     single_dag_share.merge(other.single_dag_share);
     connected_share.merge(other.connected_share);
+    classes.merge(other.classes);
     edges.merge(other.edges);
     at_edge_bound.merge(other.at_edge_bound);
 }

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "sampler/sample_run.hpp"
+#include "stats/class_accumulator.hpp"
 #include "stats/interval.hpp"
 
 namespace pellimor {
@@ -38,6 +39,8 @@ struct RunStatistics {
     RatioAccumulator single_dag_share;
     RatioAccumulator connected_share;
 
+    // The samples' classes: means of their statistics, distribution of s.
+    ClassAccumulator classes;
     // The edge count of each sample's graph, and whether it equals
     // edge_bound (a run bounded by edges sets edge_bound before adding; -1:
     // no bound, and at_edge_bound stays empty).

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "counts/significant_digits.hpp"
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -42,9 +44,19 @@ std::string exact_share(const std::optional<double>& exact) {
     return text;
 }
 
+// An exact count as printed: the integer while it is short, else 12
+// significant digits.
+std::string short_exact(const std::string& count) {
+    if (count.size() <= longest_printed_integer ||
+        count.find_first_not_of("0123456789") != std::string::npos) {
+        return count;
+    }
+    return significant_digits(mpz_class(count), mpz_class(1));
+}
+
 std::string exact_integer(const ExactCount& c) {
-    if (c.decimal && c.decimal->size() <= longest_printed_integer) {
-        return *c.decimal;
+    if (c.decimal) {
+        return short_exact(*c.decimal);
     }
     return format_log10(c.log10);
 }
@@ -65,7 +77,7 @@ void ratio_line(std::string& text, const char* what, const RatioEstimate& r) {
 void count_line(std::string& text, const char* what, const CountEstimate& c) {
     std::string exact;
     if (c.exact) {
-        exact = "exact " + (c.exact->size() <= longest_printed_integer ? *c.exact : "");
+        exact = "exact " + short_exact(*c.exact);
     }
     append(text, "  %-26s %s  [%s, %s]  %s  %s\n", what, format_log10(c.log10_estimate).c_str(),
            format_log10(c.log10_low).c_str(), format_log10(c.log10_high).c_str(), exact.c_str(),
@@ -184,8 +196,12 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
     count_line(text, "essential graphs", e.essential_graphs);
     count_line(text, "classes per DAG", e.classes_per_dag);
     count_line(text, "DAGs per class", e.dags_per_class);
+    append(text, "  %-26s exact %s, variance %s\n", "mean edges of a class",
+           e.mean_edges.text.c_str(), e.variance_edges.text.c_str());
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
                                        : "  (essential graphs = a(n) * classes per DAG)\n";
+
+    append_class_summary(text, estimate_classes(e, statistics.classes));
 
     if (mixing) {
         append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);

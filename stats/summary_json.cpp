@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "stats/class_summary.hpp"
 #include "stats/estimates.hpp"
 
 namespace pellimor {
@@ -63,7 +64,7 @@ json count_json(const CountEstimate& c, bool integer) {
             {"log10_high", number(c.log10_high)},
             {"exact", !c.exact  ? json(nullptr)
                       : integer ? json(*c.exact)
-                                : json(std::stod(*c.exact))},
+                                : json(c.exact_value)},
             {"z", c.exact ? number(c.z) : json(nullptr)}};
 }
 
@@ -83,22 +84,32 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
     if (mixing->skipped) {
         return {{"skipped", true}, {"reason", *mixing->skipped}};
     }
-    json result = {{"skipped", false},
-                   {"passed", mixing->passed},
-                   {"z_limit", mixing_z_limit},
-                   {"half_walk",
-                    {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
-                     {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
-                   {"reference", nullptr}};
+    json result = {
+        {"skipped", false},
+        {"passed", mixing->passed},
+        {"z_limit", mixing_z_limit},
+        {"exact",
+         mixing->has_exact_no_lines
+             ? json{{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}
+             : json(nullptr)},
+        {"half_walk",
+         {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
+          {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
+        {"reference", nullptr},
+        {"no_reference_reason", nullptr}};
     if (mixing->has_reference) {
         result["reference"] = {
             {"samples", mixing->reference_samples},
-            {"no_lines", comparison_json(mixing->reference_no_lines, "walk", "reference")},
+            {"seconds", number(mixing->reference_seconds)},
             {"lines", comparison_json(mixing->reference_lines, "walk", "reference")}};
-        if (mixing->has_reference_edges) {
+        if (mixing->has_reference_bounded) {
+            result["reference"]["no_lines"] =
+                comparison_json(mixing->reference_no_lines, "walk", "reference");
             result["reference"]["edges"] =
                 comparison_json(mixing->reference_edges, "walk", "reference");
         }
+    } else {
+        result["no_reference_reason"] = mixing->no_reference_reason;
     }
     if (mixing->has_exact_edges) {
         result["exact_edges"] = {
@@ -175,7 +186,11 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"log10_essential_dags", number(e.essential_dags.log10)},
                 {"essential_graphs", count_json(e.essential_graphs, true)},
                 {"classes_per_dag", count_json(e.classes_per_dag, false)},
-                {"dags_per_class", count_json(e.dags_per_class, false)}}}};
+                {"dags_per_class", count_json(e.dags_per_class, false)},
+                {"exact_mean_edges", number(e.mean_edges.value)},
+                {"exact_variance_edges", number(e.variance_edges.value)}}}};
+    j["class_statistics"] =
+        class_statistics_json(estimate_classes(e, statistics.classes));
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},

@@ -462,9 +462,9 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
     GTEST_SKIP() << "the sanitizer build ignores the address-space limit, as its shadow memory "
                     "reserves terabytes of address space";
 #else
-    // About 0.62 GiB of graphs per worker thread, 0.69 GiB with the
-    // thread's stack and heap arena: under a 1 GiB address-space limit one
-    // fits and two do not; under 0.3 GiB none does.
+    // About 0.69 GiB of graphs and class-statistics scratch per worker
+    // thread, 0.76 GiB with the thread's stack and heap arena: under a 1 GiB address-space limit
+    // one fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
         {rlim_t{300} << 20, "; not even one worker thread fits in the "},
@@ -476,7 +476,7 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
         EXPECT_EQ(f.status, 1) << f.err;
         EXPECT_EQ(f.out, "");
         EXPECT_EQ(f.err.rfind("pellimor: not enough memory for graphs on n_vars = 12000 vertices "
-                              "(about 0.69 GiB per worker thread); choose a smaller n_vars or "
+                              "(about 0.76 GiB per worker thread); choose a smaller n_vars or "
                               "fewer --threads" +
                                   advice,
                               0),
@@ -705,19 +705,68 @@ TEST_F(Cli, EdgeBoundedRunsStateTheirCostAndKeepFilesOfTheirOwn) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "pellimor_exact_300_edges_300.txt"));
 }
 
+// --count: a tab-separated table with a header, one row per n, no results
+// file; --edges the long form; --json the same rows.
+TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
+    const Finished table = run({"--count", "--json", "counts.json", "5"});
+    EXPECT_EQ(table.status, 0) << table.err;
+    const auto rows = lines_of(table.out);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0],
+              "n\tdags\tessential_dags\tessential_graphs\tconnected_essential_graphs\t"
+              "connected_essential_dags\tno_lines\tconnected\tconnected_among_no_lines\t"
+              "no_lines_among_connected\tclasses_per_dag\tmean_edges\tvariance_edges");
+    EXPECT_EQ(rows[4],
+              "4\t543\t59\t185\t147\t46\t0.318918918919\t0.794594594595\t"
+              "0.779661016949\t0.312925170068\t0.340699815838\t3.40540540541\t"
+              "1.08429510592");
+    EXPECT_EQ(files_written(), std::vector<std::string>{"counts.json"});
+    const auto json = nlohmann::json::parse(read_file(dir_ / "counts.json"));
+    EXPECT_EQ(json["rows"].size(), 5u);
+    EXPECT_EQ(json["rows"][4]["essential_graphs"], "8782");
+
+    const Finished edges = run({"--count", "--edges", "4"});
+    EXPECT_EQ(edges.status, 0) << edges.err;
+    const auto long_form = lines_of(edges.out);
+    ASSERT_EQ(long_form.size(), 1u + 1 + 2 + 4 + 7);
+    EXPECT_EQ(long_form[0], "n\tedges\tclasses");
+    EXPECT_EQ(long_form.back(), "4\t6\t1");
+    EXPECT_EQ(long_form[long_form.size() - 4], "4\t3\t60");
+
+    for (const auto& [args, what] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--count"}, "expected 1 argument"},
+             {{"--count", "5", "100"}, "expected 1 argument"},
+             {{"--count", "10001"}, "n_vars"},
+             {{"--count", "--edges", "129"}, "--count --edges"},
+             {{"--count", "--seed", "3", "5"}, "--seed"},
+             {{"--count", "--summary", "5"}, "--summary"},
+             {{"--edges", "5", "100", "100"},
+              "--edges applies to --exact (and --edges alone to --count)"},
+         }) {
+        const Finished f = run(args);
+        EXPECT_EQ(f.status, 2) << what;
+        EXPECT_NE(f.err.find(what), std::string::npos) << f.err;
+        EXPECT_TRUE(f.err.ends_with(args[0] == "--count" ? "\n pellimor --count [--edges] n_vars \n"
+                                                         : usage))
+            << f.err;
+    }
+}
+
 TEST_F(Cli, MixingCheckWarnsOnlyWhenTheWalksAreTooShort) {
     struct Case {
         std::vector<std::string> args;
         bool warns;
     };
     for (const Case& c : std::vector<Case>{
-             {{"--seed", "1", "40", "100000", "100"}, true},
-             {{"--seed", "1", "--start", "exact", "40", "100000", "100"}, false},
+             {{"--seed", "1", "40", "100000", "200"}, true},
+             {{"--seed", "1", "--start", "exact", "40", "100000", "200"}, false},
              {{"--seed", "1", "6", "20000", "300"}, false},
          }) {
         const Finished f = run(c.args);
         EXPECT_EQ(f.status, 0);
         EXPECT_EQ(f.err.find("likely biased") != std::string::npos, c.warns) << f.err;
+        // A trapped walk is caught by the exact share without lines at n = 40.
+        EXPECT_EQ(f.err.find("exact 0.2742, z = ") != std::string::npos, c.warns) << f.err;
     }
 }
 

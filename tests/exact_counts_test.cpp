@@ -4,48 +4,33 @@
 
 #include <string>
 
-#include "stats/known_counts.hpp"
+#include "counts/count_table.hpp"
+#include "exact_counts.hpp"
 
 namespace pellimor {
 namespace {
 
-TEST(ExactCounts, MatchTheBuiltInTable) {
-    const ExactCounts counts = exact_counts_up_to(known_counts_limit);
-    EXPECT_EQ(counts.dags[0], 1);
-    EXPECT_EQ(counts.essential_dags[0], 1);
-    for (int n = 1; n <= known_counts_limit; ++n) {
-        const KnownCounts known = *known_counts(n);
-        EXPECT_EQ(counts.dags[n].get_str(), known.dags) << "n = " << n;
-        EXPECT_EQ(counts.essential_dags[n].get_str(), known.essential_dags) << "n = " << n;
+// Every count of the table for n <= 13, the end of the published
+// enumeration of classes, and the shares from them.
+TEST(CountRows, MatchPublishedCounts) {
+    const std::vector<CountRow> rows = count_rows(testing::exact_counts_max_n);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(testing::exact_counts_max_n));
+    for (const CountRow& row : rows) {
+        const auto& published = testing::exact_counts_for(row.n);
+        EXPECT_TRUE(row.exact);
+        EXPECT_EQ(row.dags, published.dags) << row.n;
+        EXPECT_EQ(row.essential_dags, published.essential_dags) << row.n;
+        EXPECT_EQ(row.essential_graphs, published.essential_graphs) << row.n;
+        EXPECT_EQ(row.connected_essential_graphs, published.connected_essential_graphs) << row.n;
+        EXPECT_EQ(row.connected_essential_dags, published.connected_essential_dags) << row.n;
+        EXPECT_NEAR(row.no_lines.value,
+                    testing::as_double(published.essential_dags) /
+                        testing::as_double(published.essential_graphs),
+                    1e-15);
     }
-    EXPECT_FALSE(known_counts(0));
-    EXPECT_FALSE(known_counts(known_counts_limit + 1));
-}
-
-// A graph is an essential graph (an essential DAG) exactly when each of its
-// components is, so each connected column follows from its total by the
-// exponential formula; this catches a digit lost in copying the table.
-TEST(KnownCounts, ConnectedColumnsFollowFromTotals) {
-    const auto check = [](auto total_of, auto connected_of, const char* what) {
-        std::vector<mpz_class> total(known_counts_limit + 1, 1);
-        std::vector<mpz_class> connected(known_counts_limit + 1, 0);
-        for (int n = 1; n <= known_counts_limit; ++n) {
-            total[n] = mpz_class(std::string(total_of(*known_counts(n))));
-            // Graphs by the component of vertex 0, of size k.
-            mpz_class c = total[n];
-            mpz_class binomial = 1;  // C(n - 1, k - 1)
-            for (int k = 1; k < n; ++k) {
-                c -= binomial * connected[k] * total[n - k];
-                binomial = binomial * (n - k) / k;
-            }
-            connected[n] = c;
-            EXPECT_EQ(c.get_str(), connected_of(*known_counts(n))) << what << ", n = " << n;
-        }
-    };
-    check([](const KnownCounts& k) { return k.essential_graphs; },
-          [](const KnownCounts& k) { return k.connected_essential_graphs; }, "essential graphs");
-    check([](const KnownCounts& k) { return k.essential_dags; },
-          [](const KnownCounts& k) { return k.connected_essential_dags; }, "essential DAGs");
+    // 59 / 185 and 185 / 543 to 12 significant digits.
+    EXPECT_EQ(rows[3].no_lines.text, "0.318918918919");
+    EXPECT_EQ(rows[3].classes_per_dag.text, "0.340699815838");
 }
 
 // A second way to count DAGs: by the k sources (vertices without parents),

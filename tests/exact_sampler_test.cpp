@@ -12,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "counts/count_table.hpp"
 #include "exact_counts.hpp"
 #include "mixed_graphs.hpp"
 
@@ -123,6 +124,31 @@ TEST_P(ExactSamplerShares, MatchExactCounts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExactSampler, ExactSamplerShares, ::testing::Range(5, 11));
+
+// Far beyond the published counts: the share without lines and the classes
+// per DAG against the program's own exact counts.
+class ExactSamplerAgainstCounts : public ::testing::TestWithParam<int> {};
+
+TEST_P(ExactSamplerAgainstCounts, MatchExactCounts) {
+    const int n = GetParam();
+    const CountRow exact = count_row(n);
+    RatioEstimate no_lines(exact.no_lines.value);
+    RatioEstimate classes_per_dag(exact.classes_per_dag.value);
+    const std::uint64_t seed = 7000 + static_cast<std::uint64_t>(n);
+    const DagCounts tables(n);
+    ExactSampler sampler(tables);
+    Xoshiro256StarStar rng(seed);
+    for (int i = 0; i < 10000; ++i) {
+        SampleResult r;
+        ASSERT_TRUE(sampler.draw_class(rng, r));
+        no_lines.add(r.no_lines, 1);
+        classes_per_dag.add(1, static_cast<double>(r.dags_drawn));
+    }
+    no_lines.check("no-line share", n, seed);
+    classes_per_dag.check("classes per DAG", n, seed);
+}
+
+INSTANTIATE_TEST_SUITE_P(ExactSampler, ExactSamplerAgainstCounts, ::testing::Values(40, 200));
 
 TEST(ExactSampler, StopsBeforeDrawing) {
     const DagCounts tables(10);

@@ -24,13 +24,18 @@ TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
     // 65536 vertices: a 16 GiB matrix and 1024-word rows of bits.
     const MemoryNeed need = memory_needed(walk(65536, 2), 4);
     EXPECT_EQ(need.shared, 0);
-    EXPECT_DOUBLE_EQ(need.per_worker, 4.0 * 65536 * 65536 + 5.0 * 65536 * 1024 * 8 + 24.0 * 65536);
+    // ... and the statistics of the class it reaches: 4 rows of bits, an
+    // int per vertex and the class-size counter's memo.
+    const double statistics = 4.0 * 65536 * 1024 * 8 + 4.0 * 65536 + 65536 * 12.0;
+    EXPECT_DOUBLE_EQ(need.per_worker,
+                     4.0 * 65536 * 65536 + 5.0 * 65536 * 1024 * 8 + 24.0 * 65536 + statistics);
     EXPECT_EQ(need.workers, 2);  // no more workers than samples hold graphs
     EXPECT_EQ(memory_needed(walk(6, 0), 4).workers, 0);
 
     Options full = walk(1000, 10);
     full.full_check = true;
-    EXPECT_DOUBLE_EQ(memory_needed(full, 4).per_worker, 8.0 * 1000 * 1000 + 4.0 * 1000);
+    EXPECT_DOUBLE_EQ(memory_needed(full, 4).per_worker,
+                     8.0 * 1000 * 1000 + 4.0 * 1000 + 4.0 * 1000 * 16 * 8 + 4.0 * 1000 + 65536 * 12.0);
     EXPECT_EQ(memory_needed(full, 4).workers, 4);
     // No overflow at the largest n_vars.
     EXPECT_GT(memory_needed(walk(2147483647, 1), 1).per_worker, 2.1e19);
@@ -153,19 +158,19 @@ TEST(WorkersThatFit, TheTightestLimitBinds) {
 
 TEST(MemoryShortage, NamesTheThreadsThatWouldFit) {
     const Options options = walk(16384, 100);
-    // 1 GiB + 5 * 16384 * 256 * 8 + 24 * 16384 bytes per worker.
+    // 1 GiB + 9 * 16384 * 256 * 8 + 28 * 16384 + 12 * 65536 bytes per worker.
     const double per_worker = memory_needed(options, 1).per_worker;
     const std::vector<MemoryLimit> three{{"by MemAvailable", 3.5 * per_worker, 0}};
     EXPECT_FALSE(memory_shortage(options, 3, three));
     EXPECT_EQ(memory_shortage(options, 4, three),
-              "not enough memory for graphs on n_vars = 16384 vertices (about 1.2 GiB per "
+              "not enough memory for graphs on n_vars = 16384 vertices (about 1.3 GiB per "
               "worker thread); choose a smaller n_vars or fewer --threads; --threads 3 fits in "
-              "the 4.0 GiB free by MemAvailable");
+              "the 4.5 GiB free by MemAvailable");
     const std::vector<MemoryLimit> none{{"under the address-space limit", 0.5 * per_worker, 0}};
     EXPECT_EQ(memory_shortage(options, 1, none),
-              "not enough memory for graphs on n_vars = 16384 vertices (about 1.2 GiB per "
+              "not enough memory for graphs on n_vars = 16384 vertices (about 1.3 GiB per "
               "worker thread); choose a smaller n_vars or fewer --threads; not even one worker "
-              "thread fits in the 0.58 GiB free under the address-space limit");
+              "thread fits in the 0.64 GiB free under the address-space limit");
 }
 
 TEST(MemoryLimits, ReadFromTheSystemsFiles) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 namespace pellimor {
@@ -29,15 +30,17 @@ RunStatistics synthetic(double p, double half_p, int samples, std::uint64_t seed
 TEST(MixingCheck, PassesSamplesFromOneDistribution) {
     const RunStatistics walk = synthetic(0.32, 0.32, 2000, 1);
     const RunStatistics reference = synthetic(0.32, 0.32, 2000, 2);
-    const MixingCheckResult result = check_mixing(1000, walk, &reference);
+    const MixingCheckResult result = check_mixing(1000, walk, 0.32, &reference, 0.5);
     EXPECT_TRUE(result.passed);
     EXPECT_TRUE(result.has_reference);
+    EXPECT_NE(describe_mixing_check(result).find("2000 classes, 0.500 s"), std::string::npos);
     EXPECT_EQ(mixing_warning(result), "");
 }
 
 TEST(MixingCheck, FlagsAWalkThatDriftsInItsSecondHalf) {
     const RunStatistics walk = synthetic(0.32, 0.45, 2000, 3);
-    const MixingCheckResult result = check_mixing(1000, walk, nullptr);
+    const MixingCheckResult result = check_mixing(1000, walk, 0.32, nullptr);
+    EXPECT_FALSE(result.exact_no_lines.flagged());
     EXPECT_FALSE(result.passed);
     EXPECT_TRUE(result.half_no_lines.flagged());
     EXPECT_LT(result.half_no_lines.z, -mixing_z_limit);  // fewer no-line graphs at the end
@@ -47,15 +50,20 @@ TEST(MixingCheck, FlagsAWalkThatDriftsInItsSecondHalf) {
     EXPECT_NE(warning.find("--start exact"), std::string::npos) << warning;
 }
 
-TEST(MixingCheck, FlagsAWalkThatDiffersFromTheReference) {
+// A walk trapped alike in both halves: its share without lines is too far
+// from the exact share, and its line counts from the reference's.
+TEST(MixingCheck, FlagsAWalkAwayFromTheExactShareAndTheReference) {
     const RunStatistics walk = synthetic(0.40, 0.40, 2000, 4);
     const RunStatistics reference = synthetic(0.32, 0.32, 1000, 5);
-    const MixingCheckResult result = check_mixing(1000, walk, &reference);
+    const MixingCheckResult result = check_mixing(1000, walk, 0.32, &reference);
     EXPECT_FALSE(result.passed);
     EXPECT_FALSE(result.half_no_lines.flagged());
-    EXPECT_TRUE(result.reference_no_lines.flagged());
+    EXPECT_TRUE(result.exact_no_lines.flagged());
+    EXPECT_NEAR(result.exact_no_lines.walk - result.exact_no_lines.other, 0.08, 0.03);
+    EXPECT_NEAR(result.exact_no_lines.z, 0.08 / std::sqrt(0.32 * 0.68 / 2000), 1.5);
+    EXPECT_FALSE(check_mixing(1000, walk, 0.40, nullptr).exact_no_lines.flagged());
+    EXPECT_FALSE(check_mixing(1000, walk, 0.32, nullptr).passed);  // the exact share alone
     EXPECT_TRUE(result.reference_lines.flagged());
-    EXPECT_NEAR(result.reference_no_lines.walk - result.reference_no_lines.other, 0.08, 0.03);
 }
 
 TEST(MixingCheck, IdenticalHalvesAndNoLinesAnywherePass) {
@@ -66,16 +74,17 @@ TEST(MixingCheck, IdenticalHalvesAndNoLinesAnywherePass) {
     for (int i = 0; i < 100; ++i) {
         walk.add(r);
     }
-    const MixingCheckResult same = check_mixing(10, walk, &walk);
+    const MixingCheckResult same = check_mixing(10, walk, 0, &walk);
     EXPECT_TRUE(same.passed);
     EXPECT_EQ(same.half_lines.z, 0.0);
-    EXPECT_EQ(same.reference_no_lines.z, 0.0);
+    EXPECT_EQ(same.exact_no_lines.z, 0.0);
+    EXPECT_EQ(same.reference_lines.z, 0.0);
     RunStatistics shifted;
     r.half_lines = 2;
     for (int i = 0; i < 100; ++i) {
         shifted.add(r);
     }
-    EXPECT_FALSE(check_mixing(10, shifted, nullptr).passed);
+    EXPECT_FALSE(check_mixing(10, shifted, 0, nullptr).passed);
 }
 
 // The half-walk share is counted, not a mean less a mean of differences:
@@ -94,14 +103,14 @@ TEST(MixingCheck, HalfWalkShareIsACount) {
         r.half_no_lines = 1;
         walk.add(r);
     }
-    const MixingCheckResult result = check_mixing(1000, walk, nullptr);
+    const MixingCheckResult result = check_mixing(1000, walk, 0.5, nullptr);
     EXPECT_EQ(result.half_no_lines.other, 1.0);
     EXPECT_EQ(result.half_no_lines.walk, ones / 100.0);
 }
 
 TEST(MixingCheck, ShortRunsAndEmptyWalksAreSkipped) {
     const RunStatistics walk = synthetic(0.32, 0.9, 99, 6);
-    const MixingCheckResult short_run = check_mixing(1000, walk, nullptr);
+    const MixingCheckResult short_run = check_mixing(1000, walk, 0.32, nullptr);
     ASSERT_TRUE(short_run.skipped);
     EXPECT_TRUE(short_run.passed);
     EXPECT_EQ(mixing_warning(short_run), "");

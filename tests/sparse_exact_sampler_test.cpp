@@ -83,7 +83,7 @@ TEST_P(SparseClassesOnFive, EveryClassWithinTheBoundEquallyLikely) {
         const auto found = index.find(key_of(m));
         ASSERT_NE(found, index.end()) << "not a class within the bound: " << testing::edge_list(m);
         ++seen[found->second];
-        ASSERT_EQ(r.edges, count_edges(m)) << testing::edge_list(m);
+        ASSERT_EQ(r.classes.edges, count_edges(m)) << testing::edge_list(m);
         ASSERT_EQ(r.lines, count_lines(m)) << testing::edge_list(m);
         ASSERT_EQ(r.connected, is_connected(m)) << testing::edge_list(m);
     }
@@ -157,7 +157,7 @@ TEST_P(SparseKeptShare, MatchesCountsByEdges) {
         inverse += result.inverse_size_sum;
         residual_kept += (1 - r * d) * (1 - r * d);
         residual_inverse += (result.inverse_size_sum - r * d) * (result.inverse_size_sum - r * d);
-        ASSERT_EQ(result.edges, edges);
+        ASSERT_EQ(result.classes.edges, edges);
     }
     EXPECT_NEAR(kept / drawn, r, 4 * std::sqrt(residual_kept) / drawn) << "seed " << seed;
     EXPECT_NEAR(inverse / drawn, r, 4 * std::sqrt(residual_inverse) / drawn) << "seed " << seed;

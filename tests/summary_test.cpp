@@ -53,6 +53,7 @@ TEST(RunEnding, WalkWritesSummaryAndJsonWithEveryKey) {
     EXPECT_EQ(j["counts"]["essential_dags"], "59");
     const auto& graphs = j["counts"]["essential_graphs"];
     EXPECT_EQ(graphs["exact"], "185");
+    EXPECT_DOUBLE_EQ(j["counts"]["exact_mean_edges"].get<double>(), 630.0 / 185.0);
     EXPECT_NEAR(j["counts"]["classes_per_dag"]["exact"].get<double>(), 185.0 / 543, 1e-15);
     EXPECT_TRUE(j["shares"]["no_lines"]["exact"].is_number());
     EXPECT_TRUE(j["shares"]["no_lines"]["standard_error"].is_number());
@@ -85,8 +86,11 @@ TEST(RunEnding, ExactMethodHasWeightedSharesAndNoWalkFields) {
     EXPECT_EQ(j["weighted_shares"]["dags_drawn"], 3);
     EXPECT_TRUE(j["shares"]["connected"]["standard_error"].is_number());
     EXPECT_DOUBLE_EQ(j["weighted_shares"]["no_lines"]["estimate"].get<double>(), 0.5 / 0.75);
-    EXPECT_TRUE(j["counts"]["essential_graphs"]["exact"].is_null());
-    EXPECT_TRUE(j["counts"]["essential_graphs"]["z"].is_null());
+    // The exact counts at every n, here EG(20).
+    EXPECT_EQ(j["counts"]["essential_graphs"]["exact"],
+              "626387745447272107209859230147328236773758251434198858092393347107578604");
+    EXPECT_TRUE(j["counts"]["essential_graphs"]["z"].is_number());
+    EXPECT_NEAR(j["counts"]["classes_per_dag"]["exact"].get<double>(), 0.267129927740, 1e-12);
     EXPECT_TRUE(end_run(info, samples, nullptr, {}).summary.empty());
 }
 

@@ -162,6 +162,70 @@ TEST(DagCounts, TruncationChangesNothingADoubleResolves) {
     EXPECT_LT(largest.dropped_mass_bound() * 1e8, 1e-40);
 }
 
+// The layer sizes against a plain walk over s that adds the weights one by
+// one: the same s for every u, at targets on a grid and on the running sums
+// themselves (where rounding decides), for tables that keep only layers of
+// up to 16 and for ones that keep all (layers of 5 or more take the walk).
+TEST(DagCounts, LayerSizeIsTheFirstRunningSumAboveTheTarget) {
+    for (const auto& [n, max_layer] :
+         {std::pair{1, 16}, {2, 16}, {3, 16}, {5, 16}, {40, 16}, {40, 40}}) {
+        const DagCounts counts(n, nullptr, max_layer);
+        const int K = counts.max_layer();
+        auto walk = [&](int m, double target, auto weight) {
+            const int last = std::min(m, K);
+            double sum = 0;
+            for (int s = 1; s < last; ++s) {
+                sum += weight(s);
+                if (target < sum) {
+                    return s;
+                }
+            }
+            return last;
+        };
+        auto targets = [](double norm, auto weight, int last) {
+            std::vector<double> u;
+            for (int i = 0; i < 1000; ++i) {
+                u.push_back((i + 0.5) / 1000);
+            }
+            double sum = 0;
+            for (int s = 1; s <= last; ++s) {
+                sum += weight(s);
+                for (const double at : {sum / norm, std::nextafter(sum / norm, 0.0),
+                                        std::nextafter(sum / norm, 1.0)}) {
+                    if (at < 1) {
+                        u.push_back(at);
+                    }
+                }
+            }
+            return u;
+        };
+        double first_norm = 0;
+        for (int s = 1; s <= K; ++s) {
+            first_norm += counts.source_share(n, s);
+        }
+        auto share = [&](int s) { return counts.source_share(n, s); };
+        for (const double u : targets(first_norm, share, std::min(n, K))) {
+            ASSERT_EQ(counts.first_layer_size(u), walk(n, u * first_norm, share))
+                << "n = " << n << ", u = " << u;
+        }
+        for (int m = 1; m <= n; ++m) {
+            for (int k = 1; k <= K; ++k) {
+                // (1 - 2^-k)^s as the tables form it, by repeated products.
+                std::vector<double> power(static_cast<std::size_t>(K) + 1, 1.0);
+                for (int s = 1; s <= K; ++s) {
+                    power[s] = power[s - 1] * (1 - std::ldexp(1.0, -k));
+                }
+                auto weight = [&](int s) { return power[s] * counts.source_share(m, s); };
+                const double norm = counts.next_layer_norm(m, k);
+                for (const double u : targets(norm, weight, std::min(m, K))) {
+                    ASSERT_EQ(counts.next_layer_size(m, k, u), walk(m, u * norm, weight))
+                        << "n = " << n << ", m = " << m << ", k = " << k << ", u = " << u;
+                }
+            }
+        }
+    }
+}
+
 TEST(DagCounts, StopFlagEndsTheBuild) {
     const std::atomic<bool> stop{true};
     EXPECT_THROW(DagCounts(1000, &stop), SetupStopped);

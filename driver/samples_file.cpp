@@ -1,0 +1,75 @@
+#include "driver/samples_file.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace pellimor {
+
+namespace {
+
+// Records are written in pieces of about this size.
+constexpr std::size_t flush_size = std::size_t{1} << 20;
+
+}  // namespace
+
+SamplesFile::SamplesFile(OutputTarget target) : target_(std::move(target)) {}
+
+void SamplesFile::fail(const std::string& why) {
+    if (failure_) {
+        return;
+    }
+    failure_ = why;
+    buffer_.clear();
+    std::fprintf(stderr, "pellimor: warning: the samples are not saved: %s; %s\n", why.c_str(),
+                 streaming() ? "the run ends here with status 1"
+                             : "the run goes on and will end with status 1");
+}
+
+void SamplesFile::write(std::string_view record) {
+    if (failure_ || finished_) {
+        return;
+    }
+    buffer_ += record;
+    if (buffer_.size() >= flush_size) {
+        flush();
+    }
+}
+
+void SamplesFile::flush() {
+    if (failure_ || buffer_.empty()) {
+        return;
+    }
+    // Standard output redirected to a regular file is cut back to its size
+    // before a write that fails part-way.
+    off_t before = -1;
+    struct stat status {};
+    if (to_standard_output() && ::fstat(STDOUT_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
+        before = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    }
+    if (auto error = target_.write(buffer_)) {
+        if (before >= 0 && ::ftruncate(STDOUT_FILENO, before) != 0) {
+            *error += "; part of a record stays, as cutting it off failed";
+        }
+        fail(*error);
+        return;
+    }
+    buffer_.clear();
+}
+
+std::optional<std::string> SamplesFile::finish() {
+    if (finished_) {
+        return failure_;
+    }
+    flush();
+    finished_ = true;
+    if (!failure_) {
+        if (auto error = target_.commit()) {
+            fail(*error);
+        }
+    }
+    return failure_;
+}
+
+}  // namespace pellimor

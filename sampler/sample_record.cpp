@@ -1,0 +1,135 @@
+#include "sampler/sample_record.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace pellimor {
+
+namespace {
+
+void append_integer(std::string& out, std::int64_t value) {
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    out.append(text, end);
+}
+
+// The shortest text that reads back as the same double; null when not finite.
+void append_number(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    out.append(text, end);
+}
+
+void append_field(std::string& out, const char* key, std::int64_t value) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+    append_integer(out, value);
+}
+
+void append_pair(std::string& out, bool& first, int a, int b) {
+    out += first ? "[" : ",[";
+    first = false;
+    append_integer(out, a);
+    out += ',';
+    append_integer(out, b);
+    out += ']';
+}
+
+void append_head(std::string& out, std::uint64_t sample, int n_vars, const SampleResult& r) {
+    const ClassStatistics& c = r.classes;
+    out += "{\"sample\":";
+    append_integer(out, static_cast<std::int64_t>(sample));
+    append_field(out, "n_vars", n_vars);
+    out += r.connected != 0 ? ",\"connected\":true" : ",\"connected\":false";
+    append_field(out, "edge_count", c.edges);
+    append_field(out, "line_count", c.lines);
+    append_field(out, "arrow_count", c.arrows);
+    if (c.vees >= 0) {
+        append_field(out, "vee_count", c.vees);
+    } else {
+        out += ",\"vee_count\":null";
+    }
+    append_field(out, "chain_components", c.chain_components);
+    append_field(out, "largest_chain_component", c.largest_chain_component);
+    out += ",\"class_size\":";
+    append_number(out, c.size);
+    out += ",\"log10_class_size\":";
+    append_number(out, c.log10_size);
+}
+
+}  // namespace
+
+void append_walk_record(std::string& out, std::uint64_t sample, const SampleResult& result,
+                        const EdgeMatrix& m) {
+    const int n = m.size();
+    append_head(out, sample, n, result);
+    out += ",\"arrows\":[";
+    bool first = true;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (m[r][c] == EDGE_ARROW) {
+                append_pair(out, first, r, c);
+            }
+        }
+    }
+    out += "],\"lines\":[";
+    first = true;
+    for (int r = 0; r < n; ++r) {
+        for (int c = r + 1; c < n; ++c) {
+            if (m[r][c] == EDGE_LINE) {
+                append_pair(out, first, r, c);
+            }
+        }
+    }
+    out += "]}\n";
+}
+
+void append_exact_record(std::string& out, std::uint64_t sample, const SampleResult& result,
+                         const OrderedDag& dag, const EssentialGraph& eg,
+                         std::span<const int> label) {
+    const int n = dag.size();
+    const int words = dag.words();
+    const Word* heads = eg.line_heads();
+    append_head(out, sample, n, result);
+    // The arrows of the essential graph are the DAG's arrows that are not
+    // lines: parents(v) minus reversible(v), the latter only for line heads.
+    out += ",\"arrows\":[";
+    bool first = true;
+    for (int v = 0; v < n; ++v) {
+        const Word* parents = dag.parents(v);
+        const bool has_lines = test_bit(heads, v);
+        all_bits(
+            words, [&](int w) { return has_lines ? parents[w] & ~eg.reversible(v)[w] : parents[w]; },
+            [&](int u) {
+                append_pair(out, first, label[u], label[v]);
+                return true;
+            });
+    }
+    out += "],\"lines\":[";
+    first = true;
+    all_bits(words, [&](int w) { return heads[w]; }, [&](int v) {
+        all_bits(words, [&](int w) { return eg.reversible(v)[w]; }, [&](int u) {
+            const int a = label[u];
+            const int b = label[v];
+            append_pair(out, first, a < b ? a : b, a < b ? b : a);
+            return true;
+        });
+        return true;
+    });
+    out += "],\"dag\":[";
+    first = true;
+    for (int v = 0; v < n; ++v) {
+        all_bits(words, [&](int w) { return dag.parents(v)[w]; }, [&](int u) {
+            append_pair(out, first, label[u], label[v]);
+            return true;
+        });
+    }
+    out += "]}\n";
+}
+
+}  // namespace pellimor

@@ -1,0 +1,37 @@
+#pragma once
+
+// One sample as one line of JSON (JSON Lines), for --samples:
+//
+//   {"sample":1,"n_vars":4,"connected":true,"edge_count":3,"line_count":1,
+//    "arrow_count":2,"vee_count":1,"chain_components":1,
+//    "largest_chain_component":2,"class_size":2,"log10_class_size":0.30103,
+//    "arrows":[[0,2],[1,2]],"lines":[[2,3]],"dag":[[0,2],[1,2],[3,2]]}
+//
+// (on one line). Vertices are 0-based; an arrow is [tail, head], a line
+// [smaller, larger]. "dag" (the exact method only) lists the arrows of the
+// DAG drawn for the class, a uniformly random member of it. "vee_count" is
+// null when vees were not counted, "class_size" null past the range of a
+// double. Records are appended to a caller's buffer, which is reused.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "graph/edge_matrix.hpp"
+#include "graph/essential_graph.hpp"
+#include "graph/ordered_dag.hpp"
+#include "sampler/sample_run.hpp"
+
+namespace pellimor {
+
+// The record of a walk's sample: the essential graph m it reached.
+void append_walk_record(std::string& out, std::uint64_t sample, const SampleResult& result,
+                        const EdgeMatrix& m);
+
+// The record of an exact sample: the kept class (dag and its essential graph
+// eg) with vertex v named label[v].
+void append_exact_record(std::string& out, std::uint64_t sample, const SampleResult& result,
+                         const OrderedDag& dag, const EssentialGraph& eg,
+                         std::span<const int> label);
+
+}  // namespace pellimor

@@ -1,0 +1,101 @@
+#include "stats/class_accumulator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace pellimor {
+
+void SizeHistogram::add(double size, double log10_size) {
+    ++total;
+    if (size >= 1 && size <= exact_limit) {
+        exact[static_cast<int>(size)] += 1;
+    } else if (log10_size < fine_end) {
+        const int bin = static_cast<int>((log10_size - fine_start) / fine_width);
+        fine[bin < 0 ? 0 : (bin >= fine_bins ? fine_bins - 1 : bin)] += 1;
+    } else if (log10_size < coarse_end) {
+        const int bin = static_cast<int>(log10_size - fine_end);
+        coarse[bin >= coarse_bins ? coarse_bins - 1 : bin] += 1;
+    } else {
+        beyond += 1;
+    }
+}
+
+void SizeHistogram::merge(const SizeHistogram& other) {
+    total += other.total;
+    for (int s = 0; s <= exact_limit; ++s) {
+        exact[s] += other.exact[s];
+    }
+    for (int b = 0; b < fine_bins; ++b) {
+        fine[b] += other.fine[b];
+    }
+    for (int b = 0; b < coarse_bins; ++b) {
+        coarse[b] += other.coarse[b];
+    }
+    beyond += other.beyond;
+}
+
+std::int64_t SizeHistogram::count_above(int size) const {
+    std::int64_t at_most = 0;
+    for (int s = 1; s <= size; ++s) {
+        at_most += exact[s];
+    }
+    return total - at_most;
+}
+
+double SizeHistogram::log10_quantile(double p) const {
+    if (total == 0) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    // The smallest value whose cumulative count reaches p * total (at least
+    // one sample, so p near 0 gives the smallest size seen).
+    const double needed = std::max(1.0, std::ceil(p * static_cast<double>(total) - 1e-9));
+    double seen = 0;
+    for (int s = 1; s <= exact_limit; ++s) {
+        seen += static_cast<double>(exact[s]);
+        if (seen >= needed) {
+            return std::log10(static_cast<double>(s));
+        }
+    }
+    for (int b = 0; b < fine_bins; ++b) {
+        seen += static_cast<double>(fine[b]);
+        if (seen >= needed) {
+            return fine_start + (b + 0.5) * fine_width;
+        }
+    }
+    for (int b = 0; b < coarse_bins; ++b) {
+        seen += static_cast<double>(coarse[b]);
+        if (seen >= needed) {
+            return fine_end + b + 0.5;
+        }
+    }
+    return std::numeric_limits<double>::infinity();
+}
+
+void ClassAccumulator::add(const ClassStatistics& c) {
+    edges.add(static_cast<double>(c.edges));
+    lines.add(static_cast<double>(c.lines));
+    arrows.add(static_cast<double>(c.arrows));
+    if (c.vees >= 0) {
+        vees.add(static_cast<double>(c.vees));
+    }
+    chain_components.add(c.chain_components);
+    largest_chain_component.add(c.largest_chain_component);
+    size.add(c.size);
+    log10_size.add(c.log10_size);
+    sizes.add(c.size, c.log10_size);
+}
+
+void ClassAccumulator::merge(const ClassAccumulator& other) {
+    edges.merge(other.edges);
+    lines.merge(other.lines);
+    arrows.merge(other.arrows);
+    vees.merge(other.vees);
+    chain_components.merge(other.chain_components);
+    largest_chain_component.merge(other.largest_chain_component);
+    size.merge(other.size);
+    log10_size.merge(other.log10_size);
+    sizes.merge(other.sizes);
+}
+
+}  // namespace pellimor
