@@ -16,6 +16,10 @@
 #include "sampler/exact_sampler.hpp"
 #include "stats/mixing_check.hpp"
 
+#ifdef PELLIMOR_MPI
+#include "cluster/mpi_session.hpp"
+#endif
+
 namespace pellimor {
 
 namespace {
@@ -155,10 +159,16 @@ MemoryNeed memory_needed(const Options& options, int threads) {
     if (!options.exact) {
         need.per_worker += walk_bytes_per_worker(options);
     }
-    // A walk's mixing check runs max(1000, n_samples) reference draws on
-    // the same number of threads, after the walks have let their graphs go.
+    // A walk's mixing check draws up to max(1000, n_samples) reference
+    // classes, after the walks have let their graphs go: on the main thread
+    // in one process, on the same number of worker threads in a cluster run.
     std::int64_t longest_batch = options.n_samples;
-    if (!options.exact && !mixing_skip_reason(options.n_its, options.n_samples)) {
+    bool distributed = false;
+#ifdef PELLIMOR_MPI
+    const MpiSession* cluster = MpiSession::current();
+    distributed = cluster != nullptr && cluster->size() > 1;
+#endif
+    if (distributed && !options.exact && !mixing_skip_reason(options.n_its, options.n_samples)) {
         longest_batch = std::max(longest_batch, reference_sample_count(options.n_samples));
     }
     need.threads = static_cast<int>(std::min<std::int64_t>(threads, longest_batch));

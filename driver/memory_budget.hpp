@@ -24,8 +24,9 @@ struct MemoryNeed {
 };
 
 // What the run `options` describes takes on `threads` worker threads. No
-// more threads start than a run's longest batch of samples has samples (a
-// walk's mixing check draws max(1000, n_samples) reference classes).
+// more threads start than a run's longest batch of samples has samples (in
+// a cluster run, a walk's mixing check draws up to max(1000, n_samples)
+// reference classes on worker threads).
 MemoryNeed memory_needed(const Options& options, int threads);
 
 // One bound on the memory the process can still have.

@@ -34,8 +34,9 @@ TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
 
     Options full = walk(1000, 10);
     full.full_check = true;
-    EXPECT_DOUBLE_EQ(memory_needed(full, 4).per_worker,
-                     8.0 * 1000 * 1000 + 4.0 * 1000 + 4.0 * 1000 * 16 * 8 + 4.0 * 1000 + 65536 * 12.0);
+    EXPECT_DOUBLE_EQ(
+        memory_needed(full, 4).per_worker,
+        8.0 * 1000 * 1000 + 4.0 * 1000 + 4.0 * 1000 * 16 * 8 + 4.0 * 1000 + 65536 * 12.0);
     EXPECT_EQ(memory_needed(full, 4).workers, 4);
     // No overflow at the largest n_vars.
     EXPECT_GT(memory_needed(walk(2147483647, 1), 1).per_worker, 2.1e19);
@@ -188,12 +189,11 @@ TEST(MemoryLimits, ReadFromTheSystemsFiles) {
     }
 }
 
-// Every thread started takes its stack and heap arena, also those that hold
-// no graph: a walk of 200 samples runs its mixing check's 1000 reference
-// draws on up to 1000 threads.
+// Every thread started takes its stack and heap arena, and no more threads
+// start than there are samples.
 TEST(MemoryShortage, CountsEveryThreadStartedWithItsStack) {
     const Options options = walk(6, 200);
-    EXPECT_EQ(memory_needed(options, 1024).threads, 1000);
+    EXPECT_EQ(memory_needed(options, 1024).threads, 200);
     EXPECT_EQ(memory_needed(options, 1024).workers, 200);
     EXPECT_EQ(memory_needed(walk(6, 10), 1024).threads, 10);
     const double per_thread = 72.0 * 1024 * 1024;
