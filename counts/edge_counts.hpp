@@ -16,9 +16,10 @@
 //
 // Both are computed by evaluation at roots of unity modulo primes and exact
 // interpolation (counts/modular_interpolation.hpp): at one point the
-// recurrences cost O(n^3) and O(n^2) residue operations, so the whole
-// triangle up to n costs O(n^7 / 1000) for essential graphs, about a second
-// at n = 40 and ten at n = 60 (bench/count_bench.sh has the measured times).
+// recurrences cost O(n^3) and O(n^2) residue operations, at about n^2 / 2
+// points for each of about n^2 / 110 primes, so the whole triangle up to n
+// costs O(n^7) for essential graphs: 0.5 s of CPU at n = 40, 5 s at n = 60
+// (bench/count_time.sh), and the triangle itself takes about n^5 / 20 bits.
 
 #include <gmpxx.h>
 
@@ -30,8 +31,8 @@ namespace pellimor {
 using EdgeTriangle = std::vector<std::vector<mpz_class>>;
 
 // The largest max_n the functions below accept (sums of up to max_n products
-// of residues are reduced at once). The time grows as n^7: use it up to
-// about 100.
+// of residues are reduced at once). Time and memory make about 128 the
+// practical end.
 inline constexpr int edge_triangle_limit = 256;
 
 // EG_n(y) for n = 0 .. max_n. Requires 0 <= max_n <= edge_triangle_limit.

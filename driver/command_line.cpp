@@ -108,8 +108,9 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed", "--threads", "--full-check", "--start",  "--exact",   "--summary",
-    "--json", "--results", "--no-results", "--strict", "--version", "--help",
+    "--seed",  "--threads", "--full-check", "--start",  "--exact",   "--summary",
+    "--json",  "--results", "--no-results", "--strict", "--version", "--help",
+    "--count", "--edges",   "--samples",    "--stats",
 };
 
 // Levenshtein distance, for near misses of option names.

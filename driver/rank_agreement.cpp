@@ -176,7 +176,10 @@ void print_verdict(const RankCheck& mine, const Verdict& verdict, std::string_vi
     }
     if (mine.status == verdict.status) {
         std::fprintf(stderr, "pellimor: %s\n", mine.message.c_str());
-        std::fwrite(after_own.data(), 1, after_own.size(), stderr);
+        // An empty view may have no data pointer, which fwrite must not get.
+        if (!after_own.empty()) {
+            std::fwrite(after_own.data(), 1, after_own.size(), stderr);
+        }
     }
     for (const auto& line : verdict.lines) {
         std::fprintf(stderr, "pellimor: %s\n", line.c_str());

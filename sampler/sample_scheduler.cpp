@@ -19,11 +19,13 @@ constexpr int window_per_thread = 256;
 // when no batch fills sooner.
 constexpr auto batch_deadline = std::chrono::milliseconds(20);
 
-// Samples a worker claims at once while its samples are quick; one at a time
-// once a sample took longer than claim_alone_after, so that the last samples
-// of a run of long ones are not left to one worker.
+// Samples a worker claims at once while its samples are quick (a few
+// microseconds, where taking the lock per sample would show); one at a time
+// once a sample took longer than claim_alone_after, and never more than a
+// quarter of each worker's share of the samples still unclaimed, so that the
+// last samples are not left to one worker.
 constexpr std::int64_t most_claimed = 8;
-constexpr auto claim_alone_after = std::chrono::microseconds(500);
+constexpr auto claim_alone_after = std::chrono::microseconds(50);
 
 }  // namespace
 
@@ -39,6 +41,7 @@ SampleScheduler::SampleScheduler(WorkerFactory factory, SampleNumbering numberin
     if (threads > numbering_.count) {
         threads = static_cast<int>(numbering_.count);
     }
+    threads_ = threads < 1 ? 1 : threads;
     taken_.reserve(static_cast<std::size_t>(window_));
     workers_.reserve(static_cast<std::size_t>(threads));
     try {
@@ -183,8 +186,9 @@ void SampleScheduler::work() {
                 return;
             }
             first = next_claim_;
-            count = std::min(
-                {most, next_take_ + window_ - next_claim_, numbering_.count - next_claim_});
+            const std::int64_t unclaimed = numbering_.count - next_claim_;
+            count = std::min({most, next_take_ + window_ - next_claim_, unclaimed,
+                              std::max<std::int64_t>(1, unclaimed / (4 * threads_))});
             next_claim_ += count;
         }
         bool finished = true;
@@ -222,7 +226,7 @@ void SampleScheduler::work() {
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
                           const std::function<bool(std::int64_t done)>& poll,
-                          const std::function<void()>& stopped) {
+                          const std::function<void()>& stopped, std::chrono::milliseconds grace) {
     std::int64_t done = 0;
     SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
     bool stopping = false;
@@ -243,7 +247,7 @@ std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numberin
     if (done < numbering.count) {
         scheduler.stop();
         if (stopping && stopped) {
-            scheduler.wait_for_workers(stop_grace);
+            scheduler.wait_for_workers(grace);
             stopped();
         }
     }

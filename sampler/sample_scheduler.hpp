@@ -91,6 +91,7 @@ class SampleScheduler {
     const SampleNumbering numbering_;
     const std::int64_t window_;
     const std::int64_t batch_;  // results in order that wake the caller
+    std::int64_t threads_ = 1;  // workers started
 
     std::mutex mutex_;
     std::condition_variable result_ready_;
@@ -120,14 +121,15 @@ inline constexpr std::chrono::milliseconds stop_grace{300};
 // `consume`, a batch at a time. `poll` is called after each result and at
 // least ten times a second while waiting; when it returns true the workers
 // are stopped and the run ends early. Then `stopped`, when given, is called
-// once the workers have finished or stop_grace has passed, so that it has
+// once the workers have finished or `grace` has passed, so that it has
 // the CPUs to itself; it may end the process rather than wait for a worker
 // deep in a long setup. Returns the number of results consumed. Rethrows a
 // worker's failure.
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
                           const std::function<bool(std::int64_t done)>& poll,
-                          const std::function<void()>& stopped = nullptr);
+                          const std::function<void()>& stopped = nullptr,
+                          std::chrono::milliseconds grace = stop_grace);
 
 // The number of CPUs this process may run on (its affinity mask), at least 1.
 int usable_cpu_count();

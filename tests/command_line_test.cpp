@@ -136,6 +136,18 @@ TEST(ParseCommandLine, UnknownOptionsAndNearMisses) {
     EXPECT_EQ(usage_error({"--no-result", "6", "10", "10"}),
               "unknown option '--no-result' (did you mean --no-results? see --help)");
     EXPECT_EQ(usage_error({"--bogus", "6", "10", "10"}), "unknown option '--bogus' (see --help)");
+    // Every option the help lists is known to "did you mean".
+    const std::string help = help_text();
+    for (std::size_t at = help.find(" --"); at != std::string::npos;
+         at = help.find(" --", at + 1)) {
+        const std::size_t end = help.find_first_of(" ,=\n'`)", at + 1);
+        const std::string option = help.substr(at + 1, end - at - 1);
+        if (option.size() > 2) {
+            const std::string typo = option + "x";
+            EXPECT_EQ(usage_error({typo}),
+                      "unknown option '" + typo + "' (did you mean " + option + "? see --help)");
+        }
+    }
     EXPECT_NE(usage_error({"6", "-1", "10"}).find("n_its must be"), std::string::npos);
 }
 

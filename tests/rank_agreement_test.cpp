@@ -30,6 +30,7 @@ TEST(CanonicalArguments, ParseBackToTheSameOptions) {
         {"--start", "exact", "--summary", "--json", "o ut's.json", "9", "10", "20"},
         {"--exact", "--seed=0", "--json=--summary", "--strict", "--no-results", "10000", "5"},
         {"--results", "r.txt", "--json", "-", "5", "0", "1"},
+        {"--count", "--edges", "--json", "c.json", "12"},
         {"--help", "--seed", "3"},
         {"--version"},
     };

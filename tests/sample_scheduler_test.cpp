@@ -147,7 +147,7 @@ TEST(SampleScheduler, StopHookRunsAfterTheWorkersHaveStopped) {
     run_in_order(
         busy, SampleNumbering{1000}, 4, [](const SampleResult&) {},
         [&](std::int64_t) { return running.load() == 4; },
-        [&] { running_at_hook = running.load(); });
+        [&] { running_at_hook = running.load(); }, 60s);  // a grace no loaded machine outlasts
     EXPECT_EQ(running_at_hook, 0);
     EXPECT_EQ(started.load(), 4);
 
