@@ -102,7 +102,7 @@ TEST(ClassDistribution, ExactSamplerMeanEdgesAtTwenty) {
     const int n = 20;
     const DagCounts tables(n);
     const RunStatistics s = run_workers(exact_workers(tables, 2020), 20000);
-    const MeanAccumulator& edges = s.classes.edges;
+    const MeanAccumulator edges = s.classes.edges();
     const double exact = edge_mean_by_derivative(n);
     EXPECT_LT(std::abs(edges.mean - exact), 4 * edges.standard_error())
         << "mean " << edges.mean << ", exact " << exact << ", se " << edges.standard_error();
@@ -114,7 +114,7 @@ TEST(ClassDistribution, ExactSamplerMeanEdgesAtTwenty) {
     ASSERT_TRUE(e.edges.exact);
     EXPECT_NEAR(*e.edges.exact, exact, 1e-9 * exact);
     // Every edge is a line or an arrow.
-    EXPECT_NEAR(s.classes.lines.mean + s.classes.arrows.mean, edges.mean, 1e-9);
+    EXPECT_NEAR(s.classes.lines().mean + s.classes.arrows().mean, edges.mean, 1e-9);
 }
 
 TEST(ClassDistribution, ExactSamplerShareOfSizeOneAtEight) {
