@@ -69,12 +69,36 @@ void BM_FullCheckWalk(benchmark::State& state) {
     walk_moves(state, true);
 }
 
+// The walk limited to 2 n edges (mean degree 4), from a graph warmed up by the
+// same limited walk: to set beside BM_IncrementalWalk at the same n.
+void BM_EdgeLimitedWalk(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::int64_t limit = 2 * static_cast<std::int64_t>(n);
+    EdgeMatrix graph(n);
+    Xoshiro256StarStar rng = sample_stream(2027, static_cast<std::uint64_t>(n));
+    MoveCounts counts;
+    run_walk(graph, rng, 200 * n * n, false, counts, nullptr, nullptr, limit);
+    if (count_edges(graph) > limit) {
+        throw std::logic_error("the limited walk went past its limit");
+    }
+    const int batch = 1000000;
+    for (auto _ : state) {
+        run_walk(graph, rng, batch, false, counts, nullptr, nullptr, limit);
+        benchmark::DoNotOptimize(counts);
+    }
+    state.counters["moves/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * batch,
+                                                   benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BM_EdgeLimitedWalk)->Arg(40)->Arg(100)->Arg(200)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_IncrementalWalk)
     ->Arg(10)
     ->Arg(20)
     ->Arg(40)
     ->Arg(80)
+    ->Arg(100)
     ->Arg(160)
+    ->Arg(200)
     ->Arg(320)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullCheckWalk)->Arg(10)->Arg(20)->Arg(40)->Arg(80)->Unit(benchmark::kMicrosecond);

@@ -8,7 +8,8 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json, results, no_results, strict, version, count, edges, stats, samples] = options;
+                 json, results, no_results, strict, version, count, edges, stats, samples,
+                 exact_edges, max_edges, force] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -57,6 +58,16 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (samples) {
         args.push_back("--samples=" + *samples);
+    }
+    // --mean-degree stands as the --edges it gives.
+    if (exact_edges) {
+        args.push_back("--edges=" + std::to_string(*exact_edges));
+    }
+    if (max_edges) {
+        args.push_back("--max-edges=" + std::to_string(*max_edges));
+    }
+    if (force) {
+        args.emplace_back("--force");
     }
     if (help || version) {
         return args;  // the parser reads no numbers then

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -108,9 +109,9 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed",  "--threads", "--full-check", "--start",  "--exact",   "--summary",
-    "--json",  "--results", "--no-results", "--strict", "--version", "--help",
-    "--count", "--edges",   "--samples",    "--stats",
+    "--seed",    "--threads",    "--full-check", "--start",       "--exact", "--summary", "--json",
+    "--results", "--no-results", "--strict",     "--version",     "--help",  "--count",   "--edges",
+    "--samples", "--stats",      "--max-edges",  "--mean-degree", "--force",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -160,6 +161,31 @@ int parse_int_at_least(std::string_view name, std::string_view text, int least) 
     return *value;
 }
 
+// A count of edges on n vertices: a whole number from 0 to n(n-1)/2.
+std::int64_t parse_edges(std::string_view name, std::string_view text, int n) {
+    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
+    const auto value = parse_whole<std::int64_t>(text);
+    if (!value || *value < 0 || *value > pairs) {
+        throw UsageError(std::string(name) + " must be a whole number from 0 to " +
+                         std::to_string(pairs) + " (the pairs of " + std::to_string(n) +
+                         " vertices), got " + quoted(text));
+    }
+    return *value;
+}
+
+// round(D n / 2) edges for a mean degree D.
+std::int64_t edges_for_mean_degree(std::string_view text, int n) {
+    double degree = 0;
+    const char* const end = text.data() + text.size();
+    const auto [rest, error] = std::from_chars(text.data(), end, degree);
+    const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
+    if (text.empty() || error != std::errc() || rest != end || !(degree >= 0) || degree > n - 1.0) {
+        throw UsageError("--mean-degree must be a number from 0 to n_vars - 1 = " +
+                         std::to_string(n - 1) + ", got " + quoted(text));
+    }
+    return std::min(pairs, static_cast<std::int64_t>(std::llround(degree * n / 2)));
+}
+
 }  // namespace
 
 std::string help_text() {
@@ -198,6 +224,11 @@ std::string help_text() {
            "                of the incremental one (same results, far slower)\n"
            "  --strict      a mixing check that flags the walks ends the run with status 1\n"
            "                (results are still written)\n"
+           "  --max-edges E the walk over the classes with at most E edges (lines and\n"
+           "                arrows): a move whose graph would have more is rejected; with\n"
+           "                --start exact each walk starts from an exact draw among them\n"
+           "  --force       with --max-edges and --start exact: start even when the exact\n"
+           "                draws are expected to take more than an hour\n"
            "  and the options of every sampling run, below.\n"
            "\n"
            "The exact sampler: pellimor --exact [options] n_vars n_samples\n"
@@ -205,6 +236,12 @@ std::string help_text() {
            "  n_samples     samples to draw, >= 0\n"
            "  Draws uniform DAGs and keeps each one's class with probability 1/(DAGs in\n"
            "  the class), which gives independent, exactly uniform essential graphs.\n"
+           "  --edges E     classes with exactly E edges (lines and arrows), exactly\n"
+           "                uniform among those; n_vars up to 500. The DAGs drawn per\n"
+           "                kept class are stated first, and a run expected to take more\n"
+           "                than an hour is refused (status 2)\n"
+           "  --mean-degree D  --edges round(D * n_vars / 2)\n"
+           "  --force       run an --edges draw even when it is expected to take hours\n"
            "  Takes the options of every sampling run, below.\n"
            "\n"
            "The exact counts: pellimor --count [--edges] [--json FILE] n_vars\n"
@@ -278,6 +315,10 @@ Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
     bool start_given = false;
     std::vector<std::string_view> positional;
+    // Edge bounds, read once n_vars is known: (option, value).
+    std::vector<std::pair<std::string_view, std::string_view>> bounds;
+    // With --count, --edges is a switch; elsewhere it takes the number of edges.
+    const bool counting = std::find(args.begin(), args.end(), "--count") != args.end();
     std::vector<std::string_view> given;  // the options seen, each at most once
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -357,8 +398,12 @@ Options parse_command_line(std::span<const std::string_view> args) {
             options.exact = true;
         } else if (name == "--count" && !value) {
             options.count = true;
-        } else if (name == "--edges" && !value) {
-            options.edges = true;
+        } else if (name == "--edges" && !value && counting) {
+            options.edges = true;  // --count --edges: a switch
+        } else if (name == "--force" && !value) {
+            options.force = true;
+        } else if (name == "--edges" || name == "--mean-degree" || name == "--max-edges") {
+            bounds.emplace_back(name, take_value());  // --exact --edges E: a number
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -409,6 +454,10 @@ Options parse_command_line(std::span<const std::string_view> args) {
                                  " applies to runs that draw samples, not to --count");
             }
         }
+        if (!bounds.empty() || options.force) {
+            throw UsageError(std::string(bounds.empty() ? "--force" : bounds.front().first) +
+                             " applies to runs that draw samples, not to --count");
+        }
         if (positional.size() != 1) {
             throw UsageError("expected 1 argument n_vars with --count, got " +
                              std::to_string(positional.size()));
@@ -441,7 +490,34 @@ Options parse_command_line(std::span<const std::string_view> args) {
                              quoted(positional[0]));
         }
         options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
+        for (const auto& [name, text] : bounds) {
+            if (name == "--max-edges") {
+                throw UsageError("--max-edges applies to the walk; with --exact use --edges");
+            }
+            if (options.exact_edges) {
+                throw UsageError("--edges and --mean-degree exclude each other");
+            }
+            options.exact_edges = name == "--edges" ? parse_edges(name, text, options.n_vars)
+                                                    : edges_for_mean_degree(text, options.n_vars);
+        }
+        if (options.exact_edges && options.n_vars > max_edge_bounded_exact_vars) {
+            throw UsageError(
+                "the exact method for classes with E edges goes up to n_vars = " +
+                std::to_string(max_edge_bounded_exact_vars) + ", got " + quoted(positional[0]) +
+                "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
+                "the walk: pellimor --max-edges E n_vars n_its n_samples");
+        }
+        if (options.force && !options.exact_edges) {
+            throw UsageError("--force applies to --edges and --mean-degree only");
+        }
         return options;
+    }
+    for (const auto& [name, text] : bounds) {
+        if (name != "--max-edges") {
+            throw UsageError(std::string(name) +
+                             " applies to --exact (and --edges alone to --count); the walk takes "
+                             "--max-edges E");
+        }
     }
     if (positional.size() != 3) {
         throw UsageError("expected 3 arguments n_vars n_its n_samples, got " +
@@ -450,6 +526,20 @@ Options parse_command_line(std::span<const std::string_view> args) {
     options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
     options.n_its = parse_int_at_least("n_its", positional[1], 0);
     options.n_samples = parse_int_at_least("n_samples", positional[2], 0);
+    for (const auto& [name, text] : bounds) {
+        options.max_edges = parse_edges(name, text, options.n_vars);
+    }
+    if (options.max_edges && options.start == WalkStart::EXACT &&
+        options.n_vars > max_edge_bounded_exact_vars) {
+        throw UsageError("--start exact with --max-edges goes up to n_vars = " +
+                         std::to_string(max_edge_bounded_exact_vars) + ", got " +
+                         quoted(positional[0]) + "; use --start empty");
+    }
+    if (options.force && !(options.max_edges && options.start == WalkStart::EXACT)) {
+        throw UsageError(
+            "--force applies to --edges, --mean-degree, and --max-edges with "
+            "--start exact");
+    }
     return options;
 }
 

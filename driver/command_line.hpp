@@ -47,6 +47,13 @@ struct Options {
     bool edges = false;                  // --count: the classes by number of edges
     bool stats = false;                  // also count each class's vees
     std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
+    // --exact: classes with exactly this many edges (--edges, or
+    // --mean-degree D as round(D n_vars / 2)).
+    std::optional<std::int64_t> exact_edges;
+    // The walk: graphs with at most this many edges (--max-edges).
+    std::optional<std::int64_t> max_edges;
+    // Run an edge-bounded exact draw even when it is expected to take hours.
+    bool force = false;
 
     bool operator==(const Options&) const = default;
 };
@@ -55,6 +62,9 @@ struct Options {
 // as n_vars^7: about a minute at 90 and half an hour at 128).
 inline constexpr int max_count_vars = 10000;
 inline constexpr int max_edge_count_vars = 128;
+// The largest n_vars for exact draws bounded by edges (--edges, --mean-degree,
+// and walks with --max-edges and --start exact).
+inline constexpr int max_edge_bounded_exact_vars = 500;
 
 // The usage line, printed on standard error after every usage error.
 inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";

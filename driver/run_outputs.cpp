@@ -15,6 +15,20 @@ std::optional<std::string> results_file_for(const Options& options) {
     if (options.results) {
         return *options.results;
     }
+    // Runs bounded by edges draw from other distributions than the runs
+    // whose lines the plain files collect, so they keep files of their own.
+    // pellimor_exact_<n_vars>_edges_<E>.txt, pellimor_<n_vars>_max_edges_<E>.txt
+    auto with_bound = [](std::string name, const std::string& bound) {
+        return name.insert(name.size() - 4, bound);  // before ".txt"
+    };
+    if (options.exact && options.exact_edges) {
+        return with_bound(exact_results_file_name(options.n_vars),
+                          "_edges_" + std::to_string(*options.exact_edges));
+    }
+    if (!options.exact && options.max_edges) {
+        return with_bound(results_file_name(options.n_vars),
+                          "_max_edges_" + std::to_string(*options.max_edges));
+    }
     return options.exact ? exact_results_file_name(options.n_vars)
                          : results_file_name(options.n_vars);
 }

@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "counts/count_table.hpp"
 #include "driver/canonical_arguments.hpp"
+#include "driver/edge_bound_plan.hpp"
 #include "driver/progress.hpp"
 #include "driver/rank_agreement.hpp"
 #include "driver/report.hpp"
@@ -126,7 +128,8 @@ std::uint64_t fresh_run_seed() {
 
 int run_estimation(const Options& options, RunOutputs& outputs, const Provenance& provenance,
                    Clock::time_point start) {
-    const Settings settings{options.n_vars, options.n_its, options.full_check};
+    const Settings settings{options.n_vars, options.n_its, options.full_check,
+                            options.max_edges.value_or(-1)};
     // Under mpirun the caller gave every rank rank 0's seed.
     const std::uint64_t seed = options.seed.value_or(fresh_run_seed());
     bool distributed = false;
@@ -161,16 +164,75 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                               records ? &*records : nullptr};
 
     install_stop_signals();
+    // Runs bounded by edges: the exact method with --edges draws among the
+    // classes with exactly E edges; the walk with --max-edges moves among
+    // those with at most E, and its exact starts and reference are drawn there.
+    EdgeBoundInfo edge_bound;
+    if (options.exact && options.exact_edges) {
+        edge_bound = {EDGES_EXACTLY, *options.exact_edges};
+    } else if (!options.exact && options.max_edges) {
+        edge_bound = {EDGES_AT_MOST, *options.max_edges};
+    }
+    const bool bounded = edge_bound.kind != EDGES_ANY;
+    std::optional<SparseSetup> sparse;
+    auto sparse_setup = [&]() -> const SparseSetup& {
+        if (!sparse) {
+            sparse = make_sparse_setup(
+                options.n_vars, edge_bound.edges,
+                edge_bound.kind == EDGES_AT_MOST ? EdgeBound::AT_MOST : EdgeBound::EXACTLY);
+        }
+        return *sparse;
+    };
+    if (bounded && (options.exact || options.start == WalkStart::EXACT)) {
+        const EdgeBoundPlan plan = plan_edge_bounded_draws(sparse_setup(), options.n_vars,
+                                                           options.n_samples, threads, seed);
+        const std::string what = "classes on " + std::to_string(options.n_vars) +
+                                 " vertices with " + describe_edge_bound(edge_bound);
+        // (A cluster run does not refuse: its ranks time their pilots apart.)
+        if (plan.expected_seconds > longest_planned_seconds && !options.force && !distributed) {
+            if (reporting_rank) {
+                std::fprintf(
+                    stderr,
+                    "pellimor: exact draws of %s: %s. That is more than an hour: sparse classes "
+                    "hold so many DAGs that few draws are kept. Use the walk (pellimor "
+                    "--max-edges %lld%s n_vars n_its n_samples), fewer samples, or --force.\n",
+                    what.c_str(), describe_plan(plan, options.n_samples, threads).c_str(),
+                    static_cast<long long>(edge_bound.edges),
+                    options.exact ? "" : " --start empty");
+            }
+            return 2;
+        }
+        if (reporting_rank) {
+            std::fprintf(stderr, "pellimor: exact draws of %s: %s\n", what.c_str(),
+                         describe_plan(plan, options.n_samples, threads).c_str());
+        }
+    }
+    // The exact values that the summary, the JSON and the walk's mixing
+    // check hold the estimates against take about half a second at n_vars =
+    // 10000 (count_row keeps them once made). Made before the workers start,
+    // so that the end of a stopped run never waits for them while dozens of
+    // workers share the CPUs.
+    const bool checks_mixing =
+        !options.exact && !mixing_skip_reason(options.n_its, options.n_samples);
+    if (speaks_for_run() && (options.summary || outputs.json || checks_mixing)) {
+        static_cast<void>(count_row(options.n_vars));
+    }
     // The exact method's tables, also used by walks that start from exact
     // draws; built once and shared read-only by every worker.
     std::optional<DagCounts> tables;
-    if ((options.exact || options.start == WalkStart::EXACT) &&
+    if (!bounded && (options.exact || options.start == WalkStart::EXACT) &&
         !build_tables(tables, options, distributed)) {
         return 1;
     }
-    const WorkerFactory workers =
-        options.exact ? exact_workers(*tables, seed, extras)
-                      : walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
+    WorkerFactory workers;
+    if (options.exact) {
+        workers = bounded ? sparse_exact_workers(sparse_setup(), seed, extras)
+                          : exact_workers(*tables, seed, extras);
+    } else if (bounded && options.start == WalkStart::EXACT) {
+        workers = sparse_start_walk_workers(settings, seed, sparse_setup(), extras);
+    } else {
+        workers = walk_workers(settings, seed, tables ? &*tables : nullptr, extras);
+    }
     ReportSink sink(outputs.results_file,
                     options.exact ? format_exact_report_line : format_report_line, start,
                     stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
@@ -178,6 +240,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
                           seed, start);
     RunningTotals totals;
     RunStatistics statistics;
+    statistics.edge_bound = bounded ? edge_bound.edges : -1;
     // A run stops early on a signal, or when standard output fails (a
     // reader that closed its pipe), or samples written as the run goes
     // cannot be: nobody would see the lines to come.
@@ -202,16 +265,17 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     double reference_seconds = 0;
     std::string no_reference_reason = "the run ended before the check";
     auto finish_run = [&](bool complete) {
-        const RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
-                           options.start == WalkStart::EXACT ? "exact" : "empty",
-                           options.n_vars,
-                           options.n_its,
-                           options.n_samples,
-                           seed,
-                           threads,
-                           std::chrono::duration<double>(Clock::now() - start).count(),
-                           complete,
-                           provenance};
+        RunInfo info{options.exact ? METHOD_EXACT : METHOD_WALK,
+                     options.start == WalkStart::EXACT ? "exact" : "empty",
+                     options.n_vars,
+                     options.n_its,
+                     options.n_samples,
+                     seed,
+                     threads,
+                     std::chrono::duration<double>(Clock::now() - start).count(),
+                     complete,
+                     provenance,
+                     edge_bound};
         const RunEnding ending =
             end_run(info, statistics, reference ? &*reference : nullptr,
                     RunEndingRequest{options.summary, outputs.json.has_value()},
@@ -319,26 +383,41 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
         const auto reference_start = Clock::now();
         const auto budget = (reference_start - start) * reference_time_share;
-        if (!tables && !build_tables(tables, options, distributed)) {
-            return 1;
+        // A walk bounded by edges: exact classes within its bound.
+        std::optional<WorkerFactory> reference_workers;
+        if (!bounded) {
+            if (!tables && !build_tables(tables, options, distributed)) {
+                return 1;
+            }
+            reference_workers = exact_workers(*tables, seed);
+        } else if (options.n_vars <= max_edge_bounded_exact_vars) {
+            reference_workers = sparse_exact_workers(sparse_setup(), seed);
+        } else {
+            no_reference_reason = "exact draws bounded by edges go up to n_vars = " +
+                                  std::to_string(max_edge_bounded_exact_vars);
         }
-        reference.emplace();
-        const SampleNumbering numbering{reference_sample_count(options.n_samples),
-                                        reference_first_sample, 1};
-        run_samples(
-            exact_workers(*tables, seed), numbering,
-            [&](const SampleResult& result) { reference->add(result); },
-            [&](std::int64_t) {
-                return poll_stop() || (reporting_rank && Clock::now() - reference_start > budget);
-            },
-            end_now_if_stopped);
-        reference_seconds = std::chrono::duration<double>(Clock::now() - reference_start).count();
-        if (poll_stop()) {
-            reference.reset();
-            ended_early = true;
-        } else if (reference->samples < mixing_min_samples) {
-            reference.reset();
-            no_reference_reason = reference_too_costly();
+        if (reference_workers) {
+            reference.emplace();
+            reference->edge_bound = statistics.edge_bound;
+            const SampleNumbering numbering{reference_sample_count(options.n_samples),
+                                            reference_first_sample, 1};
+            run_samples(
+                *reference_workers, numbering,
+                [&](const SampleResult& result) { reference->add(result); },
+                [&](std::int64_t) {
+                    return poll_stop() ||
+                           (reporting_rank && Clock::now() - reference_start > budget);
+                },
+                end_now_if_stopped);
+            reference_seconds =
+                std::chrono::duration<double>(Clock::now() - reference_start).count();
+            if (poll_stop()) {
+                reference.reset();
+                ended_early = true;
+            } else if (reference->samples < mixing_min_samples) {
+                reference.reset();
+                no_reference_reason = reference_too_costly();
+            }
         }
     }
 

@@ -18,20 +18,55 @@ namespace {
 constexpr int moves_per_stop_check = 1 << 14;
 constexpr int full_check_moves_per_stop_check = 32;
 
+// The change in the number of edges a kept move of each kind makes.
+constexpr int edge_change(MoveKind kind) {
+    const MoveRule& rule = move_rules[kind];
+    return rule.adds ? rule.edge_count : -rule.edge_count;
+}
+inline constexpr std::int8_t edge_change_of_kind[move_kind_count] = {
+    edge_change(MOVE_STAY),      edge_change(MOVE_ADD_LINE),     edge_change(MOVE_REMOVE_LINE),
+    edge_change(MOVE_ADD_ARROW), edge_change(MOVE_REMOVE_ARROW), edge_change(MOVE_ADD_VEE),
+    edge_change(MOVE_REMOVE_VEE)};
+
+// The edges of the walk's graph against a limit; with Limited false, nothing
+// at all, so that the unlimited walk compiles to what it was without it.
+template <bool Limited>
+struct EdgeBudget {
+    std::int64_t edges = 0;
+    std::int64_t limit = 0;
+
+    // Whether a move of `kind` may be judged: its changed graph stays within
+    // the limit.
+    bool allows(std::uint64_t kind) const {
+        if constexpr (Limited) {
+            return edges + edge_change_of_kind[kind] <= limit;
+        } else {
+            return true;
+        }
+    }
+    void kept(std::uint64_t kind, bool kept) {
+        if constexpr (Limited) {
+            edges += kept ? edge_change_of_kind[kind] : 0;
+        }
+    }
+};
+
 // The walk proper, a draw at a time. Judge offers try_move for the six
 // changing kinds, each checking its precondition and admissibility and
 // returning whether it kept the change.
-template <typename Judge>
+template <bool Limited, typename Judge>
 bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per_check,
-          MoveCounts& counts, const std::atomic<bool>* stop) {
+          MoveCounts& counts, const std::atomic<bool>* stop, EdgeBudget<Limited>& walk_budget) {
     // The generator and the counters live in locals during the walk, so that
     // the compiler can keep them in registers: writes through `counts` could
     // otherwise alias the generator's state.
     Xoshiro256StarStar draw = rng;
     std::int64_t kept[move_kind_count] = {};
     const FastRemainder modulo_n(static_cast<std::uint64_t>(n));
+    EdgeBudget<Limited> budget = walk_budget;  // a local, as the generator
     auto finish = [&](bool completed) {
         rng = draw;
+        walk_budget = budget;
         for (int k = 0; k < move_kind_count; ++k) {
             counts.kept[k] += kept[k];
         }
@@ -54,7 +89,11 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
             for (int k = 0; k + 1 < draws_of_kind[kind]; ++k) {
                 v[k] = static_cast<int>(modulo_n(draw()));
             }
-            kept[kind] += judge.try_move(kind, v[0], v[1], v[2]);
+            if (budget.allows(kind)) {
+                const bool changed = judge.try_move(kind, v[0], v[1], v[2]);
+                budget.kept(kind, changed);
+                kept[kind] += changed;
+            }
         }
     }
     return finish(true);
@@ -67,10 +106,12 @@ bool walk(Judge& judge, Xoshiro256StarStar& rng, int n, int n_its, int moves_per
 // branches only on whether the drawn kind passed; it then consumes the draws
 // its kind uses, so the stream is read exactly as walk() reads it.
 // Kept out of run_walk, so that its register allocation is its own.
-template <int FixedWords>
+// The edge budget is consulted only for the moves that passed the screen.
+template <int FixedWords, bool Limited>
 [[gnu::noinline]] bool screened_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng,
                                      int n, int n_its, MoveCounts& counts,
-                                     const std::atomic<bool>* stop) {
+                                     const std::atomic<bool>* stop,
+                                     EdgeBudget<Limited>& walk_budget) {
     DrawsAhead draws(rng);
     const VertexRows& rows = judge.rows();
     std::size_t used = 0;  // a full-width index: no sign extension per move
@@ -99,8 +140,10 @@ template <int FixedWords>
             return ((passed >> move.kind) & 1u) != 0;
         }
     };
+    EdgeBudget<Limited> budget = walk_budget;
     auto finish = [&](bool completed) {
         rng = draws.generator(used);
+        walk_budget = budget;
         for (int k = 0; k < move_kind_count; ++k) {
             counts.kept[k] += kept[k];
         }
@@ -135,9 +178,13 @@ template <int FixedWords>
                 // Read again from its draws (still in the buffer) rather than
                 // kept through the loop, which then needs fewer registers.
                 const Move move = move_of(passed);
-                kept[move.kind] += judge.finish<FixedWords>(
-                    static_cast<MoveKind>(move.kind), static_cast<int>(move.x),
-                    static_cast<int>(move.y), static_cast<int>(move.z));
+                if (budget.allows(move.kind)) {
+                    const bool changed = judge.finish<FixedWords>(
+                        static_cast<MoveKind>(move.kind), static_cast<int>(move.x),
+                        static_cast<int>(move.y), static_cast<int>(move.z));
+                    budget.kept(move.kind, changed);
+                    kept[move.kind] += changed;
+                }
             }
         }
     }
@@ -145,35 +192,38 @@ template <int FixedWords>
 }
 
 // The incremental walk of n_its moves, by the fastest loop for n.
+template <bool Limited>
 bool incremental_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, int n, int n_its,
-                      MoveCounts& counts, const std::atomic<bool>* stop) {
+                      MoveCounts& counts, const std::atomic<bool>* stop,
+                      EdgeBudget<Limited>& budget) {
     if (n == 1 || static_cast<std::uint64_t>(n) > SmallRemainder::max_divisor) {
         // The screened walk's vertex remainder needs 2 <= n <= 2^16. For n = 1
         // every changing move fails its precondition anyway, and a larger n
         // (2^32 cells) is beyond any practical walk: the draw-at-a-time walk
         // with the same judge takes those, reading the same draws.
-        return walk(judge, rng, n, n_its, moves_per_stop_check, counts, stop);
+        return walk(judge, rng, n, n_its, moves_per_stop_check, counts, stop, budget);
     }
     switch (judge.words()) {
         case 1:
-            return screened_walk<1>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<1>(judge, rng, n, n_its, counts, stop, budget);
         case 2:
-            return screened_walk<2>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<2>(judge, rng, n, n_its, counts, stop, budget);
         case 3:
-            return screened_walk<3>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<3>(judge, rng, n, n_its, counts, stop, budget);
         case 4:
-            return screened_walk<4>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<4>(judge, rng, n, n_its, counts, stop, budget);
         case 5:
-            return screened_walk<5>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<5>(judge, rng, n, n_its, counts, stop, budget);
         default:
-            return screened_walk<0>(judge, rng, n, n_its, counts, stop);
+            return screened_walk<0>(judge, rng, n, n_its, counts, stop, budget);
     }
 }
 
 }  // namespace
 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
-              MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint) {
+              MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint,
+              std::int64_t max_edges) {
     const int n = m.size();
     // One judge for the whole walk, built once. With a midpoint the walk
     // runs as two walks in a row, which read the stream as one does: each
@@ -192,18 +242,28 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
         midpoint->no_lines = midpoint->lines == 0;
         return walk_for(n_its - first_half);
     };
-    if (full_check) {
-        FullCheckJudge judge(m);
+    auto walk_within = [&](auto& budget) {
+        if (full_check) {
+            FullCheckJudge judge(m);
+            return in_halves(
+                [&](int moves) {
+                    return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop,
+                                budget);
+                },
+                [&] { return count_lines(m); });
+        }
+        IncrementalAdmissibility judge(m);
         return in_halves(
-            [&](int moves) {
-                return walk(judge, rng, n, moves, full_check_moves_per_stop_check, counts, stop);
-            },
-            [&] { return count_lines(m); });
+            [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop, budget); },
+            [&] { return judge.line_count(); });
+    };
+    if (max_edges < 0) {
+        EdgeBudget<false> unlimited;
+        return walk_within(unlimited);
     }
-    IncrementalAdmissibility judge(m);
-    return in_halves(
-        [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop); },
-        [&] { return judge.line_count(); });
+    EdgeBudget<true> budget{count_edges(m), max_edges};
+    CHECK(budget.edges <= max_edges);
+    return walk_within(budget);
 }
 
 }  // namespace pellimor

@@ -83,7 +83,52 @@ WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
     };
 }
 
-WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed, SampleExtras extras) {
+WorkerFactory sparse_start_walk_workers(const Settings& settings, std::uint64_t run_seed,
+                                        const SparseSetup& start, SampleExtras extras) {
+    return [settings, run_seed, &start, extras]() -> SampleFunction {
+        auto sampler = std::make_shared<SparseExactSampler>(start);
+        auto worker = std::make_shared<WalkWorker>(settings.n_vars);
+        return [settings, run_seed, sampler, worker, extras](
+                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
+            auto rng = sample_stream(run_seed, sample);
+            SampleResult first;
+            if (!sampler->draw_class(rng, first, &stop)) {
+                return false;
+            }
+            sampler->kept_essential_graph(rng, worker->m);
+            result = walk_sample(settings, worker->m, rng, &stop);
+            return finish_walk_sample(*worker, extras, sample, result, stop);
+        };
+    };
+}
+
+WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed,
+                                   SampleExtras extras) {
+    return [&setup, run_seed, extras]() -> SampleFunction {
+        auto sampler = std::make_shared<SparseExactSampler>(setup);
+        auto statistics = std::make_shared<ClassStatisticsCounter>(setup.tables->size());
+        return [run_seed, sampler, statistics, extras](
+                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
+            auto rng = sample_stream(run_seed, sample);
+            if (!sampler->draw_class(rng, result, &stop)) {
+                return false;
+            }
+            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(),
+                               sampler->kept_size(), extras.count_vees, result.classes);
+            if (extras.records == nullptr) {
+                return true;
+            }
+            const std::span<const int> label = sampler->draw_relabelling(rng);
+            std::string record;
+            append_exact_record(record, sample, result, sampler->kept_dag(),
+                                sampler->kept_essential(), label);
+            return extras.records->put(sample, std::move(record), stop);
+        };
+    };
+}
+
+WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed,
+                            SampleExtras extras) {
     return [&tables, run_seed, extras]() -> SampleFunction {
         auto sampler = std::make_shared<ExactSampler>(tables);
         auto statistics = std::make_shared<ClassStatisticsCounter>(tables.size());

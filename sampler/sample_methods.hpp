@@ -11,6 +11,7 @@
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_run.hpp"
 #include "sampler/sample_scheduler.hpp"
+#include "sampler/sparse_exact_sampler.hpp"
 
 namespace pellimor {
 
@@ -31,12 +32,23 @@ struct SampleExtras {
 WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
                            const DagCounts* exact_start, SampleExtras extras = {});
 
+// The same with every walk starting from a class drawn exactly among those
+// within the edge bound of `start` (settings.max_edges for walks over at most
+// that many edges), which must outlive the workers.
+WorkerFactory sparse_start_walk_workers(const Settings& settings, std::uint64_t run_seed,
+                                        const SparseSetup& start, SampleExtras extras = {});
+
 // Workers whose samples are classes kept by the exact method. tables must
 // outlive the workers. A record's "dag" and the names of its vertices come
 // from a relabelling drawn from the sample's stream after the class was
 // kept, so records change nothing else a sample yields.
 WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed,
                             SampleExtras extras = {});
+
+// Workers whose samples are classes kept by the exact method within the edge
+// bound of setup, which must outlive the workers.
+WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed,
+                                   SampleExtras extras = {});
 
 // The first sample number of the exact reference that a walk run compares
 // itself with: far above every sample a run can have, so the reference's

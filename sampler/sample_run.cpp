@@ -30,6 +30,17 @@ std::int64_t count_lines(const EdgeMatrix& m) {
     return lines;
 }
 
+std::int64_t count_edges(const EdgeMatrix& m) {
+    const int n = m.size();
+    std::int64_t edges = 0;
+    for (int i = 0; i + 1 < n; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            edges += adjacent(m, i, j) ? 1 : 0;
+        }
+    }
+    return edges;
+}
+
 bool is_connected(const EdgeMatrix& m) {
     const int n = m.size();
     if (n <= 1) {
@@ -60,7 +71,8 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
     MoveCounts counts;
     WalkMidpoint half;
     SampleResult result;
-    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half)) {
+    if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half,
+                  settings.max_edges)) {
         return result;
     }
     // With n_its = 0 every rate is 0/0, which is not a number, as reported.

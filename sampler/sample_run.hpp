@@ -15,9 +15,10 @@ namespace pellimor {
 
 // How every sample of a run is drawn.
 struct Settings {
-    int n_vars = 1;           // vertices of each graph
-    int n_its = 0;            // moves of each walk
-    bool full_check = false;  // judge every move with the complete test
+    int n_vars = 1;               // vertices of each graph
+    int n_its = 0;                // moves of each walk
+    bool full_check = false;      // judge every move with the complete test
+    std::int64_t max_edges = -1;  // walks over graphs with at most this many edges; -1: any
 };
 
 // What one sample yields. Both methods fill the flags and the line count of
@@ -69,6 +70,9 @@ bool has_no_lines(const EdgeMatrix& m);
 
 // The number of lines of m (each stored in two cells, counted once).
 std::int64_t count_lines(const EdgeMatrix& m);
+
+// The number of adjacent pairs of m (lines and arrows).
+std::int64_t count_edges(const EdgeMatrix& m);
 
 // True when the skeleton of m is connected (so for n <= 1).
 bool is_connected(const EdgeMatrix& m);

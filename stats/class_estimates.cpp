@@ -39,7 +39,7 @@ ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator&
         exact_size = run.dags_per_class.exact_value;
     }
     std::optional<double> exact_edges;
-    if (!run.mean_edges.text.empty()) {
+    if (!run.mean_edges.text.empty() && !run.bounded) {  // the mean over all classes
         exact_edges = run.mean_edges.value;
     }
     e.edges = mean_of(c.edges(), exact_edges);

@@ -59,6 +59,16 @@ RatioEstimate weighted_share(const RatioAccumulator& a, double exact) {
     return r;
 }
 
+// numerator / denominator to 12 significant digits, as the count table
+// gives its ratios.
+std::string ratio_digits(const std::string& numerator, const std::string& denominator) {
+    mpq_class q{mpz_class{numerator}, mpz_class{denominator}};
+    q.canonicalize();
+    char text[40];
+    std::snprintf(text, sizeof text, "%.12g", q.get_d());
+    return text;
+}
+
 // The three count estimates from the interval [low, high] around `estimate`
 // of log10(classes per DAG), and the z of that estimate.
 void derive_counts(RunEstimates& e, double log10_estimate, double log10_low, double log10_high,
@@ -78,16 +88,22 @@ const char* method_name(SampleMethod method) {
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     const int n = info.n_vars;
     // The truth at this n: exact rationals up to exact_count_limit, 320-bit
-    // floating point beyond (counts/count_table.hpp).
+    // floating point beyond (counts/count_table.hpp). It is over all classes;
+    // a run bounded by edges has the counts by edges instead.
     const CountRow exact = count_row(n);
+    const bool bounded = info.edge_bound.kind != EDGES_ANY;
+    const auto truth = [bounded](double value) {
+        return bounded ? std::nullopt : std::optional<double>(value);
+    };
     RunEstimates e;
+    e.bounded = bounded;
 
-    e.no_lines = share(s.no_lines_count, s.samples, exact.no_lines.value);
-    e.connected = share(s.connected_count, s.samples, exact.connected.value);
+    e.no_lines = share(s.no_lines_count, s.samples, truth(exact.no_lines.value));
+    e.connected = share(s.connected_count, s.samples, truth(exact.connected.value));
     e.connected_among_no_lines =
-        share(s.both_count, s.no_lines_count, exact.connected_among_no_lines.value);
+        share(s.both_count, s.no_lines_count, truth(exact.connected_among_no_lines.value));
     e.no_lines_among_connected =
-        share(s.both_count, s.connected_count, exact.no_lines_among_connected.value);
+        share(s.both_count, s.connected_count, truth(exact.no_lines_among_connected.value));
 
     const auto decimal = [&](const std::string& digits) {
         return exact.exact ? std::optional<std::string>(digits) : std::nullopt;
@@ -97,7 +113,22 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     e.mean_edges = exact.mean_edges;
     e.variance_edges = exact.variance_edges;
 
-    if (info.method == METHOD_WALK) {
+    if (bounded) {
+        e.edge_exact = edge_bound_exact(n, info.edge_bound);
+        e.dags = e.edge_exact ? ExactCount{e.edge_exact->dags, e.edge_exact->log10_dags}
+                              : ExactCount{std::nullopt, not_a_number};
+        e.essential_dags = {std::nullopt, not_a_number};
+    }
+    if (info.method == METHOD_WALK && bounded) {
+        e.has_move_rates = true;
+        for (int k = 0; k < move_kind_count; ++k) {
+            e.rate_mean[k] = s.rates[k].mean;
+            e.rate_standard_error[k] = s.rates[k].standard_error();
+        }
+        const CountEstimate none{not_a_number, not_a_number, not_a_number, std::nullopt,
+                                 not_a_number};
+        e.classes_per_dag = e.essential_graphs = e.dags_per_class = none;
+    } else if (info.method == METHOD_WALK) {
         e.has_move_rates = true;
         for (int k = 0; k < move_kind_count; ++k) {
             // No samples, no mean (the accumulator's 0 is only its start).
@@ -113,18 +144,32 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     } else {
         e.has_weighted = true;
         e.dags_drawn = s.dags_drawn;
-        e.weighted_no_lines = weighted_share(s.single_dag_share, exact.no_lines.value);
-        e.weighted_connected = weighted_share(s.connected_share, exact.connected.value);
+        e.weighted_no_lines = bounded ? ratio(s.single_dag_share, std::nullopt)
+                                      : weighted_share(s.single_dag_share, exact.no_lines.value);
+        e.weighted_connected = bounded ? ratio(s.connected_share, std::nullopt)
+                                       : weighted_share(s.connected_share, exact.connected.value);
         const Interval r = s.classes_per_dag.interval();
-        const RatioEstimate classes = ratio(s.classes_per_dag, exact.classes_per_dag.value);
+        std::optional<double> exact_classes_per_dag = truth(exact.classes_per_dag.value);
+        if (e.edge_exact) {
+            exact_classes_per_dag = e.edge_exact->classes_per_dag;
+        }
+        const RatioEstimate classes = ratio(s.classes_per_dag, exact_classes_per_dag);
         derive_counts(e, safe_log10(r.estimate), safe_log10(std::max(0.0, r.low)),
                       safe_log10(r.high), classes.z);
     }
-    e.essential_graphs.exact = exact.essential_graphs;
-    e.classes_per_dag.exact = exact.classes_per_dag.text;
-    e.classes_per_dag.exact_value = exact.classes_per_dag.value;
-    e.dags_per_class.exact = exact.dags_per_class.text;
-    e.dags_per_class.exact_value = exact.dags_per_class.value;
+    if (!bounded) {
+        e.essential_graphs.exact = exact.essential_graphs;
+        e.classes_per_dag.exact = exact.classes_per_dag.text;
+        e.classes_per_dag.exact_value = exact.classes_per_dag.value;
+        e.dags_per_class.exact = exact.dags_per_class.text;
+        e.dags_per_class.exact_value = exact.dags_per_class.value;
+    } else if (e.edge_exact) {
+        e.essential_graphs.exact = e.edge_exact->classes;
+        e.classes_per_dag.exact = ratio_digits(e.edge_exact->classes, e.edge_exact->dags);
+        e.classes_per_dag.exact_value = e.edge_exact->classes_per_dag;
+        e.dags_per_class.exact = ratio_digits(e.edge_exact->dags, e.edge_exact->classes);
+        e.dags_per_class.exact_value = 1 / e.edge_exact->classes_per_dag;
+    }
     return e;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "counts/count_table.hpp"
+#include "stats/edge_bound.hpp"
 #include "stats/interval.hpp"
 #include "stats/run_info.hpp"
 #include "stats/run_statistics.hpp"
@@ -90,6 +91,12 @@ struct RunEstimates {
     // The exact mean and variance of the edges of a uniform class.
     CountValue mean_edges;
     CountValue variance_edges;
+    // Runs bounded by edges: the shares, counts and ratios above are over the
+    // classes (DAGs) within the bound, dags is the DAGs within it, and exact
+    // values come from the counts by edges where they reach (edge_exact); the
+    // walk derives no counts.
+    bool bounded = false;
+    std::optional<EdgeBoundExact> edge_exact;
 };
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics);

@@ -54,7 +54,8 @@ std::string comparison_line(const char* what, const char* walk_name, const char*
 }  // namespace
 
 MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exact_no_lines,
-                               const RunStatistics* reference, double reference_seconds) {
+                               const RunStatistics* reference, double reference_seconds,
+                               const EdgeBoundExact* exact_edges) {
     MixingCheckResult result;
     result.n_its = n_its;
     result.skipped = mixing_skip_reason(n_its, walk.samples);
@@ -66,7 +67,9 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exac
     const auto samples = static_cast<double>(walk.samples);
     const double share = static_cast<double>(walk.no_lines_count) / samples;
     const double se = std::sqrt(exact_no_lines * (1 - exact_no_lines) / samples);
-    result.exact_no_lines = {share, exact_no_lines, z_score(share, se, exact_no_lines, 0)};
+    result.has_exact_no_lines = !std::isnan(exact_no_lines);
+    result.exact_no_lines = {share, exact_no_lines,
+                             result.has_exact_no_lines ? z_score(share, se, exact_no_lines, 0) : 0};
     result.half_no_lines = paired(walk.no_lines, walk.no_lines_gain);
     result.half_no_lines.walk = static_cast<double>(walk.no_lines_count) / samples;
     result.half_no_lines.other = static_cast<double>(walk.half_no_lines_count) / samples;
@@ -79,6 +82,29 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exac
         result.reference_seconds = reference_seconds;
         result.reference_lines = two_sample(walk.lines, reference->lines);
         result.passed = result.passed && !result.reference_lines.flagged();
+        if (walk.edge_bound >= 0) {
+            result.has_reference_bounded = true;
+            result.reference_no_lines = two_sample(walk.no_lines, reference->no_lines);
+            result.reference_edges = two_sample(walk.edges, reference->edges);
+            result.passed = result.passed && !result.reference_no_lines.flagged() &&
+                            !result.reference_edges.flagged();
+        }
+    }
+    if (exact_edges != nullptr && walk.edge_bound >= 0 && walk.samples > 1) {
+        // The walk's mean against the exact mean, with the walk's standard
+        // error; its share at the bound with the binomial one under the truth.
+        result.has_exact_edges = true;
+        result.edge_bound = walk.edge_bound;
+        result.exact_mean_edges = {
+            walk.edges.mean, exact_edges->mean_edges,
+            z_score(walk.edges.mean, walk.edges.standard_error(), exact_edges->mean_edges, 0)};
+        const double p = exact_edges->share_at_bound;
+        const double share = walk.at_edge_bound.mean;
+        result.exact_share_at_bound = {
+            share, p,
+            (share - p) / std::sqrt(p * (1 - p) / static_cast<double>(walk.at_edge_bound.count))};
+        result.passed = result.passed && !result.exact_mean_edges.flagged() &&
+                        !result.exact_share_at_bound.flagged();
     }
     return result;
 }
@@ -88,7 +114,9 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
         return "  skipped: " + *result.skipped + "\n";
     }
     std::string text =
-        comparison_line("share without lines", "walk", "exact", result.exact_no_lines);
+        result.has_exact_no_lines
+            ? comparison_line("share without lines", "walk", "exact", result.exact_no_lines)
+            : "";
     text += comparison_line("share without lines", "full walk", "half walk", result.half_no_lines);
     text += comparison_line("mean lines", "full walk", "half walk", result.half_lines);
     if (result.has_reference) {
@@ -96,10 +124,19 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
         std::snprintf(name, sizeof name, "exact reference (%lld classes, %.3f s)",
                       static_cast<long long>(result.reference_samples), result.reference_seconds);
         text += comparison_line("mean lines", "walk", name, result.reference_lines);
+        if (result.has_reference_bounded) {
+            text += comparison_line("share without lines", "walk", name, result.reference_no_lines);
+            text += comparison_line("mean edges", "walk", name, result.reference_edges);
+        }
     } else {
         text += "  mean lines: no exact reference";
         text += result.no_reference_reason.empty() ? "" : " (" + result.no_reference_reason + ")";
         text += "\n";
+    }
+    if (result.has_exact_edges) {
+        text += comparison_line("mean edges", "walk", "exact", result.exact_mean_edges);
+        const std::string what = "share at " + std::to_string(result.edge_bound) + " edges";
+        text += comparison_line(what.c_str(), "walk", "exact", result.exact_share_at_bound);
     }
     char verdict[64];
     std::snprintf(verdict, sizeof verdict,

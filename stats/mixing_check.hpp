@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "stats/edge_bound.hpp"
 #include "stats/run_statistics.hpp"
 
 namespace pellimor {
@@ -54,6 +55,7 @@ struct MixingCheckResult {
 
     // Share of samples without lines against the exact share, z under the
     // binomial standard error of the exact share.
+    bool has_exact_no_lines = true;
     MixingComparison exact_no_lines;
     MixingComparison half_no_lines;  // share of samples without lines
     MixingComparison half_lines;     // mean line count
@@ -63,15 +65,32 @@ struct MixingCheckResult {
     double reference_seconds = 0;
     MixingComparison reference_lines;
     std::string no_reference_reason;  // why none was drawn, when has_reference is false
+    // Walks bounded by edges, whose exact share without lines is not known:
+    // the share against the reference's, and the mean edge count against the
+    // reference's.
+    bool has_reference_bounded = false;
+    MixingComparison reference_no_lines;
+    MixingComparison reference_edges;
+
+    // Walks bounded by edges, where the counts by edges reach: the mean edge
+    // count and the share with exactly the bound, against the exact values.
+    bool has_exact_edges = false;
+    std::int64_t edge_bound = 0;
+    MixingComparison exact_mean_edges;
+    MixingComparison exact_share_at_bound;
 
     bool passed = true;  // also true when skipped
 };
 
-// Compares the walk's statistics with the exact share without lines, after
-// its own halves and, when given, with the line counts of exact samples that
-// took reference_seconds to draw.
+// Compares the walk's statistics with the exact share without lines (left out
+// when it is not a number, as for walks bounded by edges), after its own
+// halves and, when given, with the line counts of exact samples that took
+// reference_seconds to draw (for a walk bounded by edges also their no-line
+// shares and edge counts), and with the exact edge distribution of the walk's
+// bound (`exact_edges`, under at most E).
 MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exact_no_lines,
-                               const RunStatistics* reference, double reference_seconds = 0);
+                               const RunStatistics* reference, double reference_seconds = 0,
+                               const EdgeBoundExact* exact_edges = nullptr);
 
 // The comparisons as indented lines ("  share without lines: ..."), or the
 // skip note; used by the summary and the warning.

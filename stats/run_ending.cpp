@@ -1,5 +1,7 @@
 #include "stats/run_ending.hpp"
 
+#include <limits>
+
 #include "counts/count_table.hpp"
 #include "stats/summary.hpp"
 #include "stats/summary_json.hpp"
@@ -10,8 +12,15 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
                   const RunEndingRequest& request, const ReferenceNote& note) {
     RunEnding ending;
     if (info.method == METHOD_WALK) {
-        ending.mixing = check_mixing(info.n_its, samples, count_row(info.n_vars).no_lines.value,
-                                     reference, note.seconds);
+        // A walk bounded by edges has no known exact share without lines; it
+        // has the exact edge distribution where the counts by edges reach.
+        const bool bounded = info.edge_bound.kind != EDGES_ANY;
+        const std::optional<EdgeBoundExact> exact_edges =
+            bounded ? edge_bound_exact(info.n_vars, info.edge_bound) : std::nullopt;
+        ending.mixing = check_mixing(
+            info.n_its, samples,
+            bounded ? std::numeric_limits<double>::quiet_NaN() : count_row(info.n_vars).no_lines.value,
+            reference, note.seconds, exact_edges ? &*exact_edges : nullptr);
         if (!ending.mixing->has_reference) {
             ending.mixing->no_reference_reason = note.missing_reason;
         }

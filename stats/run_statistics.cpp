@@ -21,6 +21,10 @@ void RunStatistics::add(const SampleResult& r) {
     single_dag_share.add(r.inverse_size_sum, r.single_dag_count);
     connected_share.add(r.inverse_size_sum, r.connected_weight);
     classes.add(r.classes);
+    edges.add(static_cast<double>(r.classes.edges));
+    if (edge_bound >= 0) {
+        at_edge_bound.add(r.classes.edges == edge_bound ? 1 : 0);
+    }
 }
 
 void RunStatistics::merge(const RunStatistics& other) {
@@ -41,6 +45,8 @@ void RunStatistics::merge(const RunStatistics& other) {
     single_dag_share.merge(other.single_dag_share);
     connected_share.merge(other.connected_share);
     classes.merge(other.classes);
+    edges.merge(other.edges);
+    at_edge_bound.merge(other.at_edge_bound);
 }
 
 }  // namespace pellimor

@@ -41,6 +41,12 @@ struct RunStatistics {
 
     // The samples' classes: means of their statistics, distribution of s.
     ClassAccumulator classes;
+    // The edge count of each sample's graph, and whether it equals
+    // edge_bound (a run bounded by edges sets edge_bound before adding; -1:
+    // no bound, and at_edge_bound stays empty).
+    std::int64_t edge_bound = -1;
+    MeanAccumulator edges;
+    MeanAccumulator at_edge_bound;
 
     // Adds one sample; samples should be added in sample order, so that runs
     // with the same seed give the same statistics to the last bit.

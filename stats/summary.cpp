@@ -84,6 +84,56 @@ void count_line(std::string& text, const char* what, const CountEstimate& c) {
            z_text(c.exact ? c.z : std::nan("")).c_str());
 }
 
+// The edges and counts of a run bounded by edges.
+void edge_bound_lines(std::string& text, const RunInfo& info, const RunStatistics& statistics,
+                      const RunEstimates& e) {
+    const std::string bound = describe_edge_bound(info.edge_bound);
+    const std::int64_t top = info.edge_bound.edges;
+    append(text, "\n Edges (mean +- 1.96 standard errors)\n");
+    std::string exact_mean;
+    std::string exact_share_text;
+    if (e.edge_exact) {
+        char line[64];
+        std::snprintf(line, sizeof line, "exact %.5f", e.edge_exact->mean_edges);
+        exact_mean = line;
+        std::snprintf(line, sizeof line, "exact %.5f", e.edge_exact->share_at_bound);
+        exact_share_text = line;
+    }
+    append(text, "  %-26s %.4f +- %.4f  %s\n", "mean edges", statistics.edges.mean,
+           z_95 * statistics.edges.standard_error(), exact_mean.c_str());
+    if (info.edge_bound.kind == EDGES_AT_MOST) {
+        const std::string what = "share at " + std::to_string(top) + " edges";
+        append(text, "  %-26s %.5f +- %.5f  %s\n", what.c_str(), statistics.at_edge_bound.mean,
+               z_95 * statistics.at_edge_bound.standard_error(), exact_share_text.c_str());
+    }
+
+    append(text, "\n Counts (%s)\n", bound.c_str());
+    if (!e.edge_exact) {
+        append(text,
+               "  exact counts by edges are computed for n_vars <= %d only (they cost about "
+               "n^7 steps)\n",
+               edge_counts_run_limit);
+    } else {
+        append(text, "  %-26s %s\n", "DAGs", exact_integer(e.dags).c_str());
+    }
+    if (info.method == METHOD_EXACT) {
+        if (e.edge_exact) {
+            count_line(text, "classes", e.essential_graphs);
+        }
+        count_line(text, "classes per DAG", e.classes_per_dag);
+        count_line(text, "DAGs per class", e.dags_per_class);
+        if (e.edge_exact) {
+            text += "  (classes = DAGs * classes per DAG)\n";
+        }
+    } else if (e.edge_exact) {
+        append(text, "  %-26s %s\n", "classes",
+               e.edge_exact->classes.size() <= longest_printed_integer
+                   ? e.edge_exact->classes.c_str()
+                   : format_log10(e.edge_exact->log10_classes).c_str());
+        append(text, "  %-26s %s\n", "classes per DAG", e.classes_per_dag.exact->c_str());
+    }
+}
+
 }  // namespace
 
 std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
@@ -97,6 +147,10 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
         text += "  method                     exact sampler\n";
     }
     append(text, "  n_vars                     %d\n", info.n_vars);
+    if (e.bounded) {
+        append(text, "  edges                      %s (lines and arrows)\n",
+               describe_edge_bound(info.edge_bound).c_str());
+    }
     append(text, "  samples                    %" PRId64 " of %" PRId64 "%s\n", statistics.samples,
            info.n_samples, info.complete ? "" : " (stopped early)");
     append(text, "  seed                       %" PRIu64 "\n", info.seed);
@@ -128,6 +182,15 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
         }
     }
 
+    if (e.bounded) {
+        edge_bound_lines(text, info, statistics, e);
+        append_class_summary(text, estimate_classes(e, statistics.classes));
+        if (mixing) {
+            append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);
+            text += describe_mixing_check(*mixing);
+        }
+        return text;
+    }
     text += "\n Counts\n";
     append(text, "  %-26s %s\n", "DAGs a(n)", exact_integer(e.dags).c_str());
     append(text, "  %-26s %s\n", "essential DAGs e(n)", exact_integer(e.essential_dags).c_str());

@@ -88,7 +88,10 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
         {"skipped", false},
         {"passed", mixing->passed},
         {"z_limit", mixing_z_limit},
-        {"exact", {{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}},
+        {"exact",
+         mixing->has_exact_no_lines
+             ? json{{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}
+             : json(nullptr)},
         {"half_walk",
          {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
           {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
@@ -99,10 +102,55 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
             {"samples", mixing->reference_samples},
             {"seconds", number(mixing->reference_seconds)},
             {"lines", comparison_json(mixing->reference_lines, "walk", "reference")}};
+        if (mixing->has_reference_bounded) {
+            result["reference"]["no_lines"] =
+                comparison_json(mixing->reference_no_lines, "walk", "reference");
+            result["reference"]["edges"] =
+                comparison_json(mixing->reference_edges, "walk", "reference");
+        }
     } else {
         result["no_reference_reason"] = mixing->no_reference_reason;
     }
+    if (mixing->has_exact_edges) {
+        result["exact_edges"] = {
+            {"mean_edges", comparison_json(mixing->exact_mean_edges, "walk", "exact")},
+            {"share_at_bound", comparison_json(mixing->exact_share_at_bound, "walk", "exact")}};
+    }
     return result;
+}
+
+// The bound of a run bounded by edges, its edge counts, and the exact values.
+json edge_bound_json(const RunInfo& info, const RunStatistics& statistics, const RunEstimates& e) {
+    json bound = {{"kind", info.edge_bound.kind == EDGES_AT_MOST ? "at_most" : "exactly"},
+                  {"edges", info.edge_bound.edges},
+                  {"mean_edges",
+                   {{"mean", number(statistics.edges.mean)},
+                    {"standard_error", number(statistics.edges.standard_error())}}},
+                  {"share_at_bound",
+                   info.edge_bound.kind == EDGES_AT_MOST
+                       ? json{{"mean", number(statistics.at_edge_bound.mean)},
+                              {"standard_error", number(statistics.at_edge_bound.standard_error())}}
+                       : json(nullptr)},
+                  {"exact", nullptr}};
+    if (e.edge_exact) {
+        // The distribution of edges: share of the classes with e edges, e from
+        // first_edges up to the bound.
+        json distribution = json::array();
+        for (double share : e.edge_exact->edge_shares) {
+            distribution.push_back(number(share));
+        }
+        bound["exact"] = {
+            {"classes", e.edge_exact->classes},
+            {"log10_classes", number(e.edge_exact->log10_classes)},
+            {"dags", e.edge_exact->dags},
+            {"log10_dags", number(e.edge_exact->log10_dags)},
+            {"classes_per_dag", number(e.edge_exact->classes_per_dag)},
+            {"mean_edges", number(e.edge_exact->mean_edges)},
+            {"share_at_bound", number(e.edge_exact->share_at_bound)},
+            {"first_edges", info.edge_bound.kind == EDGES_AT_MOST ? 0 : info.edge_bound.edges},
+            {"edge_distribution", distribution}};
+    }
+    return bound;
 }
 
 }  // namespace
@@ -155,6 +203,11 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                                    {"standard_error", number(e.rate_standard_error[k])}};
         }
         j["move_rates"] = rates;
+    }
+    // Only runs bounded by edges have the key, so that other runs' documents
+    // stay as they were.
+    if (e.bounded) {
+        j["edge_bound"] = edge_bound_json(info, statistics, e);
     }
     return j;
 }

@@ -463,8 +463,8 @@ TEST_F(Cli, MemoryIsCheckedBeforeAllocating) {
                     "reserves terabytes of address space";
 #else
     // About 0.69 GiB of graphs and class-statistics scratch per worker
-    // thread, 0.76 GiB with the thread's stack and heap arena: under a 1 GiB address-space limit one
-    // fits and two do not; under 0.3 GiB none does.
+    // thread, 0.76 GiB with the thread's stack and heap arena: under a 1 GiB address-space limit
+    // one fits and two do not; under 0.3 GiB none does.
     const std::vector<std::pair<rlim_t, std::string>> cases{
         {rlim_t{1} << 30, "; --threads 1 fits in the "},
         {rlim_t{300} << 20, "; not even one worker thread fits in the "},
@@ -683,6 +683,28 @@ TEST_F(Cli, ExactMethodUsageErrors) {
     EXPECT_TRUE(files_written().empty());
 }
 
+// Runs bounded by edges: lines in files of their own, the cost stated first,
+// and a run expected to take hours refused with status 2 before it starts.
+TEST_F(Cli, EdgeBoundedRunsStateTheirCostAndKeepFilesOfTheirOwn) {
+    const Finished exact = run({"--exact", "--seed", "3", "--edges", "24", "12", "100"});
+    ASSERT_EQ(exact.status, 0) << exact.err;
+    EXPECT_NE(exact.err.find("3.437 DAGs drawn per kept class (exact"), std::string::npos)
+        << exact.err;
+    EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_exact_12_edges_24.txt")).size(), 1u);
+    const Finished walk =
+        run({"--seed", "3", "--max-edges", "12", "--summary", "12", "2000", "100"});
+    ASSERT_EQ(walk.status, 0) << walk.err;
+    EXPECT_NE(walk.out.find("at most 12 edges"), std::string::npos) << walk.out;
+    EXPECT_NE(walk.out.find("mean edges           walk"), std::string::npos) << walk.out;
+    EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_12_max_edges_12.txt")).size(), 1u);
+
+    const Finished hours = run({"--exact", "--seed", "3", "--mean-degree", "2", "300", "1000000"});
+    EXPECT_EQ(hours.status, 2);
+    EXPECT_NE(hours.err.find("more than an hour"), std::string::npos) << hours.err;
+    EXPECT_NE(hours.err.find("--max-edges 300"), std::string::npos) << hours.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "pellimor_exact_300_edges_300.txt"));
+}
+
 // --count: a tab-separated table with a header, one row per n, no results
 // file; --edges the long form; --json the same rows.
 TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
@@ -694,9 +716,10 @@ TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
               "n\tdags\tessential_dags\tessential_graphs\tconnected_essential_graphs\t"
               "connected_essential_dags\tno_lines\tconnected\tconnected_among_no_lines\t"
               "no_lines_among_connected\tclasses_per_dag\tmean_edges\tvariance_edges");
-    EXPECT_EQ(rows[4], "4\t543\t59\t185\t147\t46\t0.318918918919\t0.794594594595\t"
-                       "0.779661016949\t0.312925170068\t0.340699815838\t3.40540540541\t"
-                       "1.08429510592");
+    EXPECT_EQ(rows[4],
+              "4\t543\t59\t185\t147\t46\t0.318918918919\t0.794594594595\t"
+              "0.779661016949\t0.312925170068\t0.340699815838\t3.40540540541\t"
+              "1.08429510592");
     EXPECT_EQ(files_written(), std::vector<std::string>{"counts.json"});
     const auto json = nlohmann::json::parse(read_file(dir_ / "counts.json"));
     EXPECT_EQ(json["rows"].size(), 5u);
@@ -717,7 +740,8 @@ TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
              {{"--count", "--edges", "129"}, "--count --edges"},
              {{"--count", "--seed", "3", "5"}, "--seed"},
              {{"--count", "--summary", "5"}, "--summary"},
-             {{"--edges", "5", "100", "100"}, "--edges applies to --count only"},
+             {{"--edges", "5", "100", "100"},
+              "--edges applies to --exact (and --edges alone to --count)"},
          }) {
         const Finished f = run(args);
         EXPECT_EQ(f.status, 2) << what;

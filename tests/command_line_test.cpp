@@ -161,3 +161,50 @@ TEST(ParseCommandLine, HelpNeedsNoArguments) {
 
 }  // namespace
 }  // namespace pellimor
+
+namespace pellimor {
+namespace {
+
+TEST(ParseCommandLine, EdgeBounds) {
+    EXPECT_EQ(*parse({"--exact", "--edges", "40", "20", "100"}).exact_edges, 40);
+    // round(D n / 2): 2.5 * 21 / 2 = 26.25.
+    EXPECT_EQ(*parse({"--exact", "--mean-degree=2.5", "21", "100"}).exact_edges, 26);
+    EXPECT_EQ(*parse({"--exact", "--mean-degree", "19", "20", "100"}).exact_edges, 190);
+    const Options walk = parse({"--max-edges", "0", "--start", "exact", "--force", "5", "1", "1"});
+    EXPECT_EQ(*walk.max_edges, 0);
+    EXPECT_TRUE(walk.force);
+    EXPECT_FALSE(parse({"5", "1", "1"}).max_edges);
+}
+
+TEST(ParseCommandLine, EdgeBoundErrors) {
+    const std::vector<std::pair<std::vector<std::string_view>, std::string>> cases{
+        {{"--exact", "--edges", "191", "20", "1"},
+         "--edges must be a whole number from 0 to 190 (the pairs of 20 vertices), got '191'"},
+        {{"--exact", "--edges", "-1", "20", "1"}, "--edges must be a whole number from 0 to 190"},
+        {{"--exact", "--mean-degree", "20", "20", "1"},
+         "--mean-degree must be a number from 0 to n_vars - 1 = 19, got '20'"},
+        {{"--exact", "--mean-degree", "nan", "20", "1"}, "--mean-degree must be a number"},
+        {{"--exact", "--edges", "4", "--mean-degree", "2", "20", "1"},
+         "--edges and --mean-degree exclude each other"},
+        {{"--exact", "--edges", "4", "501", "1"},
+         "the exact method for classes with E edges goes up to n_vars = 500"},
+        {{"--exact", "--max-edges", "4", "20", "1"}, "--max-edges applies to the walk"},
+        {{"--edges", "4", "20", "1", "1"}, "--edges applies to --exact"},
+        {{"--count", "--mean-degree", "2", "20"}, "--mean-degree applies to runs that draw samples"},
+        {{"--exact", "--force", "20", "1"}, "--force applies to"},
+        {{"--max-edges", "4", "--force", "20", "1", "1"}, "--force applies to"},
+        {{"--max-edges", "4", "--start", "exact", "501", "1", "1"},
+         "--start exact with --max-edges goes up to n_vars = 500"},
+    };
+    for (const auto& [args, message] : cases) {
+        try {
+            parse_command_line(args);
+            ADD_FAILURE() << "no error for " << message;
+        } catch (const UsageError& error) {
+            EXPECT_TRUE(std::string(error.what()).starts_with(message)) << error.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellimor

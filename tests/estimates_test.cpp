@@ -15,7 +15,7 @@ namespace {
 // share without lines covers the exact share 59 / 185 about 95% of the time.
 TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
     const Settings settings{4, 2000, false};
-    const RunInfo info{METHOD_WALK, "empty", 4, 2000, 100, 0, 1, 0, true, {}};
+    const RunInfo info{METHOD_WALK, "empty", 4, 2000, 100, 0, 1, 0, true, {}, {}};
     const int runs = 200;
     int covered = 0;
     for (int run = 0; run < runs; ++run) {
@@ -69,7 +69,7 @@ TEST(Estimates, ExactMethodWeightedEstimatesFindTheTruth) {
         }
         statistics.add(r);
     }
-    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 4000, seed, 1, 0, true, {}};
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 4000, seed, 1, 0, true, {}, {}};
     const RunEstimates e = estimate_run(info, statistics);
     ASSERT_TRUE(e.has_weighted);
     EXPECT_NEAR(*e.weighted_no_lines.exact, 4.0 / 11.0, 1e-15);
@@ -99,7 +99,7 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
         r.connected = 1;
         s.add(r);
     }
-    const RunInfo info{METHOD_EXACT, "empty", 20, 0, 300, 1, 1, 0, true, {}};
+    const RunInfo info{METHOD_EXACT, "empty", 20, 0, 300, 1, 1, 0, true, {}, {}};
     const RunEstimates e = estimate_run(info, s);
     EXPECT_EQ(e.dags_drawn, 900);
     const RatioEstimate& c = e.weighted_connected;
@@ -111,7 +111,7 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
     EXPECT_TRUE(c.no_event_seen);
     EXPECT_FALSE(e.weighted_no_lines.no_event_seen);
 
-    const RunInfo walk{METHOD_WALK, "empty", 6, 100, 0, 1, 1, 0, true, {}};
+    const RunInfo walk{METHOD_WALK, "empty", 6, 100, 0, 1, 1, 0, true, {}, {}};
     EXPECT_TRUE(std::isnan(estimate_run(walk, RunStatistics{}).rate_mean[0]));
 }
 
@@ -122,7 +122,7 @@ TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     EXPECT_EQ(format_log10(std::log10(185.0)), "185.00");
     EXPECT_EQ(format_log10(1000.0 + std::log10(9.999996)), "1.0000e+1001");
     EXPECT_FALSE(from_log10(400));
-    const RunInfo info{METHOD_WALK, "empty", 1000, 10, 0, 0, 1, 0, true, {}};
+    const RunInfo info{METHOD_WALK, "empty", 1000, 10, 0, 0, 1, 0, true, {}, {}};
     const RunEstimates e = estimate_run(info, RunStatistics{});
     EXPECT_FALSE(e.dags.decimal);
     // a(n) ~ n! 2^(n(n-1)/2) / (0.574 * 1.488^n): log10 a(1000) = 152759.9.

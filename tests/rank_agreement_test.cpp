@@ -33,6 +33,8 @@ TEST(CanonicalArguments, ParseBackToTheSameOptions) {
         {"--count", "--edges", "--json", "c.json", "12"},
         {"--help", "--seed", "3"},
         {"--version"},
+        {"--exact", "--mean-degree", "2.5", "--force", "20", "5"},
+        {"--max-edges", "12", "--start", "exact", "--force", "12", "100", "5"},
     };
     for (const auto& line : lines) {
         const Options options = parse(line);

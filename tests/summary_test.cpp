@@ -21,7 +21,7 @@ RunStatistics walk_samples(int count) {
 }
 
 TEST(RunEnding, WalkWritesSummaryAndJsonWithEveryKey) {
-    const RunInfo info{METHOD_WALK, "empty", 4, 400, 250, 9, 2, 1.5, false, {}};
+    const RunInfo info{METHOD_WALK, "empty", 4, 400, 250, 9, 2, 1.5, false, {}, {}};
     const RunStatistics samples = walk_samples(250);
     const RunEnding ending = end_run(info, samples, nullptr, {true, true});
     EXPECT_NE(ending.summary.find("250 of 250 (stopped early)"), std::string::npos)
@@ -74,7 +74,7 @@ TEST(RunEnding, ExactMethodHasWeightedSharesAndNoWalkFields) {
     samples.add(r);
     r.dags_drawn = 1;
     samples.add(r);
-    const RunInfo info{METHOD_EXACT, "empty", 20, 0, 2, 1, 1, 0.1, true, {}};
+    const RunInfo info{METHOD_EXACT, "empty", 20, 0, 2, 1, 1, 0.1, true, {}, {}};
     const nlohmann::json j = summary_json(info, samples, std::nullopt);
     EXPECT_EQ(j["method"], "exact");
     EXPECT_TRUE(j["n_its"].is_null());

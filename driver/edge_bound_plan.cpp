@@ -1,0 +1,104 @@
+#include "driver/edge_bound_plan.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include "sampler/random.hpp"
+#include "stats/edge_bound.hpp"
+
+namespace pellimor {
+
+namespace {
+
+// The pilot's stream: a sample number no run reaches (the mixing reference
+// starts at 2^63).
+constexpr std::uint64_t pilot_sample = (std::uint64_t{1} << 62) + 1;
+constexpr double pilot_seconds = 0.2;
+constexpr std::int64_t pilot_enough_dags = 2000;
+
+}  // namespace
+
+EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, int n, std::int64_t classes,
+                                      int threads, std::uint64_t seed) {
+    using Clock = std::chrono::steady_clock;
+    SparseExactSampler sampler(setup);
+    auto rng = sample_stream(seed, pilot_sample);
+    SparseExactSampler::Pilot total;
+    const auto start = Clock::now();
+    double seconds = 0;
+    while (seconds < pilot_seconds && total.dags < pilot_enough_dags) {
+        const SparseExactSampler::Pilot part = sampler.pilot(rng, 200);
+        total.proposals += part.proposals;
+        total.dags += part.dags;
+        total.inverse_size_sum += part.inverse_size_sum;
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    EdgeBoundPlan plan;
+    plan.pilot_dags = total.dags;
+    const EdgeBoundInfo bound{setup.bound == EdgeBound::AT_MOST ? EDGES_AT_MOST : EDGES_EXACTLY,
+                              setup.edges};
+    if (const std::optional<EdgeBoundExact> exact = edge_bound_exact(n, bound)) {
+        plan.dags_per_class = 1 / exact->classes_per_dag;
+        plan.exact_ratio = true;
+    } else if (total.inverse_size_sum > 0) {
+        plan.dags_per_class = static_cast<double>(total.dags) / total.inverse_size_sum;
+    } else {
+        plan.dags_per_class = std::numeric_limits<double>::infinity();
+    }
+    if (total.dags > 0) {
+        plan.proposals_per_dag =
+            static_cast<double>(total.proposals) / static_cast<double>(total.dags);
+        plan.seconds_per_dag = seconds / static_cast<double>(total.dags);
+    } else {
+        // Not one DAG within the bound: each costs more than the pilot took.
+        plan.proposals_per_dag = static_cast<double>(total.proposals);
+        plan.seconds_per_dag = seconds;
+        plan.lower_bound = true;
+        if (!plan.exact_ratio) {
+            plan.dags_per_class = 1;
+        }
+    }
+    plan.expected_seconds = static_cast<double>(classes) * plan.dags_per_class *
+                            plan.seconds_per_dag / std::max(threads, 1);
+    return plan;
+}
+
+std::string describe_seconds(double seconds) {
+    char text[64];
+    if (seconds < 120) {
+        std::snprintf(text, sizeof text, "%.2g s", seconds);
+    } else if (seconds < 2 * 3600) {
+        std::snprintf(text, sizeof text, "%.2g minutes", seconds / 60);
+    } else if (seconds < 3 * 86400) {
+        std::snprintf(text, sizeof text, "%.2g hours", seconds / 3600);
+    } else {
+        std::snprintf(text, sizeof text, "%.2g days", seconds / 86400);
+    }
+    return text;
+}
+
+std::string describe_plan(const EdgeBoundPlan& plan, std::int64_t classes, int threads) {
+    char text[400];
+    const char* more = plan.lower_bound ? "more than " : "";
+    if (plan.lower_bound && !plan.exact_ratio) {
+        std::snprintf(text, sizeof text,
+                      "no DAG within the bound in a pilot of %.0f weighted proposals; %s%s for "
+                      "%lld classes on %d thread%s",
+                      plan.proposals_per_dag, more, describe_seconds(plan.expected_seconds).c_str(),
+                      static_cast<long long>(classes), threads, threads == 1 ? "" : "s");
+        return text;
+    }
+    std::snprintf(text, sizeof text,
+                  "%.4g DAGs drawn per kept class (%s), %s%.3g weighted proposals per DAG; "
+                  "expected time %s%s for %lld classes on %d thread%s",
+                  plan.dags_per_class,
+                  plan.exact_ratio ? "exact, from the counts by edges" : "estimated by a pilot",
+                  more, plan.proposals_per_dag, more,
+                  describe_seconds(plan.expected_seconds).c_str(), static_cast<long long>(classes),
+                  threads, threads == 1 ? "" : "s");
+    return text;
+}
+
+}  // namespace pellimor
