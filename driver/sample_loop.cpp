@@ -382,7 +382,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     // only the reporting rank sees the samples.)
     if (!options.exact && complete && !mixing_skip_reason(options.n_its, options.n_samples)) {
         const auto reference_start = Clock::now();
-        const auto budget = (reference_start - start) * reference_time_share;
+        const auto budget = (reference_start - start) * reference_draw_share;
         // A walk bounded by edges: exact classes within its bound.
         std::optional<WorkerFactory> reference_workers;
         if (!bounded) {
@@ -401,14 +401,29 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             reference->edge_bound = statistics.edge_bound;
             const SampleNumbering numbering{reference_sample_count(options.n_samples),
                                             reference_first_sample, 1};
-            run_samples(
-                *reference_workers, numbering,
-                [&](const SampleResult& result) { reference->add(result); },
-                [&](std::int64_t) {
-                    return poll_stop() ||
-                           (reporting_rank && Clock::now() - reference_start > budget);
-                },
-                end_now_if_stopped);
+            const auto over_budget = [&] { return Clock::now() - reference_start > budget; };
+            if (!distributed) {
+                // In one process the classes are drawn here, one at a time,
+                // so that the budget holds to a class: worker threads would
+                // add their start and stop, a large part of a small budget.
+                const SampleFunction draw = (*reference_workers)();
+                const std::atomic<bool> never{false};
+                for (std::int64_t i = 0; i < numbering.count && !poll_stop() && !over_budget();
+                     ++i) {
+                    SampleResult result;
+                    draw(numbering.first + static_cast<std::uint64_t>(i), result, never);
+                    reference->add(result);
+                }
+            } else {
+                // The ranks of a cluster must all take part; rank 0 alone
+                // may end the draws (another rank that stopped on its own
+                // would fail the run).
+                run_samples(
+                    *reference_workers, numbering,
+                    [&](const SampleResult& result) { reference->add(result); },
+                    [&](std::int64_t) { return poll_stop() || (reporting_rank && over_budget()); },
+                    end_now_if_stopped);
+            }
             reference_seconds =
                 std::chrono::duration<double>(Clock::now() - reference_start).count();
             if (poll_stop()) {

@@ -25,10 +25,12 @@ inline constexpr std::int64_t mixing_min_samples = 100;
 // samples: max(1000, n_samples).
 std::int64_t reference_sample_count(std::int64_t n_samples);
 
-// The reference may take at most this share of the walk's time; drawing
-// stops there, and a reference of fewer than mixing_min_samples classes is
-// left out.
+// The reference may take at most this share of the walk's time. Its draws
+// stop at reference_draw_share, leaving room for its setup, the class being
+// drawn and a busy machine; a reference of fewer than mixing_min_samples
+// classes is left out.
 inline constexpr double reference_time_share = 0.05;
+inline constexpr double reference_draw_share = 0.04;
 
 // The note for a walk whose reference was left out for its cost.
 std::string reference_too_costly();
