@@ -54,4 +54,4 @@ echo "--samples - at n_vars = 100, 100000 samples, 2 threads:"
 /usr/bin/time -f "%e s wall, %U s user, %S s system" -o time.txt \
     "$new" --exact --seed 1 --threads 2 --samples - 100 100000 2>/dev/null | wc -c >bytes.txt
 cat time.txt
-awk '{ printf "%d bytes (%.2f GB), %.0f bytes per sample\n", $1, $1 / 1e9, $1 / 100000 }' bytes.txt
+awk '{ printf "%.0f bytes (%.2f GB), %.0f bytes per sample\n", $1, $1 / 1e9, $1 / 100000 }' bytes.txt

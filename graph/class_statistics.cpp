@@ -166,13 +166,17 @@ void ClassStatisticsCounter::of_dag(const OrderedDag& dag, const EssentialGraph&
     out.lines = eg.line_count();
     out.arrows = edges - out.lines;
     out.vees = count_vees ? vees : -1;
-    all_bits(eg.words(), [&](int w) { return eg.line_heads()[w]; }, [&](int v) {
-        all_bits(eg.words(), [&](int w) { return eg.reversible(v)[w]; }, [&](int u) {
-            join(u, v);
+    all_bits(
+        eg.words(), [&](int w) { return eg.line_heads()[w]; },
+        [&](int v) {
+            all_bits(
+                eg.words(), [&](int w) { return eg.reversible(v)[w]; },
+                [&](int u) {
+                    join(u, v);
+                    return true;
+                });
             return true;
         });
-        return true;
-    });
     count_components(out);
     out.size = size;
     out.log10_size = std::log10(size);
@@ -228,7 +232,8 @@ void ClassStatisticsCounter::of_matrix(const EdgeMatrix& m, ClassSizeCounter& si
         out.vees = vees;
     }
     out.size = lines == 0 ? 1.0 : sizes.count_orientations(lines_.data());
-    out.log10_size = std::isfinite(out.size) ? std::log10(out.size) : log10_size_by_components(sizes);
+    out.log10_size =
+        std::isfinite(out.size) ? std::log10(out.size) : log10_size_by_components(sizes);
     count_components(out);
 }
 

@@ -50,8 +50,7 @@ WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
             // Built with the worker's first sample, so that workers left
             // without one allocate nothing.
             auto worker = std::make_shared<std::unique_ptr<WalkWorker>>();
-            return [settings, run_seed, extras, worker](std::uint64_t sample,
-                                                        SampleResult& result,
+            return [settings, run_seed, extras, worker](std::uint64_t sample, SampleResult& result,
                                                         const std::atomic<bool>& stop) {
                 if (!*worker) {
                     *worker = std::make_unique<WalkWorker>(settings.n_vars);
@@ -133,14 +132,14 @@ WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed,
     return [&tables, run_seed, extras]() -> SampleFunction {
         auto sampler = std::make_shared<ExactSampler>(tables);
         auto statistics = std::make_shared<ClassStatisticsCounter>(tables.size());
-        return [run_seed, sampler, statistics, extras](
-                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
+        return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
+                                                       const std::atomic<bool>& stop) {
             auto rng = sample_stream(run_seed, sample);
             if (!sampler->draw_class(rng, result, &stop)) {
                 return false;
             }
-            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(),
-                               sampler->kept_size(), extras.count_vees, result.classes);
+            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),
+                               extras.count_vees, result.classes);
             if (extras.records == nullptr) {
                 return true;
             }

@@ -104,7 +104,8 @@ void append_exact_record(std::string& out, std::uint64_t sample, const SampleRes
         const Word* parents = dag.parents(v);
         const bool has_lines = test_bit(heads, v);
         all_bits(
-            words, [&](int w) { return has_lines ? parents[w] & ~eg.reversible(v)[w] : parents[w]; },
+            words,
+            [&](int w) { return has_lines ? parents[w] & ~eg.reversible(v)[w] : parents[w]; },
             [&](int u) {
                 append_pair(out, first, label[u], label[v]);
                 return true;
@@ -112,22 +113,28 @@ void append_exact_record(std::string& out, std::uint64_t sample, const SampleRes
     }
     out += "],\"lines\":[";
     first = true;
-    all_bits(words, [&](int w) { return heads[w]; }, [&](int v) {
-        all_bits(words, [&](int w) { return eg.reversible(v)[w]; }, [&](int u) {
-            const int a = label[u];
-            const int b = label[v];
-            append_pair(out, first, a < b ? a : b, a < b ? b : a);
+    all_bits(
+        words, [&](int w) { return heads[w]; },
+        [&](int v) {
+            all_bits(
+                words, [&](int w) { return eg.reversible(v)[w]; },
+                [&](int u) {
+                    const int a = label[u];
+                    const int b = label[v];
+                    append_pair(out, first, a < b ? a : b, a < b ? b : a);
+                    return true;
+                });
             return true;
         });
-        return true;
-    });
     out += "],\"dag\":[";
     first = true;
     for (int v = 0; v < n; ++v) {
-        all_bits(words, [&](int w) { return dag.parents(v)[w]; }, [&](int u) {
-            append_pair(out, first, label[u], label[v]);
-            return true;
-        });
+        all_bits(
+            words, [&](int w) { return dag.parents(v)[w]; },
+            [&](int u) {
+                append_pair(out, first, label[u], label[v]);
+                return true;
+            });
     }
     out += "]}\n";
 }

@@ -73,28 +73,35 @@ double SizeHistogram::log10_quantile(double p) const {
 }
 
 void ClassAccumulator::add(const ClassStatistics& c) {
-    edges.add(static_cast<double>(c.edges));
-    lines.add(static_cast<double>(c.lines));
-    arrows.add(static_cast<double>(c.arrows));
-    if (c.vees >= 0) {
-        vees.add(static_cast<double>(c.vees));
+    const double x[STATISTICS] = {static_cast<double>(c.edges),
+                                  static_cast<double>(c.lines),
+                                  static_cast<double>(c.arrows),
+                                  static_cast<double>(c.chain_components),
+                                  static_cast<double>(c.largest_chain_component),
+                                  c.size,
+                                  c.log10_size};
+    ++count;
+    const double inverse = 1 / static_cast<double>(count);
+    for (int k = 0; k < STATISTICS; ++k) {  // Welford's update, as MeanAccumulator::add
+        const double delta = x[k] - mean[k];
+        mean[k] += delta * inverse;
+        m2[k] += delta * (x[k] - mean[k]);
     }
-    chain_components.add(c.chain_components);
-    largest_chain_component.add(c.largest_chain_component);
-    size.add(c.size);
-    log10_size.add(c.log10_size);
+    if (c.vees >= 0) {
+        vee_mean.add(static_cast<double>(c.vees));
+    }
     sizes.add(c.size, c.log10_size);
 }
 
 void ClassAccumulator::merge(const ClassAccumulator& other) {
-    edges.merge(other.edges);
-    lines.merge(other.lines);
-    arrows.merge(other.arrows);
-    vees.merge(other.vees);
-    chain_components.merge(other.chain_components);
-    largest_chain_component.merge(other.largest_chain_component);
-    size.merge(other.size);
-    log10_size.merge(other.log10_size);
+    for (int k = 0; k < STATISTICS; ++k) {
+        MeanAccumulator merged = of(static_cast<Statistic>(k));
+        merged.merge(other.of(static_cast<Statistic>(k)));
+        mean[k] = merged.mean;
+        m2[k] = merged.m2;
+    }
+    count += other.count;
+    vee_mean.merge(other.vee_mean);
     sizes.merge(other.sizes);
 }
 

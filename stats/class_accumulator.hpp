@@ -46,19 +46,40 @@ struct SizeHistogram {
     double log10_quantile(double p) const;
 };
 
+// The means of a sample's class statistics. All but the vees are added for
+// every sample, so they share one count and one division per sample (this
+// is added on the thread that takes the results, once per sample).
 struct ClassAccumulator {
-    MeanAccumulator edges;
-    MeanAccumulator lines;
-    MeanAccumulator arrows;
-    MeanAccumulator vees;  // only the samples whose vees were counted
-    MeanAccumulator chain_components;
-    MeanAccumulator largest_chain_component;
-    MeanAccumulator size;  // +inf once a size overflowed
-    MeanAccumulator log10_size;
+    enum Statistic : int {
+        EDGES,
+        LINES,
+        ARROWS,
+        CHAIN_COMPONENTS,
+        LARGEST_CHAIN_COMPONENT,
+        SIZE,  // +inf once a size overflowed
+        LOG10_SIZE,
+        STATISTICS
+    };
+
+    std::int64_t count = 0;
+    double mean[STATISTICS] = {};
+    double m2[STATISTICS] = {};  // sums of squared deviations (Welford)
+    MeanAccumulator vee_mean;    // only the samples whose vees were counted
     SizeHistogram sizes;
 
     void add(const ClassStatistics& c);
     void merge(const ClassAccumulator& other);
+
+    // One statistic as a MeanAccumulator, for its standard error and interval.
+    MeanAccumulator of(Statistic s) const { return {count, mean[s], m2[s]}; }
+    MeanAccumulator edges() const { return of(EDGES); }
+    MeanAccumulator lines() const { return of(LINES); }
+    MeanAccumulator arrows() const { return of(ARROWS); }
+    MeanAccumulator vees() const { return vee_mean; }
+    MeanAccumulator chain_components() const { return of(CHAIN_COMPONENTS); }
+    MeanAccumulator largest_chain_component() const { return of(LARGEST_CHAIN_COMPONENT); }
+    MeanAccumulator size() const { return of(SIZE); }
+    MeanAccumulator log10_size() const { return of(LOG10_SIZE); }
 };
 
 }  // namespace pellimor

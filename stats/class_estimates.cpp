@@ -39,17 +39,17 @@ ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator&
         exact_size = run.dags_per_class.exact_value;
     }
     std::optional<double> exact_edges;
-    if (!run.mean_edges.text.empty()) {
+    if (!run.mean_edges.text.empty() && !run.bounded) {  // the mean over all classes
         exact_edges = run.mean_edges.value;
     }
-    e.edges = mean_of(c.edges, exact_edges);
-    e.lines = mean_of(c.lines, std::nullopt);
-    e.arrows = mean_of(c.arrows, std::nullopt);
-    e.vees = mean_of(c.vees, std::nullopt);
-    e.chain_components = mean_of(c.chain_components, std::nullopt);
-    e.largest_chain_component = mean_of(c.largest_chain_component, std::nullopt);
-    e.size = mean_of(c.size, exact_size);
-    e.log10_size = mean_of(c.log10_size, std::nullopt);
+    e.edges = mean_of(c.edges(), exact_edges);
+    e.lines = mean_of(c.lines(), std::nullopt);
+    e.arrows = mean_of(c.arrows(), std::nullopt);
+    e.vees = mean_of(c.vees(), std::nullopt);
+    e.chain_components = mean_of(c.chain_components(), std::nullopt);
+    e.largest_chain_component = mean_of(c.largest_chain_component(), std::nullopt);
+    e.size = mean_of(c.size(), exact_size);
+    e.log10_size = mean_of(c.log10_size(), std::nullopt);
 
     const SizeHistogram& h = c.sizes;
     for (int s = 1; s <= ClassEstimates::listed_sizes; ++s) {

@@ -40,9 +40,8 @@ void mean_line(std::string& text, const char* what, const MeanEstimate& m) {
 }
 
 void share_line(std::string& text, const char* what, const ShareEstimate& s) {
-    append(text, "  %-26s %8" PRId64 " / %-8" PRId64 " %.5f  [%.5f, %.5f]%s\n", what, s.count,
-           s.of, s.interval.estimate, s.interval.low, s.interval.high,
-           exact_and_z(s.exact, s.z).c_str());
+    append(text, "  %-26s %8" PRId64 " / %-8" PRId64 " %.5f  [%.5f, %.5f]%s\n", what, s.count, s.of,
+           s.interval.estimate, s.interval.low, s.interval.high, exact_and_z(s.exact, s.z).c_str());
 }
 
 json number(double value) {

@@ -184,6 +184,7 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
 
     if (e.bounded) {
         edge_bound_lines(text, info, statistics, e);
+        append_class_summary(text, estimate_classes(e, statistics.classes));
         if (mixing) {
             append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);
             text += describe_mixing_check(*mixing);

@@ -58,14 +58,22 @@ ClassStatistics of_matrix(const EdgeMatrix& m, bool vees = true) {
 std::vector<HandBuilt> hand_built() {
     std::vector<HandBuilt> cases{
         {"vee", 3, {{0, 2}, {1, 2}}, {}, {2, 0, 2, 1, 0, 1, 1, 0}},
-        {"4-cycle of lines with a chord", 4, {{0, 1}, {1, 2}, {2, 3}, {0, 3}, {0, 2}},
-         {{0, 1}, {1, 2}, {2, 3}, {0, 3}, {0, 2}}, {5, 5, 0, 0, 1, 4, 10, std::log10(10.0)}},
-        {"tree of lines", 5, {{0, 1}, {1, 2}, {1, 3}, {3, 4}}, {{0, 1}, {1, 2}, {1, 3}, {3, 4}},
+        {"4-cycle of lines with a chord",
+         4,
+         {{0, 1}, {1, 2}, {2, 3}, {0, 3}, {0, 2}},
+         {{0, 1}, {1, 2}, {2, 3}, {0, 3}, {0, 2}},
+         {5, 5, 0, 0, 1, 4, 10, std::log10(10.0)}},
+        {"tree of lines",
+         5,
+         {{0, 1}, {1, 2}, {1, 3}, {3, 4}},
+         {{0, 1}, {1, 2}, {1, 3}, {3, 4}},
          {4, 4, 0, 0, 1, 5, 5, std::log10(5.0)}},
-        {"two lines and a lone vertex", 5, {{0, 1}, {2, 3}}, {{0, 1}, {2, 3}},
+        {"two lines and a lone vertex",
+         5,
+         {{0, 1}, {2, 3}},
+         {{0, 1}, {2, 3}},
          {2, 2, 0, 0, 2, 2, 4, std::log10(4.0)}},
-        {"a vee whose head has a child", 4, {{0, 2}, {1, 2}, {2, 3}}, {},
-         {3, 0, 3, 1, 0, 1, 1, 0}},
+        {"a vee whose head has a child", 4, {{0, 2}, {1, 2}, {2, 3}}, {}, {3, 0, 3, 1, 0, 1, 1, 0}},
     };
     double factorial = 1;
     for (int k = 1; k <= 6; ++k) {
@@ -118,8 +126,10 @@ TEST(ClassStatistics, BothRoutesMatchTheBruteForceClassesOnFiveVertices) {
         for (int z = 0; z < n; ++z) {
             for (int x = 0; x < n; ++x) {
                 for (int y = x + 1; y < n; ++y) {
-                    const bool parents = (member.parents[z] >> x & 1) && (member.parents[z] >> y & 1);
-                    const bool adjacent = (member.parents[x] >> y & 1) || (member.parents[y] >> x & 1);
+                    const bool parents =
+                        (member.parents[z] >> x & 1) && (member.parents[z] >> y & 1);
+                    const bool adjacent =
+                        (member.parents[x] >> y & 1) || (member.parents[y] >> x & 1);
                     vees += parents && !adjacent ? 1 : 0;
                 }
             }

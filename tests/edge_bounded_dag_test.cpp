@@ -100,7 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
     EdgeBoundedDag, EdgeBoundedDagOnFew,
     ::testing::Values(BoundCase{4, 2, EdgeBound::EXACTLY}, BoundCase{4, 5, EdgeBound::EXACTLY},
                       BoundCase{5, 3, EdgeBound::EXACTLY}, BoundCase{5, 7, EdgeBound::EXACTLY},
-                      BoundCase{4, 3, EdgeBound::AT_MOST}, BoundCase{5, 4, EdgeBound::AT_MOST}));
+                      BoundCase{4, 3, EdgeBound::AT_MOST}, BoundCase{5, 4, EdgeBound::AT_MOST}),
+    [](const ::testing::TestParamInfo<BoundCase>& info) {
+        return std::string(info.param.bound == EdgeBound::AT_MOST ? "AtMost" : "Exactly") +
+               std::to_string(info.param.edges) + "On" + std::to_string(info.param.n);
+    });
 
 // The weight chosen for a mean of E edges, within 1% of a standard deviation,
 // and log a_5(y): against the DAGs by edges at n = 5, by enumeration.

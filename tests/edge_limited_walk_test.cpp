@@ -72,7 +72,11 @@ TEST_P(EdgeLimitedWalkOnFive, EveryClassWithinTheLimitEquallyLikely) {
 
 INSTANTIATE_TEST_SUITE_P(EdgeLimitedWalk, EdgeLimitedWalkOnFive,
                          ::testing::Values(LimitCase{3, false}, LimitCase{4, false},
-                                           LimitCase{3, true}));
+                                           LimitCase{3, true}),
+                         [](const ::testing::TestParamInfo<LimitCase>& info) {
+                             return "AtMost" + std::to_string(info.param.max_edges) +
+                                    (info.param.full_check ? "FullCheck" : "Incremental");
+                         });
 
 // At n = 12 with at most 12 edges: the final graphs' edge counts against the
 // exact distribution, by chi-square over the counts (those expected fewer than

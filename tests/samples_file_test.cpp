@@ -80,8 +80,9 @@ class SamplesFile : public ::testing::Test {
         const std::string dir = dir_.string();
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int out_fd =
-                stdout_fd >= 0 ? stdout_fd : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int out_fd = stdout_fd >= 0
+                                   ? stdout_fd
+                                   : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const rlimit limit{file_size_limit.value_or(RLIM_INFINITY),
                                file_size_limit.value_or(RLIM_INFINITY)};
@@ -190,8 +191,8 @@ bool is_acyclic(const EdgeMatrix& m) {
 
 // Reads every record back, rebuilds its graph and checks it against its
 // statistics, the report's counts and, for --exact, the DAG drawn.
-void check_round_trip(const std::string& records, const std::string& last_report_line,
-                      int samples, bool exact) {
+void check_round_trip(const std::string& records, const std::string& last_report_line, int samples,
+                      bool exact) {
     const auto lines = lines_of(records);
     ASSERT_EQ(static_cast<int>(lines.size()), samples);
     int no_lines = 0;
@@ -268,8 +269,8 @@ TEST_F(SamplesFile, RecordsRebuildTheClassesTheReportCounted) {
 TEST_F(SamplesFile, FullDiskLeavesTheOldFileOrWholeRecords) {
     // A file-size limit fails writes as a full disk does.
     std::ofstream(dir_ / "s.jsonl") << "old\n";
-    const Finished limited = wait(start({"--exact", "--samples", "s.jsonl", "40", "2000"}, -1,
-                                        rlim_t{2000000}));
+    const Finished limited =
+        wait(start({"--exact", "--samples", "s.jsonl", "40", "2000"}, -1, rlim_t{2000000}));
     EXPECT_EQ(limited.status, 1);
     EXPECT_NE(limited.err.find("the samples are not saved: cannot write 's.jsonl': File too large"),
               std::string::npos)

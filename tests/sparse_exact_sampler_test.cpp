@@ -97,10 +97,14 @@ TEST_P(SparseClassesOnFive, EveryClassWithinTheBoundEquallyLikely) {
         << "seed " << seed << ", " << cells << " classes";
 }
 
-INSTANTIATE_TEST_SUITE_P(SparseExactSampler, SparseClassesOnFive,
-                         ::testing::Values(BoundCase{4, EdgeBound::EXACTLY},
-                                           BoundCase{6, EdgeBound::EXACTLY},
-                                           BoundCase{3, EdgeBound::AT_MOST}));
+INSTANTIATE_TEST_SUITE_P(
+    SparseExactSampler, SparseClassesOnFive,
+    ::testing::Values(BoundCase{4, EdgeBound::EXACTLY}, BoundCase{6, EdgeBound::EXACTLY},
+                      BoundCase{3, EdgeBound::AT_MOST}),
+    [](const ::testing::TestParamInfo<BoundCase>& info) {
+        return std::string(info.param.bound == EdgeBound::AT_MOST ? "AtMost" : "Exactly") +
+               std::to_string(info.param.edges);
+    });
 
 // The summary's exact values: classes and DAGs by edges, and the edge
 // distribution under at most E, against the brute-force grouping.
