@@ -23,26 +23,15 @@
 #include <thread>
 #include <vector>
 
+#include "text_files.hpp"
+
 namespace pellimor {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::lines_of;
+using testing::read_file;
 
 // The report line with its hours field blanked, for comparing runs.
 std::string without_hours(const std::string& line) {

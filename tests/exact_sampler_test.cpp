@@ -19,15 +19,7 @@
 namespace pellimor {
 namespace {
 
-std::uint64_t key_of(const EdgeMatrix& m) {
-    std::uint64_t key = 0;
-    for (int r = 0; r < m.size(); ++r) {
-        for (int c = 0; c < m.size(); ++c) {
-            key = key * 3 + static_cast<std::uint64_t>(m[r][c]);
-        }
-    }
-    return key;
-}
+using testing::key_of;
 
 TEST(ExactSampler, EveryEssentialGraphOnFourVerticesEquallyLikely) {
     constexpr int n = 4;

@@ -2,6 +2,7 @@
 
 // Test support: every mixed graph on a few vertices, and the admissible ones.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,17 @@
 #include "graph/edge_matrix.hpp"
 
 namespace pellimor::testing {
+
+// A number that names m cell by cell (base 3), for counting graphs in a map.
+inline std::uint64_t key_of(const EdgeMatrix& m) {
+    std::uint64_t key = 0;
+    for (int r = 0; r < m.size(); ++r) {
+        for (int c = 0; c < m.size(); ++c) {
+            key = key * 3 + static_cast<std::uint64_t>(m[r][c]);
+        }
+    }
+    return key;
+}
 
 // Sets the pair a, b of m by `choice`: 1 a -> b, 2 b -> a, 3 a line, any
 // other value nothing.

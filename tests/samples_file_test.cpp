@@ -24,6 +24,7 @@
 
 #include "graph/admissibility.hpp"
 #include "sampler/sample_run.hpp"
+#include "text_files.hpp"
 
 namespace pellimor {
 namespace {
@@ -31,21 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::lines_of;
+using testing::read_file;
 
 struct Finished {
     int status = -1;  // exit status, or 128 + signal
