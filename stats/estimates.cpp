@@ -110,8 +110,11 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     };
     e.dags = {decimal(exact.dags), exact.log10_dags};
     e.essential_dags = {decimal(exact.essential_dags), exact.log10_essential_dags};
-    e.mean_edges = exact.mean_edges;
-    e.variance_edges = exact.variance_edges;
+    // Over all classes: a run bounded by edges has its own (edge_exact).
+    if (!bounded) {
+        e.mean_edges = exact.mean_edges;
+        e.variance_edges = exact.variance_edges;
+    }
 
     if (bounded) {
         e.edge_exact = edge_bound_exact(n, info.edge_bound);

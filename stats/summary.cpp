@@ -197,8 +197,10 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
     count_line(text, "essential graphs", e.essential_graphs);
     count_line(text, "classes per DAG", e.classes_per_dag);
     count_line(text, "DAGs per class", e.dags_per_class);
-    append(text, "  %-26s exact %s, variance %s\n", "mean edges of a class",
-           e.mean_edges.text.c_str(), e.variance_edges.text.c_str());
+    if (!e.mean_edges.text.empty()) {
+        append(text, "  %-26s exact %s, variance %s\n", "mean edges of a class",
+               e.mean_edges.text.c_str(), e.variance_edges.text.c_str());
+    }
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
                                        : "  (essential graphs = a(n) * classes per DAG)\n";
 

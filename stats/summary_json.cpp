@@ -88,10 +88,9 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
         {"skipped", false},
         {"passed", mixing->passed},
         {"z_limit", mixing_z_limit},
-        {"exact",
-         mixing->has_exact_no_lines
-             ? json{{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}
-             : json(nullptr)},
+        {"exact", mixing->has_exact_no_lines
+                      ? json{{"no_lines", comparison_json(mixing->exact_no_lines, "walk", "exact")}}
+                      : json(nullptr)},
         {"half_walk",
          {{"no_lines", comparison_json(mixing->half_no_lines, "full", "half")},
           {"lines", comparison_json(mixing->half_lines, "full", "half")}}},
@@ -187,10 +186,11 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                 {"essential_graphs", count_json(e.essential_graphs, true)},
                 {"classes_per_dag", count_json(e.classes_per_dag, false)},
                 {"dags_per_class", count_json(e.dags_per_class, false)},
-                {"exact_mean_edges", number(e.mean_edges.value)},
-                {"exact_variance_edges", number(e.variance_edges.value)}}}};
-    j["class_statistics"] =
-        class_statistics_json(estimate_classes(e, statistics.classes));
+                {"exact_mean_edges",
+                 e.mean_edges.text.empty() ? json(nullptr) : number(e.mean_edges.value)},
+                {"exact_variance_edges",
+                 e.mean_edges.text.empty() ? json(nullptr) : number(e.variance_edges.value)}}}};
+    j["class_statistics"] = class_statistics_json(estimate_classes(e, statistics.classes));
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},

@@ -680,10 +680,14 @@ TEST_F(Cli, EdgeBoundedRunsStateTheirCostAndKeepFilesOfTheirOwn) {
     EXPECT_NE(exact.err.find("3.437 DAGs drawn per kept class (exact"), std::string::npos)
         << exact.err;
     EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_exact_12_edges_24.txt")).size(), 1u);
-    const Finished walk =
-        run({"--seed", "3", "--max-edges", "12", "--summary", "12", "2000", "100"});
+    const Finished walk = run({"--seed", "3", "--max-edges", "12", "--summary", "--json",
+                               "bounded.json", "12", "2000", "100"});
     ASSERT_EQ(walk.status, 0) << walk.err;
     EXPECT_NE(walk.out.find("at most 12 edges"), std::string::npos) << walk.out;
+    // The exact mean over all classes does not hold under an edge limit.
+    EXPECT_TRUE(
+        nlohmann::json::parse(read_file(dir_ / "bounded.json"))["counts"]["exact_mean_edges"]
+            .is_null());
     EXPECT_NE(walk.out.find("mean edges           walk"), std::string::npos) << walk.out;
     EXPECT_EQ(lines_of(read_file(dir_ / "pellimor_12_max_edges_12.txt")).size(), 1u);
 
