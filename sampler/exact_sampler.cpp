@@ -126,18 +126,8 @@ bool ExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
         dags_.draw(rng, dag_);
         essential_.build(dag_);
         const double s = counter_.class_size(essential_);
-        const double inverse = 1 / s;  // 0 for a class past the double range
         const bool connected = dag_connected();
-        ++result.dags_drawn;
-        result.inverse_size_sum += inverse;
-        if (s == 1) {
-            result.single_dag_count += 1;
-        }
-        if (connected) {
-            result.connected_weight += inverse;
-        }
-        // u < 1/s with u uniform in [0, 1); s == 1 is always kept, no draw.
-        if (s == 1 || unit_interval(rng) < inverse) {
+        if (weigh_and_keep(result, s, connected, rng)) {
             result.lines = essential_.line_count();
             result.no_lines = result.lines == 0 ? 1 : 0;
             result.connected = connected ? 1 : 0;

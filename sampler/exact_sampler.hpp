@@ -101,4 +101,22 @@ bool skeleton_connected(const OrderedDag& dag, Word* reached);
 bool skeleton_connected(const OrderedDag& dag, const Word* sources, int source_count,
                         Word* reached);
 
+// One DAG drawn by a rejection sampler, of class size s: adds it to the sums
+// of result (1/s, [s = 1], [connected]/s) and decides whether its class is
+// kept, with probability 1/s: u < 1/s for u uniform in [0, 1), and s = 1
+// always, without a draw. 1/s is 0 for a class past the double range.
+inline bool weigh_and_keep(SampleResult& result, double s, bool connected,
+                           Xoshiro256StarStar& rng) {
+    const double inverse = 1 / s;
+    ++result.dags_drawn;
+    result.inverse_size_sum += inverse;
+    if (s == 1) {
+        result.single_dag_count += 1;
+    }
+    if (connected) {
+        result.connected_weight += inverse;
+    }
+    return s == 1 || unit_interval(rng) < inverse;
+}
+
 }  // namespace pellimor

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "sampler/exact_sampler.hpp"  // skeleton_connected
-#include "sampler/uniform_dag.hpp"    // unit_interval
+#include "sampler/exact_sampler.hpp"  // skeleton_connected, weigh_and_keep
 
 namespace pellimor {
 
@@ -59,17 +58,8 @@ bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& resul
         const OrderedDag& dag = dags_.dag();
         essential_.build(dag);
         const double s = counter_.class_size(essential_);
-        const double inverse = 1 / s;
         const bool connected = skeleton_connected(dag, reached_.data());
-        ++result.dags_drawn;
-        result.inverse_size_sum += inverse;
-        if (s == 1) {
-            result.single_dag_count += 1;
-        }
-        if (connected) {
-            result.connected_weight += inverse;
-        }
-        if (s == 1 || unit_interval(rng) < inverse) {
+        if (weigh_and_keep(result, s, connected, rng)) {
             result.lines = essential_.line_count();
             result.no_lines = result.lines == 0 ? 1 : 0;
             result.connected = connected ? 1 : 0;
