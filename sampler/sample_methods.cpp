@@ -41,6 +41,31 @@ bool finish_walk_sample(WalkWorker& worker, const SampleExtras& extras, std::uin
     return true;
 }
 
+// Walks that each start from a class drawn exactly by a Sampler built from
+// setup (which must outlive the workers), from the sample's own stream; the
+// walk goes on with the same stream.
+template <class Sampler, class Setup>
+WorkerFactory walks_from_exact_draws(const Settings& settings, std::uint64_t run_seed,
+                                     const Setup& setup, SampleExtras extras) {
+    return [settings, run_seed, &setup, extras]() -> SampleFunction {
+        // Made once per worker: the sampler's scratch and the walk's matrix,
+        // which every start overwrites cell by cell.
+        auto sampler = std::make_shared<Sampler>(setup);
+        auto worker = std::make_shared<WalkWorker>(settings.n_vars);
+        return [settings, run_seed, sampler, worker, extras](
+                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
+            auto rng = sample_stream(run_seed, sample);
+            SampleResult start;
+            if (!sampler->draw_class(rng, start, &stop)) {
+                return false;
+            }
+            sampler->kept_essential_graph(rng, worker->m);
+            result = walk_sample(settings, worker->m, rng, &stop);
+            return finish_walk_sample(*worker, extras, sample, result, stop);
+        };
+    };
+}
+
 }  // namespace
 
 WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
@@ -64,42 +89,12 @@ WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
             };
         };
     }
-    return [settings, run_seed, exact_start, extras]() -> SampleFunction {
-        // Made once per worker: the sampler's scratch and the walk's matrix,
-        // which every start overwrites cell by cell.
-        auto sampler = std::make_shared<ExactSampler>(*exact_start);
-        auto worker = std::make_shared<WalkWorker>(settings.n_vars);
-        return [settings, run_seed, sampler, worker, extras](
-                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
-            auto rng = sample_stream(run_seed, sample);
-            SampleResult start;
-            if (!sampler->draw_class(rng, start, &stop)) {
-                return false;
-            }
-            sampler->kept_essential_graph(rng, worker->m);
-            result = walk_sample(settings, worker->m, rng, &stop);
-            return finish_walk_sample(*worker, extras, sample, result, stop);
-        };
-    };
+    return walks_from_exact_draws<ExactSampler>(settings, run_seed, *exact_start, extras);
 }
 
 WorkerFactory sparse_start_walk_workers(const Settings& settings, std::uint64_t run_seed,
                                         const SparseSetup& start, SampleExtras extras) {
-    return [settings, run_seed, &start, extras]() -> SampleFunction {
-        auto sampler = std::make_shared<SparseExactSampler>(start);
-        auto worker = std::make_shared<WalkWorker>(settings.n_vars);
-        return [settings, run_seed, sampler, worker, extras](
-                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
-            auto rng = sample_stream(run_seed, sample);
-            SampleResult first;
-            if (!sampler->draw_class(rng, first, &stop)) {
-                return false;
-            }
-            sampler->kept_essential_graph(rng, worker->m);
-            result = walk_sample(settings, worker->m, rng, &stop);
-            return finish_walk_sample(*worker, extras, sample, result, stop);
-        };
-    };
+    return walks_from_exact_draws<SparseExactSampler>(settings, run_seed, start, extras);
 }
 
 WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed,
@@ -107,14 +102,14 @@ WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_s
     return [&setup, run_seed, extras]() -> SampleFunction {
         auto sampler = std::make_shared<SparseExactSampler>(setup);
         auto statistics = std::make_shared<ClassStatisticsCounter>(setup.tables->size());
-        return [run_seed, sampler, statistics, extras](
-                   std::uint64_t sample, SampleResult& result, const std::atomic<bool>& stop) {
+        return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
+                                                       const std::atomic<bool>& stop) {
             auto rng = sample_stream(run_seed, sample);
             if (!sampler->draw_class(rng, result, &stop)) {
                 return false;
             }
-            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(),
-                               sampler->kept_size(), extras.count_vees, result.classes);
+            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),
+                               extras.count_vees, result.classes);
             if (extras.records == nullptr) {
                 return true;
             }
@@ -127,8 +122,7 @@ WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_s
     };
 }
 
-WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed,
-                            SampleExtras extras) {
+WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed, SampleExtras extras) {
     return [&tables, run_seed, extras]() -> SampleFunction {
         auto sampler = std::make_shared<ExactSampler>(tables);
         auto statistics = std::make_shared<ClassStatisticsCounter>(tables.size());
