@@ -23,8 +23,8 @@ cpu_seconds() {  # command... -> user + system seconds
 }
 
 printf '%-8s %-9s %-22s %10s %16s\n' n_vars samples run cpu_s kept_per_s
-for spec in "40 200000" "1000 20000"; do
-    read -r n samples <<<"$spec"
+for sizes in "40 200000" "1000 20000"; do
+    read -r n samples <<<"$sizes"
     variants=("new:$new --exact" "new --stats:$new --exact --stats")
     if [[ -n "$old" ]]; then
         variants=("old:$old --exact" "${variants[@]}")

@@ -66,6 +66,36 @@ WorkerFactory walks_from_exact_draws(const Settings& settings, std::uint64_t run
     };
 }
 
+// Workers whose samples are the classes kept by a Sampler built from setup
+// (which must outlive the workers), on n_vars vertices, with their statistics
+// and, when asked for, their records.
+template <class Sampler, class Setup>
+WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t run_seed,
+                                  SampleExtras extras) {
+    return [&setup, n_vars, run_seed, extras]() -> SampleFunction {
+        auto sampler = std::make_shared<Sampler>(setup);
+        auto statistics = std::make_shared<ClassStatisticsCounter>(n_vars);
+        return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
+                                                       const std::atomic<bool>& stop) {
+            auto rng = sample_stream(run_seed, sample);
+            if (!sampler->draw_class(rng, result, &stop)) {
+                return false;
+            }
+            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),
+                               extras.count_vees, result.classes);
+            if (extras.records == nullptr) {
+                return true;
+            }
+            // Drawn after everything the sample reports.
+            const std::span<const int> label = sampler->draw_relabelling(rng);
+            std::string record;
+            append_exact_record(record, sample, result, sampler->kept_dag(),
+                                sampler->kept_essential(), label);
+            return extras.records->put(sample, std::move(record), stop);
+        };
+    };
+}
+
 }  // namespace
 
 WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
@@ -99,52 +129,11 @@ WorkerFactory sparse_start_walk_workers(const Settings& settings, std::uint64_t 
 
 WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed,
                                    SampleExtras extras) {
-    return [&setup, run_seed, extras]() -> SampleFunction {
-        auto sampler = std::make_shared<SparseExactSampler>(setup);
-        auto statistics = std::make_shared<ClassStatisticsCounter>(setup.tables->size());
-        return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
-                                                       const std::atomic<bool>& stop) {
-            auto rng = sample_stream(run_seed, sample);
-            if (!sampler->draw_class(rng, result, &stop)) {
-                return false;
-            }
-            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),
-                               extras.count_vees, result.classes);
-            if (extras.records == nullptr) {
-                return true;
-            }
-            const std::span<const int> label = sampler->draw_relabelling(rng);
-            std::string record;
-            append_exact_record(record, sample, result, sampler->kept_dag(),
-                                sampler->kept_essential(), label);
-            return extras.records->put(sample, std::move(record), stop);
-        };
-    };
+    return exact_class_workers<SparseExactSampler>(setup, setup.tables->size(), run_seed, extras);
 }
 
 WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed, SampleExtras extras) {
-    return [&tables, run_seed, extras]() -> SampleFunction {
-        auto sampler = std::make_shared<ExactSampler>(tables);
-        auto statistics = std::make_shared<ClassStatisticsCounter>(tables.size());
-        return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
-                                                       const std::atomic<bool>& stop) {
-            auto rng = sample_stream(run_seed, sample);
-            if (!sampler->draw_class(rng, result, &stop)) {
-                return false;
-            }
-            statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),
-                               extras.count_vees, result.classes);
-            if (extras.records == nullptr) {
-                return true;
-            }
-            // Drawn after everything the sample reports.
-            const std::span<const int> label = sampler->draw_relabelling(rng);
-            std::string record;
-            append_exact_record(record, sample, result, sampler->kept_dag(),
-                                sampler->kept_essential(), label);
-            return extras.records->put(sample, std::move(record), stop);
-        };
-    };
+    return exact_class_workers<ExactSampler>(tables, tables.size(), run_seed, extras);
 }
 
 }  // namespace pellimor
