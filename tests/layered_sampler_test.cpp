@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <ostream>
 #include <vector>
 
 #include "counts/edge_counts.hpp"
@@ -274,6 +275,10 @@ struct TwoMethodsCase {
     int layered_samples;
     int dag_samples;
 };
+
+void PrintTo(const TwoMethodsCase& c, std::ostream* os) {
+    *os << "n " << c.n << ", E " << c.edges;
+}
 
 class LayeredAgainstDags : public ::testing::TestWithParam<TwoMethodsCase> {};
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -188,6 +189,10 @@ struct CountCase {
     int n;
     double y;
 };
+
+void PrintTo(const CountCase& c, std::ostream* os) {
+    *os << "n " << c.n << ", y " << c.y;
+}
 
 class WeightedClassCountCase : public ::testing::TestWithParam<CountCase> {};
 
