@@ -59,6 +59,11 @@ int main(int argc, char** argv) {
         try {
             options = pellimor::parse_command_line(args);
             check.settings = pellimor::shared_arguments(options);
+            // Every rank finds this alike, so that all of them end at once.
+            if (options.samples && pellimor::processes_in_run() > 1) {
+                throw pellimor::UsageError(
+                    "--samples needs a run of one process; run it without mpirun or with -np 1");
+            }
             if (!options.help && !options.version) {
                 if (speaks) {
                     // Before the run, so that an output it could not write
