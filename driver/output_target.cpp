@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string failure(const char* what, const std::string& file, int error) {
-    return std::string("cannot ") + what + " '" + file + "': " + std::strerror(error);
+    return std::string("cannot ") + what + " '" + file + "': " + write_failure_text(error);
 }
 
 std::string folder_of(const std::string& path) {

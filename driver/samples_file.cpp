@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "driver/stop_signals.hpp"
+
 namespace pellimor {
 
 namespace {
@@ -22,9 +24,12 @@ void SamplesFile::fail(const std::string& why) {
     }
     failure_ = why;
     buffer_.clear();
-    std::fprintf(stderr, "pellimor: warning: the samples are not saved: %s; %s\n", why.c_str(),
-                 streaming() ? "the run ends here with status 1"
-                             : "the run goes on and will end with status 1");
+    // A run that was stopped ends with the stop's status, and says nothing
+    // of another.
+    std::fprintf(stderr, "pellimor: warning: the samples are not saved: %s%s\n", why.c_str(),
+                 stop_signal() != 0 ? ""
+                 : streaming()      ? "; the run ends here with status 1"
+                                    : "; the run goes on and will end with status 1");
 }
 
 void SamplesFile::write(std::string_view record) {

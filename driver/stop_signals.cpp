@@ -3,18 +3,35 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+
 
 namespace pellimor {
 
 namespace {
 
 std::atomic<int> received{0};
+std::atomic<int> stop_count{0};              // stop signals so far
+std::atomic<bool> at_once{false};            // end_at_once_on_stop()
+std::atomic<std::int64_t> stopped_at_ns{0};  // CLOCK_MONOTONIC at the first
 static_assert(std::atomic<int>::is_always_lock_free, "read and written in signal handlers");
+static_assert(std::atomic<std::int64_t>::is_always_lock_free,
+              "read and written in signal handlers");
+
+// CLOCK_MONOTONIC in nanoseconds (clock_gettime is async-signal-safe).
+std::int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 pthread_t main_thread;
 
@@ -30,7 +47,10 @@ void interrupt_main_thread(int signal_number) {
 void remember_signal(int signal_number) {
     const int saved_errno = errno;
     int none = 0;
-    received.compare_exchange_strong(none, signal_number);
+    if (received.compare_exchange_strong(none, signal_number)) {
+        stopped_at_ns.store(monotonic_ns());
+    }
+    stop_count.fetch_add(1);
     // A signal that lands just before the main thread blocks (after it
     // looked at the flag) interrupts nothing; the alarm interrupts it again
     // a second later, and every second after that.
@@ -71,20 +91,36 @@ int stop_signal() {
 }
 
 int write_all(int fd, std::string_view text) {
+    // The latest of: this write began, the reader last took data.
+    std::int64_t waiting_since = monotonic_ns();
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
         if (written > 0) {
             text.remove_prefix(static_cast<std::size_t>(written));
-            if (!text.empty() && stop_signal() != 0) {
-                return EINTR;
-            }
+            waiting_since = monotonic_ns();
         } else if (written == 0) {
             return EIO;  // a write of more than nothing that wrote nothing
-        } else if (errno != EINTR || stop_signal() != 0) {
+        } else if (errno != EINTR) {
             return errno;
+        } else if (stop_signal() != 0) {
+            // After a stop the alarm interrupts a blocked write every
+            // second, so this is looked at while the reader takes nothing.
+            const std::int64_t since = std::max(waiting_since, stopped_at_ns.load());
+            if (stop_count.load() > 1 ||
+                monotonic_ns() - since >= std::int64_t{reader_wait_seconds} * 1000000000) {
+                return reader_stalled;
+            }
         }
     }
     return 0;
+}
+
+std::string write_failure_text(int error) {
+    if (error == reader_stalled) {
+        return "the reader took nothing for " + std::to_string(reader_wait_seconds) +
+               " s after the stop";
+    }
+    return std::strerror(error);
 }
 
 void end_run_now(int status) {
