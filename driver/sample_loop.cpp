@@ -339,15 +339,23 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
                            const std::function<bool(std::int64_t)>& poll,
-                           const std::function<void()>& on_stop) {
+                           const std::function<void()>& on_stop, const ClaimGate& gate = {}) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : on_stop);
+                            distributed ? nullptr : on_stop, stop_grace, gate);
     };
+    // With --samples, workers claim samples only while the records waiting
+    // for the writer leave room.
+    ClaimGate record_room;
+    if (records) {
+        record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
+            records->wait_for_room(sample, stop);
+        };
+    }
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
@@ -368,7 +376,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             progress.update(done);
             return poll_stop();
         },
-        end_now);
+        end_now, record_room);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for

@@ -36,6 +36,10 @@ void SamplesFile::write(std::string_view record) {
     if (failure_ || finished_) {
         return;
     }
+    if (buffer_.empty() && record.size() >= flush_size) {
+        write_out(record);  // a large record is not copied
+        return;
+    }
     buffer_ += record;
     if (buffer_.size() >= flush_size) {
         flush();
@@ -46,6 +50,11 @@ void SamplesFile::flush() {
     if (failure_ || buffer_.empty()) {
         return;
     }
+    write_out(buffer_);
+    buffer_.clear();
+}
+
+void SamplesFile::write_out(std::string_view records) {
     // Standard output redirected to a regular file is cut back to its size
     // before a write that fails part-way.
     off_t before = -1;
@@ -53,14 +62,12 @@ void SamplesFile::flush() {
     if (to_standard_output() && ::fstat(STDOUT_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
         before = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
     }
-    if (auto error = target_.write(buffer_)) {
+    if (auto error = target_.write(records)) {
         if (before >= 0 && ::ftruncate(STDOUT_FILENO, before) != 0) {
             *error += "; part of a record stays, as cutting it off failed";
         }
         fail(*error);
-        return;
     }
-    buffer_.clear();
 }
 
 std::optional<std::string> SamplesFile::finish() {

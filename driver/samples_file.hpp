@@ -49,6 +49,8 @@ class SamplesFile {
 
   private:
     void fail(const std::string& why);
+    // Writes `records` to the target; a failure fails the output.
+    void write_out(std::string_view records);
 
     OutputTarget target_;
     std::optional<std::string> failure_;
