@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "driver/temporary_files.hpp"
 
 namespace pellimor {
 
@@ -45,6 +46,10 @@ void interrupt_main_thread(int signal_number) {
 }
 
 void remember_signal(int signal_number) {
+    if (at_once.load()) {
+        remove_temporary_files();
+        _exit(128 + signal_number);
+    }
     const int saved_errno = errno;
     int none = 0;
     if (received.compare_exchange_strong(none, signal_number)) {
@@ -84,6 +89,10 @@ void install_stop_signals() {
     handle(SIGALRM, interrupt_again);
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+void end_at_once_on_stop(bool on) {
+    at_once.store(on);
 }
 
 int stop_signal() {
@@ -132,6 +141,7 @@ void end_run_now(int status) {
     // graph does not look at the stop flag until the setup is done.
     std::fflush(stdout);
     std::fflush(stderr);
+    remove_temporary_files();
     std::_Exit(status);
 }
 

@@ -27,6 +27,11 @@ void install_stop_signals();
 // The signal that asked the run to stop, or 0.
 int stop_signal();
 
+// While `at_once`, a stop signal ends the process from the handler itself,
+// with status 128 + the signal, after removing the named temporary files:
+// for work that does not look at stop_signal() and has written nothing yet.
+void end_at_once_on_stop(bool at_once);
+
 // How long a stopped run waits for a reader that takes nothing.
 inline constexpr int reader_wait_seconds = 3;
 
@@ -46,9 +51,10 @@ int write_all(int fd, std::string_view text);
 std::string write_failure_text(int error);
 
 // Ends a stopped run at once with `status`, once every report line and
-// output file is written: flushes standard output and error and leaves
-// without waiting for the worker threads, which may be deep in a sample's
-// setup that does not look at the stop flag.
+// output file is written: flushes standard output and error, removes the
+// named temporary files left (driver/temporary_files.hpp) and leaves without
+// waiting for the worker threads, which may be deep in a sample's setup, or
+// a count, that does not look at the stop flag.
 [[noreturn]] void end_run_now(int status);
 
 }  // namespace pellimor
