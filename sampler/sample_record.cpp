@@ -13,6 +13,21 @@ void append_integer(std::string& out, std::int64_t value) {
     out.append(text, end);
 }
 
+// Room for a record of `pairs` vertex pairs on n vertices, at most
+// "[a,b]," each, so that it is built without growing: a string that doubles
+// holds up to three times its text while it is copied, and a record at
+// n_vars = 10000 is over half a gigabyte. Records are appended to a buffer
+// that is reused, so room once made stays.
+void reserve_record(std::string& out, int n, std::int64_t pairs) {
+    int digits = 1;
+    for (int largest = n - 1; largest >= 10; largest /= 10) {
+        ++digits;
+    }
+    constexpr std::size_t head = 512;  // the fields before the pairs, and the brackets
+    out.reserve(out.size() + head +
+                static_cast<std::size_t>(pairs) * static_cast<std::size_t>(2 * digits + 4));
+}
+
 // Fields in either format: "key":value pairs in braces, or values between
 // tabs (a null as an empty field).
 class FieldWriter {
@@ -153,6 +168,7 @@ void append_statistics_record(std::string& out, const RecordLayout& layout, std:
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                         const SampleResult& result, const EdgeMatrix& m) {
     const int n = m.size();
+    reserve_record(out, n, layout.graphs == RecordGraphs::NONE ? 0 : result.classes.edges);
     FieldWriter w(out, layout.format);
     append_statistics(w, sample, n, result);
     if (layout.graphs != RecordGraphs::NONE) {
@@ -184,6 +200,12 @@ void append_exact_record(std::string& out, const RecordLayout& layout, std::uint
     const int n = dag.size();
     const int words = dag.words();
     const Word* heads = eg.line_heads();
+    // The class's arrows and lines, and the DAG's arrows: up to twice its edges.
+    const std::int64_t edges = result.classes.edges;
+    reserve_record(out, n,
+                   layout.graphs == RecordGraphs::NONE                ? 0
+                   : layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG ? 2 * edges
+                                                                      : edges);
     FieldWriter w(out, layout.format);
     append_statistics(w, sample, n, result);
     if (layout.graphs != RecordGraphs::NONE) {

@@ -32,6 +32,31 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
     EXPECT_LE(covered, 198) << "seeds 1000 to 1199";
 }
 
+// Every DAG on 3 vertices with 3 edges is complete, in the one class of 6
+// DAGs: an exact run bounded by 3 edges estimates classes per DAG as sums
+// that are 1/6 but for rounding, with no spread. Its counts agree with the
+// exact ones, z = 0 (not an infinity, and not -0).
+TEST(Estimates, CountsThatAgreeToRoundingHaveZeroZ) {
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 100, 0, 1, 0, true, {}, {EDGES_EXACTLY, 3}};
+    RunStatistics statistics;
+    for (int i = 1; i <= 100; ++i) {
+        SampleResult r;
+        r.connected = 1;
+        r.dags_drawn = i % 11 + 1;
+        for (int dag = 0; dag < r.dags_drawn; ++dag) {
+            r.inverse_size_sum += 1.0 / 6;  // as the sampler sums them
+        }
+        r.connected_weight = r.inverse_size_sum;
+        statistics.add(r);
+    }
+    const RunEstimates e = estimate_run(info, statistics);
+    for (const CountEstimate* count :
+         {&e.classes_per_dag, &e.dags_per_class, &e.essential_graphs}) {
+        EXPECT_EQ(count->z, 0.0);
+        EXPECT_FALSE(std::signbit(count->z));
+    }
+}
+
 // The exact method at n = 3, simulated from its 25 DAGs: 1 empty (class of
 // 1), 6 with one edge (classes of 2, one line), 3 colliders (classes of 1,
 // connected), 9 other paths (classes of 3, two lines, connected), 6 complete
@@ -118,7 +143,8 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
 // A weighted share near 0 or 1 with few events: the delta method's interval,
 // share +- 1.96 se, would leave [0, 1]; the interval given never does, in
 // runs of every kind (bounded by edges: no exact share).
-class WeightedShareInterval : public ::testing::TestWithParam<EdgeBoundInfo> {};
+// The parameter: the edge bound (exactly that many edges), or -1 for none.
+class WeightedShareInterval : public ::testing::TestWithParam<int> {};
 
 TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
     RunStatistics s;
@@ -132,7 +158,9 @@ TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
         r.connected_weight = i == 8 ? 0 : r.inverse_size_sum;
         s.add(r);
     }
-    const RunInfo info{METHOD_EXACT, "empty", 50, 0, 300, 1, 1, 0, true, {}, GetParam()};
+    const EdgeBoundInfo bound =
+        GetParam() < 0 ? EdgeBoundInfo{} : EdgeBoundInfo{EDGES_EXACTLY, GetParam()};
+    const RunInfo info{METHOD_EXACT, "empty", 50, 0, 300, 1, 1, 0, true, {}, bound};
     const RunEstimates e = estimate_run(info, s);
     for (const RatioEstimate* r : {&e.weighted_no_lines, &e.weighted_connected}) {
         EXPECT_TRUE(r->beyond_delta_method);
@@ -144,10 +172,9 @@ TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
     EXPECT_NEAR(e.weighted_no_lines.interval.estimate, 0.005 / 3, 1e-15);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, WeightedShareInterval,
-                         ::testing::Values(EdgeBoundInfo{}, EdgeBoundInfo{EDGES_EXACTLY, 50}),
+INSTANTIATE_TEST_SUITE_P(Runs, WeightedShareInterval, ::testing::Values(-1, 50),
                          [](const auto& info) {
-                             return info.param.kind == EDGES_ANY ? "AllClasses" : "FiftyEdges";
+                             return info.param < 0 ? "AllClasses" : "FiftyEdges";
                          });
 
 TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
