@@ -161,26 +161,50 @@ void OutputTarget::discard() {
     }
 }
 
-std::optional<std::string> OutputTarget::write(std::string_view text) {
-    int fd = fd_;
+std::variant<int, std::string> OutputTarget::writable_fd() {
     if (kind_ == Kind::STANDARD_OUTPUT) {
         // After whatever the C library still holds for it.
         if (std::fflush(stdout) != 0) {
             return failure("write", path_, errno);
         }
-        fd = STDOUT_FILENO;
-    } else if (kind_ == Kind::DIRECT && fd_ < 0) {
+        return STDOUT_FILENO;
+    }
+    if (kind_ == Kind::DIRECT && fd_ < 0) {
         // Blocks until a FIFO has a reader; a stop signal ends the wait.
         while ((fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC)) < 0) {
             if (errno != EINTR || stop_signal() != 0) {
                 return failure("open", path_, errno);
             }
         }
-        fd = fd_;
     } else if (fd_ < 0) {
         return failure("write", path_, EBADF);
     }
-    if (const int error = write_all(fd, text); error != 0) {
+    return fd_;
+}
+
+std::optional<std::string> OutputTarget::write(std::string_view text) {
+    std::size_t written = 0;
+    return write(text, &written);
+}
+
+std::optional<std::string> OutputTarget::write(std::string_view text, std::size_t* written) {
+    const auto fd = writable_fd();
+    if (const auto* why = std::get_if<std::string>(&fd)) {
+        return *why;
+    }
+    if (const int error = write_all(std::get<int>(fd), text, written); error != 0) {
+        return failure("write", path_, error);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> OutputTarget::write_through(std::string_view text, int patience_ms) {
+    const auto fd = writable_fd();
+    if (const auto* why = std::get_if<std::string>(&fd)) {
+        return *why;
+    }
+    if (const int error = ::pellimor::write_through(std::get<int>(fd), text, patience_ms);
+        error != 0) {
         return failure("write", path_, error);
     }
     return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -71,9 +72,15 @@ int stop_signal() {
 }
 
 int write_all(int fd, std::string_view text) {
+    std::size_t written = 0;
+    return write_all(fd, text, &written);
+}
+
+int write_all(int fd, std::string_view text, std::size_t* total) {
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
         if (written > 0) {
+            *total += static_cast<std::size_t>(written);
             text.remove_prefix(static_cast<std::size_t>(written));
             if (!text.empty() && stop_signal() != 0) {
                 return EINTR;
@@ -82,6 +89,25 @@ int write_all(int fd, std::string_view text) {
             return EIO;  // a write of more than nothing that wrote nothing
         } else if (errno != EINTR || stop_signal() != 0) {
             return errno;
+        }
+    }
+    return 0;
+}
+
+int write_through(int fd, std::string_view text, int patience_ms) {
+    auto last_progress = std::chrono::steady_clock::now();
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written > 0) {
+            text.remove_prefix(static_cast<std::size_t>(written));
+            last_progress = std::chrono::steady_clock::now();
+        } else if (written == 0) {
+            return EIO;
+        } else if (errno != EINTR) {
+            return errno;
+        } else if (std::chrono::steady_clock::now() - last_progress >
+                   std::chrono::milliseconds(patience_ms)) {
+            return EINTR;  // the alarm interrupts a blocked write every second
         }
     }
     return 0;

@@ -10,6 +10,7 @@
 // reads, the results file's lock): the call fails with EINTR, and the code
 // that made it sees stop_signal() and gives up instead of trying again.
 
+#include <cstddef>
 #include <string_view>
 
 namespace pellimor {
@@ -27,6 +28,15 @@ int stop_signal();
 // interrupted one unless a stop was asked for. Returns 0, or the errno of
 // the failure (EINTR when a stop cut the write short).
 int write_all(int fd, std::string_view text);
+
+// The same, adding to *written what reached fd, also when it fails or stops.
+int write_all(int fd, std::string_view text, std::size_t* written);
+
+// Writes all of `text` even after a stop was asked for, so that a record cut
+// short by the stop can be finished; gives up (EINTR) when `patience_ms`
+// pass without a byte written, as when the reader of a pipe has stopped
+// reading. Returns 0 or the errno of the failure.
+int write_through(int fd, std::string_view text, int patience_ms);
 
 // Ends a stopped run at once with `status`, once every report line and
 // output file is written: flushes standard output and error and leaves
