@@ -38,8 +38,7 @@ struct ClassOptions {
 inline constexpr std::int64_t max_listed_without_max = 10'000'000;
 
 inline constexpr std::string_view class_usage_line =
-    "\n pellimor --class FILE [--format F] [--draw K [--seed S] | --list [--max M]] [--out FILE "
-    "[--to F]] [--json FILE] \n";
+    "\n pellimor --class FILE [--draw K] [--list] [--out FILE] [--json FILE] \n";
 
 // True when the arguments (before a "--") ask for --class.
 bool is_class_command(std::span<const std::string_view> args);

@@ -134,9 +134,12 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // "unknown option '--sed' (did you mean --seed? see --help)".
 UsageError unknown_option(std::string_view arg, std::string_view name) {
-    std::vector<std::string_view> known(std::begin(known_options), std::end(known_options));
-    known.insert(known.end(), std::begin(class_only_options), std::end(class_only_options));
-    const auto best = nearest_option(name, known);
+    // The options of --class, short ones among them, only for a single edit
+    // ("--listx"), so that "--fast" is not taken for "--list".
+    auto best = nearest_option(name, known_options);
+    if (!best) {
+        best = nearest_option(name, class_only_options, 1);
+    }
     std::string message = "unknown option " + quoted(arg) + " (";
     if (best) {
         message += "did you mean " + std::string(*best) + "? ";
@@ -186,9 +189,10 @@ std::optional<std::uint64_t> parse_whole_number(std::string_view text) {
 }
 
 std::optional<std::string_view> nearest_option(std::string_view name,
-                                               std::span<const std::string_view> known) {
+                                               std::span<const std::string_view> known,
+                                               std::size_t most_edits) {
     std::optional<std::string_view> best;
-    std::size_t best_distance = 3;  // at most two edits away
+    std::size_t best_distance = most_edits + 1;
     std::string dashed = name.starts_with("--") ? "" : "-";
     dashed += name;
     for (const std::string_view option : known) {
