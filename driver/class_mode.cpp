@@ -98,12 +98,12 @@ std::variant<OutputTarget, Failure> open_target(const std::string& path, const c
     return std::move(std::get<OutputTarget>(target));
 }
 
-// Writes text to the report's stream; false when that failed.
-bool print(int fd, const std::string& text) {
+// Writes text to the report's stream; 0 or write_all's error.
+int print(int fd, const std::string& text) {
     if (fd == STDOUT_FILENO) {
         std::fflush(stdout);
     }
-    return write_all(fd, text) == 0;
+    return write_all(fd, text);
 }
 
 // The DAGs of --draw: draw i (from 0) takes the stream of sample i + 1 of
@@ -147,7 +147,6 @@ std::optional<Failure> draw_dags(const EquivalenceClass& members, const DagWrite
         }
         for (std::size_t j = 0; j < size; ++j) {
             stream.buffer() += texts[j];
-            stream.end_graph();
             if (auto error = stream.maybe_flush()) {
                 return Failure{1, "cannot write the DAGs: " + *error};
             }
@@ -164,7 +163,6 @@ std::optional<Failure> list_dags(const EquivalenceClass& members, const DagWrite
     DagLister lister(members);
     for (std::int64_t listed = 0; listed < limit && lister.next(); ++listed) {
         writer.append(stream.buffer(), lister.position(), listed == 0);
-        stream.end_graph();
         if (auto error = stream.maybe_flush()) {
             return Failure{1, "cannot write the DAGs: " + *error};
         }
@@ -264,9 +262,12 @@ int run(const ClassOptions& options, const Provenance& provenance) {
     summary.essential = &found.essential;
     summary.members = &members;
     summary.vees = vees_of(found.essential.graph, max_listed_vees);
+    // The work so far looks for no stop: until here a stop signal ends the
+    // run at once, with nothing written. From here on outputs finish whole.
+    end_at_once_on_stop(false);
     int status = 0;
-    if (!print(report_fd, class_report_text(summary))) {
-        say("cannot write the report: " + std::string(std::strerror(errno)));
+    if (const int error = print(report_fd, class_report_text(summary)); error != 0) {
+        say("cannot write the report: " + write_failure_text(error));
         status = 1;
     }
     if (json_target) {
@@ -281,7 +282,7 @@ int run(const ClassOptions& options, const Provenance& provenance) {
         }
     }
     if (!graphs_target) {
-        return status;
+        return stop_signal() != 0 ? 128 + stop_signal() : status;
     }
     GraphStream stream(std::move(*graphs_target));
     std::optional<Failure> failure;
@@ -302,7 +303,6 @@ int run(const ClassOptions& options, const Provenance& provenance) {
         failure = list_dags(members, *writer, options.max.value_or(max_listed_without_max), stream);
     } else {
         stream.buffer() = std::move(essential_text);
-        stream.end_graph();
     }
     if (failure) {
         say(failure->message);
@@ -336,6 +336,7 @@ double class_memory_bytes(double text_bytes, int n, std::int64_t edges, bool dag
 
 int run_class_mode(const ClassOptions& options, const Provenance& provenance) {
     install_stop_signals();
+    end_at_once_on_stop(true);
     try {
         return run(options, provenance);
     } catch (const Failure& failure) {

@@ -2,14 +2,13 @@
 
 // Graphs written one after another to a named output (--out of --class),
 // on the rules of every output (driver/output_target.hpp), each graph whole:
-// text is buffered and written at graph boundaries, and when a stop signal
-// cuts a write short in the middle of a graph (a pipe's reader being slow),
-// the rest of that graph is still written before the stream gives up. A
-// replaced file gets the graphs written so far when finished.
+// text is buffered and written only between graphs, and a write under way
+// when a stop signal comes is finished (driver/stop_signals.hpp), so that a
+// reader gets whole graphs. A replaced file gets the graphs written so far
+// when finished.
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "driver/output_target.hpp"
 
@@ -19,10 +18,8 @@ class GraphStream {
   public:
     explicit GraphStream(OutputTarget target);
 
-    // The buffer to append one or more whole graphs to; call end_graph()
-    // after each.
+    // The buffer to append whole graphs to.
     std::string& buffer() { return buffer_; }
-    void end_graph();
 
     // Writes what is buffered once it is large; the first failure, if any.
     std::optional<std::string> maybe_flush() {
@@ -39,7 +36,6 @@ class GraphStream {
 
     OutputTarget target_;
     std::string buffer_;
-    std::vector<std::size_t> ends_;  // where each buffered graph ends
     std::optional<std::string> failure_;
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/stop_signals.hpp"
+#include "driver/temporary_files.hpp"
 
 namespace pellimor {
 
@@ -22,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string failure(const char* what, const std::string& file, int error) {
-    return std::string("cannot ") + what + " '" + file + "': " + std::strerror(error);
+    return std::string("cannot ") + what + " '" + file + "': " + write_failure_text(error);
 }
 
 std::string folder_of(const std::string& path) {
@@ -116,6 +117,9 @@ std::variant<OutputTarget, std::string> OutputTarget::open(const std::string& pa
         target.fd_ =
             ::open(target.temporary_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         target.linked_ = target.fd_ >= 0;
+        if (target.linked_) {
+            list_temporary_file(target.temporary_.c_str());
+        }
     }
     if (target.fd_ < 0) {
         return failure("create", path, errno);
@@ -157,54 +161,31 @@ void OutputTarget::discard() {
     }
     if (linked_) {
         ::unlink(temporary_.c_str());
+        unlist_temporary_file(temporary_.c_str());
         linked_ = false;
     }
 }
 
-std::variant<int, std::string> OutputTarget::writable_fd() {
+std::optional<std::string> OutputTarget::write(std::string_view text) {
+    int fd = fd_;
     if (kind_ == Kind::STANDARD_OUTPUT) {
         // After whatever the C library still holds for it.
         if (std::fflush(stdout) != 0) {
             return failure("write", path_, errno);
         }
-        return STDOUT_FILENO;
-    }
-    if (kind_ == Kind::DIRECT && fd_ < 0) {
+        fd = STDOUT_FILENO;
+    } else if (kind_ == Kind::DIRECT && fd_ < 0) {
         // Blocks until a FIFO has a reader; a stop signal ends the wait.
         while ((fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC)) < 0) {
             if (errno != EINTR || stop_signal() != 0) {
                 return failure("open", path_, errno);
             }
         }
+        fd = fd_;
     } else if (fd_ < 0) {
         return failure("write", path_, EBADF);
     }
-    return fd_;
-}
-
-std::optional<std::string> OutputTarget::write(std::string_view text) {
-    std::size_t written = 0;
-    return write(text, &written);
-}
-
-std::optional<std::string> OutputTarget::write(std::string_view text, std::size_t* written) {
-    const auto fd = writable_fd();
-    if (const auto* why = std::get_if<std::string>(&fd)) {
-        return *why;
-    }
-    if (const int error = write_all(std::get<int>(fd), text, written); error != 0) {
-        return failure("write", path_, error);
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> OutputTarget::write_through(std::string_view text, int patience_ms) {
-    const auto fd = writable_fd();
-    if (const auto* why = std::get_if<std::string>(&fd)) {
-        return *why;
-    }
-    if (const int error = ::pellimor::write_through(std::get<int>(fd), text, patience_ms);
-        error != 0) {
+    if (const int error = write_all(fd, text); error != 0) {
         return failure("write", path_, error);
     }
     return std::nullopt;
@@ -239,6 +220,7 @@ std::optional<std::string> OutputTarget::commit() {
                          AT_SYMLINK_FOLLOW) == 0 ||
                 ::linkat(fd_, "", AT_FDCWD, temporary_.c_str(), AT_EMPTY_PATH) == 0) {
                 linked_ = true;
+                list_temporary_file(temporary_.c_str());
                 break;
             }
             if (errno != EEXIST || attempt == 100) {
@@ -253,6 +235,7 @@ std::optional<std::string> OutputTarget::commit() {
     if (std::rename(temporary_.c_str(), resolved_.c_str()) != 0) {
         return failure("replace", resolved_, errno);
     }
+    unlist_temporary_file(temporary_.c_str());
     linked_ = false;
     return std::nullopt;
 }

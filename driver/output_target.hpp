@@ -18,7 +18,6 @@
 
 #include <sys/types.h>
 
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,15 +52,6 @@ class OutputTarget {
     // (a stop signal cuts a blocked write short).
     std::optional<std::string> write(std::string_view text);
 
-    // The same, adding to *written how much of `text` was written, also when
-    // it failed or a stop cut it short.
-    std::optional<std::string> write(std::string_view text, std::size_t* written);
-
-    // Writes `text` whole even after a stop was asked for (to finish what a
-    // stop cut short), unless a write fails or none makes progress for
-    // `patience_ms`.
-    std::optional<std::string> write_through(std::string_view text, int patience_ms);
-
     // Makes the text final: a replaced file is flushed to disk and renamed
     // over the target; other kinds have nothing left to do. Returns the
     // reason when that failed; the target then stays as it was.
@@ -70,9 +60,6 @@ class OutputTarget {
   private:
     OutputTarget() = default;
     void discard();
-    // The descriptor to write to (opening a direct target when first
-    // needed), or the reason there is none.
-    std::variant<int, std::string> writable_fd();
 
     Kind kind_ = Kind::STANDARD_OUTPUT;
     std::string path_;

@@ -1,12 +1,11 @@
 // `pellimor --class` end to end: the built program run in a temporary
 // folder on graph files.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "program_runs.hpp"
 #include "text_files.hpp"
 
 namespace pellimor {
@@ -24,69 +24,15 @@ namespace fs = std::filesystem;
 
 using testing::read_file;
 
-struct Finished {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using testing::Finished;
+using testing::Launch;
 
-class ClassMode : public ::testing::Test {
+class ClassMode : public testing::ProgramRuns {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pellimor_class_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path write(const std::string& name, const std::string& text) {
         std::ofstream(dir_ / name) << text;
         return dir_ / name;
     }
-
-    // Starts the program in the folder, standard output to `out_fd` (else
-    // the file "out"), standard error to the file "err".
-    pid_t start(const std::vector<std::string>& args, int out_fd = -1) {
-        std::vector<std::string> text{PELLIMOR_BINARY};
-        text.insert(text.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& arg : text) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const std::string out = (dir_ / "out").string();
-        const std::string err = (dir_ / "err").string();
-        const std::string dir = dir_.string();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int out_file =
-                out_fd >= 0 ? out_fd : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err_file = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out_file < 0 || err_file < 0 || ::dup2(out_file, 1) < 0 ||
-                ::dup2(err_file, 2) < 0 || ::chdir(dir.c_str()) != 0) {
-                ::_exit(126);
-            }
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        return pid;
-    }
-
-    Finished wait(pid_t pid) {
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
-        Finished f;
-        f.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        f.out = read_file(dir_ / "out");
-        f.err = read_file(dir_ / "err");
-        return f;
-    }
-
-    Finished run(const std::vector<std::string>& args) { return wait(start(args)); }
-
-    fs::path dir_;
 };
 
 // A clique on k vertices as lines: k! DAGs.
@@ -215,9 +161,11 @@ TEST_F(ClassMode, InterruptedListKeepsEveryDagWhole) {
     for (const bool to_pipe : {false, true}) {
         int pipe_fds[2] = {-1, -1};
         ASSERT_EQ(::pipe(pipe_fds), 0);
+        Launch into_pipe;
+        into_pipe.stdout_fd = pipe_fds[1];
         const pid_t pid =
             to_pipe
-                ? start({"--class", "g.txt", "--list", "--max", "2000000"}, pipe_fds[1])
+                ? start({"--class", "g.txt", "--list", "--max", "2000000"}, "run", into_pipe)
                 : start({"--class", "g.txt", "--list", "--max", "2000000", "--out", "dags.txt"});
         ::close(pipe_fds[1]);
         std::string piped;
