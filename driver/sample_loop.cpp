@@ -18,6 +18,7 @@
 #include "sampler/random.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
+#include "sampler/sample_record.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
 #include "stats/run_ending.hpp"
@@ -52,8 +53,9 @@ class ReportSink {
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (write_all(screen_fd_, screen_line) != 0) {
+        if (const int error = write_all(screen_fd_, screen_line); error != 0 && !stdout_failed_) {
             stdout_failed_ = true;
+            stdout_error_ = error;
         }
         ++lines_;
         if (!file_name_) {
@@ -80,8 +82,9 @@ class ReportSink {
                          lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
-            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
-                         screen_fd_ == STDOUT_FILENO ? "output" : "error");
+            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed: %s\n",
+                         screen_fd_ == STDOUT_FILENO ? "output" : "error",
+                         write_failure_text(stdout_error_).c_str());
         }
         return lines_lost_ == 0 && !stdout_failed_;
     }
@@ -94,6 +97,7 @@ class ReportSink {
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
+    int stdout_error_ = 0;
 };
 
 // Builds the exact method's tables. In a cluster run every rank builds them
@@ -145,8 +149,12 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
 
     // --samples: each sample's record, written in sample order. With "-"
     // the records take standard output, and the report lines and the
-    // summary go to standard error.
+    // summary go to standard error. Records with graphs are made by the
+    // workers, which hold the graphs; those without, here from the results.
+    const RecordLayout layout = samples_layout(options);
+    const bool with_graphs = outputs.samples && layout.graphs != RecordGraphs::NONE;
     std::optional<RecordQueue> records;
+    std::string record;
     if (outputs.samples) {
         if (distributed) {
             if (reporting_rank) {
@@ -156,12 +164,16 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             }
             return 1;
         }
-        records.emplace();
+        if (with_graphs) {
+            records.emplace();
+        }
+        outputs.samples->write(record_header(layout));
     }
     const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
-    FILE* const text_out = stdout_taken ? stderr : stdout;
-    const SampleExtras extras{options.stats || outputs.samples.has_value(),
-                              records ? &*records : nullptr};
+    const int text_fd = stdout_taken ? STDERR_FILENO : STDOUT_FILENO;
+    // Records with graphs count the vees too, since writing them costs more
+    // anyway; records without count them with --stats only.
+    const SampleExtras extras{options.stats || with_graphs, records ? &*records : nullptr, layout};
 
     install_stop_signals();
     // Runs bounded by edges: the exact method with --edges draws among the
@@ -289,11 +301,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             saved = !outputs.samples->finish() && saved;  // a failure was said when it came
             outputs.samples.reset();
         }
-        if (!ending.summary.empty() && !(output_failed && !stdout_taken) &&
-            (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
-            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
-                         stdout_taken ? "error" : "output");
-            saved = false;
+        // Also after a stop, and whole, as long as the reader takes it.
+        if (!ending.summary.empty() && !(output_failed && !stdout_taken)) {
+            if (const int error = write_all(text_fd, ending.summary); error != 0) {
+                std::fprintf(stderr, "pellimor: writing the summary to standard %s failed: %s\n",
+                             stdout_taken ? "error" : "output", write_failure_text(error).c_str());
+                saved = false;
+            }
         }
         if (outputs.json) {
             auto error = outputs.json->write(ending.json);
@@ -308,9 +322,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             outputs.json.reset();  // no temporary file outlives a failure
         }
         if (options.strict && ending.mixing && !ending.mixing->passed) {
-            std::fprintf(stderr,
-                         "pellimor: --strict: the mixing check flagged the walks; "
-                         "ending with status 1\n");
+            std::fprintf(stderr, "pellimor: --strict: the mixing check flagged the walks%s\n",
+                         stopped_by == 0 ? "; ending with status 1" : "");
             saved = false;
         }
         return saved;
@@ -335,22 +348,35 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
                            const std::function<bool(std::int64_t)>& poll,
-                           const std::function<void()>& on_stop) {
+                           const std::function<void()>& on_stop, const ClaimGate& gate = {}) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : on_stop);
+                            distributed ? nullptr : on_stop, stop_grace, gate);
     };
+    // With --samples, workers claim samples only while the records waiting
+    // for the writer leave room.
+    ClaimGate record_room;
+    if (records) {
+        record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
+            records->wait_for_room(sample, stop);
+        };
+    }
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
-            if (outputs.samples) {
+            if (records) {
                 outputs.samples->write(records->take());
+            } else if (outputs.samples) {
+                record.clear();
+                append_statistics_record(record, layout, static_cast<std::uint64_t>(totals.samples),
+                                         options.n_vars, result);
+                outputs.samples->write(record);
             }
             if (totals.samples % 100 == 0) {
                 progress.erase();
@@ -364,7 +390,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             progress.update(done);
             return poll_stop();
         },
-        end_now);
+        end_now, record_room);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
