@@ -20,6 +20,7 @@
 #include "counts/edge_counts.hpp"
 #include "dag_classes.hpp"
 #include "graph/admissibility.hpp"
+#include "graph/matrix_queries.hpp"
 #include "mixed_graphs.hpp"
 #include "sampler/layered_levels.hpp"  // tilt_weight
 #include "sampler/sample_methods.hpp"
