@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "graph/matrix_queries.hpp"
 #include "sampler/random.hpp"
 #include "sampler/random_walk.hpp"
 #include "sampler/sample_run.hpp"

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "graph/matrix_queries.hpp"
 #include "sampler/random_walk.hpp"
 
 namespace pellimor {

@@ -1,6 +1,7 @@
 #include "sampler/random_walk.hpp"
 
 #include "graph/incremental_admissibility.hpp"
+#include "graph/matrix_queries.hpp"
 #include "graph/move_screen.hpp"
 #include "graph/moves.hpp"
 #include "sampler/draws_ahead.hpp"

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "graph/edge_matrix.hpp"
+#include "graph/moves.hpp"  // move_kind_count
 #include "sampler/random.hpp"
-#include "sampler/sample_run.hpp"
 
 namespace pellimor {
 

@@ -65,16 +65,4 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
 SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
                          const std::atomic<bool>* stop = nullptr);
 
-// True when no cell of m holds a line.
-bool has_no_lines(const EdgeMatrix& m);
-
-// The number of lines of m (each stored in two cells, counted once).
-std::int64_t count_lines(const EdgeMatrix& m);
-
-// The number of adjacent pairs of m (lines and arrows).
-std::int64_t count_edges(const EdgeMatrix& m);
-
-// True when the skeleton of m is connected (so for n <= 1).
-bool is_connected(const EdgeMatrix& m);
-
 }  // namespace pellimor

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dag_classes.hpp"
+#include "graph/matrix_queries.hpp"
 #include "mixed_graphs.hpp"
 #include "sampler/random_walk.hpp"
 #include "sampler/sparse_exact_sampler.hpp"

@@ -3,6 +3,7 @@
 // a connected skeleton, the classes per DAG and the weighted estimates over
 // all DAGs drawn, at 5 to 10 vertices.
 
+#include "graph/matrix_queries.hpp"
 #include "sampler/exact_sampler.hpp"
 
 #include <gtest/gtest.h>

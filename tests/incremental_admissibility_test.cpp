@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graph/admissibility.hpp"
+#include "graph/matrix_queries.hpp"
 #include "graph/move_screen.hpp"
 #include "graph/moves.hpp"
 #include "mixed_graphs.hpp"

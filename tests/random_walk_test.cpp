@@ -7,6 +7,7 @@
 
 #include "graph/admissibility.hpp"
 #include "graph/incremental_admissibility.hpp"
+#include "graph/matrix_queries.hpp"
 #include "mixed_graphs.hpp"
 #include "sampler/random.hpp"
 #include "sampler/sample_run.hpp"

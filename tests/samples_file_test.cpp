@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "graph/admissibility.hpp"
+#include "graph/matrix_queries.hpp"
 #include "sampler/sample_run.hpp"
 #include "text_files.hpp"
 

@@ -2,6 +2,7 @@
 // every DAG on 5 vertices, the exact values by edges against the same
 // grouping, and the share of DAGs kept at n = 12 against the counts by edges.
 
+#include "graph/matrix_queries.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 
 #include <gtest/gtest.h>
