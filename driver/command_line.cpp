@@ -151,14 +151,21 @@ UsageError unknown_option(std::string_view arg, std::string_view name) {
     return UsageError(message + "see --help)");
 }
 
-int parse_int_at_least(std::string_view name, std::string_view text, int least) {
+// A whole number from `least` to `most`; the message names both, and
+// `where` says in which mode the limit holds (" with --exact").
+int parse_int_in_range(std::string_view name, std::string_view text, int least, int most,
+                       std::string_view where = {}) {
     const auto value = parse_whole<int>(text);
-    const std::string allowed = "a whole number from " + std::to_string(least) + " to " +
-                                std::to_string(std::numeric_limits<int>::max());
-    if (!value || *value < least) {
-        throw UsageError(std::string(name) + " must be " + allowed + ", got " + quoted(text));
+    if (!value || *value < least || *value > most) {
+        throw UsageError(std::string(name) + " must be a whole number from " +
+                         std::to_string(least) + " to " + std::to_string(most) +
+                         std::string(where) + ", got " + quoted(text));
     }
     return *value;
+}
+
+int parse_int_at_least(std::string_view name, std::string_view text, int least) {
+    return parse_int_in_range(name, text, least, std::numeric_limits<int>::max());
 }
 
 // A count of edges on n vertices: a whole number from 0 to n(n-1)/2.
@@ -349,7 +356,7 @@ Options parse_command_line(std::span<const std::string_view> args) {
         // What belongs to runs that draw samples.
         for (const std::string_view other :
              {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
-              "--no-results", "--strict"}) {
+              "--no-results", "--strict", "--samples", "--stats"}) {
             if (std::find(given.begin(), given.end(), other) != given.end()) {
                 throw UsageError(std::string(other) +
                                  " applies to runs that draw samples, not to --count");
@@ -363,13 +370,11 @@ Options parse_command_line(std::span<const std::string_view> args) {
             throw UsageError("expected 1 argument n_vars with --count, got " +
                              std::to_string(positional.size()));
         }
-        const int limit = options.edges ? max_edge_count_vars : max_count_vars;
-        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
-        if (options.n_vars > limit) {
-            throw UsageError("n_vars must be a whole number from 1 to " + std::to_string(limit) +
-                             (options.edges ? " with --count --edges" : " with --count") +
-                             ", got " + quoted(positional[0]));
-        }
+        options.n_vars =
+            options.edges
+                ? parse_int_in_range("n_vars", positional[0], 1, max_edge_count_vars,
+                                     " with --count --edges")
+                : parse_int_in_range("n_vars", positional[0], 1, max_count_vars, " with --count");
         return options;
     }
     if (options.results && options.no_results) {
@@ -384,12 +389,8 @@ Options parse_command_line(std::span<const std::string_view> args) {
             throw UsageError("expected 2 arguments n_vars n_samples with --exact, got " +
                              std::to_string(positional.size()));
         }
-        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
-        if (options.n_vars > max_exact_vars) {
-            throw UsageError("n_vars must be a whole number from 1 to " +
-                             std::to_string(max_exact_vars) + " with --exact, got " +
-                             quoted(positional[0]));
-        }
+        options.n_vars =
+            parse_int_in_range("n_vars", positional[0], 1, max_exact_vars, " with --exact");
         options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
         for (const auto& [name, text] : bounds) {
             if (name == "--max-edges") {

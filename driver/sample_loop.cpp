@@ -52,8 +52,9 @@ class ReportSink {
 
     void report(const RunningTotals& totals) {
         const std::string screen_line = format_(totals, hours_since(start_));
-        if (write_all(screen_fd_, screen_line) != 0) {
+        if (const int error = write_all(screen_fd_, screen_line); error != 0 && !stdout_failed_) {
             stdout_failed_ = true;
+            stdout_error_ = error;
         }
         ++lines_;
         if (!file_name_) {
@@ -80,8 +81,9 @@ class ReportSink {
                          lines_lost_, lines_, file_name_->c_str());
         }
         if (stdout_failed_) {
-            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
-                         screen_fd_ == STDOUT_FILENO ? "output" : "error");
+            std::fprintf(stderr, "pellimor: writing report lines to standard %s failed: %s\n",
+                         screen_fd_ == STDOUT_FILENO ? "output" : "error",
+                         write_failure_text(stdout_error_).c_str());
         }
         return lines_lost_ == 0 && !stdout_failed_;
     }
@@ -94,6 +96,7 @@ class ReportSink {
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
+    int stdout_error_ = 0;
 };
 
 // Builds the exact method's tables. In a cluster run every rank builds them
@@ -159,7 +162,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         records.emplace();
     }
     const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
-    FILE* const text_out = stdout_taken ? stderr : stdout;
+    const int text_fd = stdout_taken ? STDERR_FILENO : STDOUT_FILENO;
     const SampleExtras extras{options.stats || outputs.samples.has_value(),
                               records ? &*records : nullptr};
 
@@ -289,11 +292,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             saved = !outputs.samples->finish() && saved;  // a failure was said when it came
             outputs.samples.reset();
         }
-        if (!ending.summary.empty() && !(output_failed && !stdout_taken) &&
-            (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
-            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
-                         stdout_taken ? "error" : "output");
-            saved = false;
+        // Also after a stop, and whole, as long as the reader takes it.
+        if (!ending.summary.empty() && !(output_failed && !stdout_taken)) {
+            if (const int error = write_all(text_fd, ending.summary); error != 0) {
+                std::fprintf(stderr, "pellimor: writing the summary to standard %s failed: %s\n",
+                             stdout_taken ? "error" : "output", write_failure_text(error).c_str());
+                saved = false;
+            }
         }
         if (outputs.json) {
             auto error = outputs.json->write(ending.json);
@@ -308,9 +313,8 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             outputs.json.reset();  // no temporary file outlives a failure
         }
         if (options.strict && ending.mixing && !ending.mixing->passed) {
-            std::fprintf(stderr,
-                         "pellimor: --strict: the mixing check flagged the walks; "
-                         "ending with status 1\n");
+            std::fprintf(stderr, "pellimor: --strict: the mixing check flagged the walks%s\n",
+                         stopped_by == 0 ? "; ending with status 1" : "");
             saved = false;
         }
         return saved;
@@ -335,15 +339,23 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
     auto run_samples = [&](const WorkerFactory& factory, SampleNumbering numbering,
                            const std::function<void(const SampleResult&)>& consume,
                            const std::function<bool(std::int64_t)>& poll,
-                           const std::function<void()>& on_stop) {
+                           const std::function<void()>& on_stop, const ClaimGate& gate = {}) {
 #ifdef PELLIMOR_MPI
         if (distributed) {
             return distributed_run_in_order(factory, numbering, threads, consume, poll);
         }
 #endif
         return run_in_order(factory, numbering, threads, consume, poll,
-                            distributed ? nullptr : on_stop);
+                            distributed ? nullptr : on_stop, stop_grace, gate);
     };
+    // With --samples, workers claim samples only while the records waiting
+    // for the writer leave room.
+    ClaimGate record_room;
+    if (records) {
+        record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
+            records->wait_for_room(sample, stop);
+        };
+    }
     const std::int64_t consumed = run_samples(
         workers, SampleNumbering{options.n_samples},
         [&](const SampleResult& result) {
@@ -364,7 +376,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             progress.update(done);
             return poll_stop();
         },
-        end_now);
+        end_now, record_room);
     progress.erase();
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for

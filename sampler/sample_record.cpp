@@ -40,6 +40,21 @@ void append_pair(std::string& out, bool& first, int a, int b) {
     out += ']';
 }
 
+// Room for a record of `pairs` vertex pairs on n vertices, at most
+// "[a,b]," each, so that it is built without growing: a string that doubles
+// holds up to three times its text while it is copied, and a record at
+// n_vars = 10000 is over half a gigabyte. Records are appended to a buffer
+// that is reused, so room once made stays.
+void reserve_record(std::string& out, int n, std::int64_t pairs) {
+    int digits = 1;
+    for (int largest = n - 1; largest >= 10; largest /= 10) {
+        ++digits;
+    }
+    constexpr std::size_t head = 512;  // the fields before the pairs, and the brackets
+    out.reserve(out.size() + head +
+                static_cast<std::size_t>(pairs) * static_cast<std::size_t>(2 * digits + 4));
+}
+
 void append_head(std::string& out, std::uint64_t sample, int n_vars, const SampleResult& r) {
     const ClassStatistics& c = r.classes;
     out += "{\"sample\":";
@@ -67,6 +82,7 @@ void append_head(std::string& out, std::uint64_t sample, int n_vars, const Sampl
 void append_walk_record(std::string& out, std::uint64_t sample, const SampleResult& result,
                         const EdgeMatrix& m) {
     const int n = m.size();
+    reserve_record(out, n, result.classes.edges);
     append_head(out, sample, n, result);
     out += ",\"arrows\":[";
     bool first = true;
@@ -95,6 +111,8 @@ void append_exact_record(std::string& out, std::uint64_t sample, const SampleRes
     const int n = dag.size();
     const int words = dag.words();
     const Word* heads = eg.line_heads();
+    // The class's arrows and lines, and the DAG's arrows: twice its edges.
+    reserve_record(out, n, 2 * result.classes.edges);
     append_head(out, sample, n, result);
     // The arrows of the essential graph are the DAG's arrows that are not
     // lines: parents(v) minus reversible(v), the latter only for line heads.

@@ -76,7 +76,10 @@ void derive_counts(RunEstimates& e, double log10_estimate, double log10_low, dou
     e.classes_per_dag = {log10_estimate, log10_low, log10_high, std::nullopt, z_classes_per_dag};
     e.essential_graphs = {e.dags.log10 + log10_estimate, e.dags.log10 + log10_low,
                           e.dags.log10 + log10_high, std::nullopt, z_classes_per_dag};
-    e.dags_per_class = {-log10_estimate, -log10_high, -log10_low, std::nullopt, -z_classes_per_dag};
+    // (0 - z, not -z: an estimate that agrees with the exact value has z = 0,
+    // which must not print as -0.00.)
+    e.dags_per_class = {-log10_estimate, -log10_high, -log10_low, std::nullopt,
+                        0 - z_classes_per_dag};
 }
 
 }  // namespace
@@ -143,7 +146,7 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
         const Interval& p = e.no_lines.interval;
         const double offset = e.essential_dags.log10 - e.dags.log10;
         derive_counts(e, offset - safe_log10(p.estimate), offset - safe_log10(p.high),
-                      offset - safe_log10(p.low), -e.no_lines.z);
+                      offset - safe_log10(p.low), 0 - e.no_lines.z);
     } else {
         e.has_weighted = true;
         e.dags_drawn = s.dags_drawn;

@@ -17,10 +17,11 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
         const bool bounded = info.edge_bound.kind != EDGES_ANY;
         const std::optional<EdgeBoundExact> exact_edges =
             bounded ? edge_bound_exact(info.n_vars, info.edge_bound) : std::nullopt;
-        ending.mixing = check_mixing(
-            info.n_its, samples,
-            bounded ? std::numeric_limits<double>::quiet_NaN() : count_row(info.n_vars).no_lines.value,
-            reference, note.seconds, exact_edges ? &*exact_edges : nullptr);
+        ending.mixing =
+            check_mixing(info.n_its, samples,
+                         bounded ? std::numeric_limits<double>::quiet_NaN()
+                                 : count_row(info.n_vars).no_lines.value,
+                         reference, note.seconds, exact_edges ? &*exact_edges : nullptr);
         if (!ending.mixing->has_reference) {
             ending.mixing->no_reference_reason = note.missing_reason;
         }
@@ -31,10 +32,8 @@ RunEnding end_run(const RunInfo& info, const RunStatistics& samples, const RunSt
     }
     if (request.json) {
         // nan and inf are never stored, so dump cannot meet a value JSON
-        // lacks; invalid UTF-8 is replaced rather than thrown on.
-        ending.json = summary_json(info, samples, ending.mixing)
-                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
-                      "\n";
+        // lacks.
+        ending.json = json_document(summary_json(info, samples, ending.mixing));
     }
     return ending;
 }

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 
 #include "stats/mixing_check.hpp"
 #include "stats/run_info.hpp"
@@ -15,5 +16,10 @@ namespace pellimor {
 
 nlohmann::json summary_json(const RunInfo& info, const RunStatistics& statistics,
                             const std::optional<MixingCheckResult>& mixing);
+
+// A document's text as it is written: indented by two, ending in a newline.
+// Text that is not valid UTF-8 (a file name on the command line, say) is
+// replaced rather than thrown on.
+std::string json_document(const nlohmann::json& document);
 
 }  // namespace pellimor

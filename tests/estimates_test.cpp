@@ -5,8 +5,8 @@
 #include <cmath>
 #include <random>
 
-#include "sampler/sample_run.hpp"
 #include "counts/exact_counts.hpp"
+#include "sampler/sample_run.hpp"
 
 namespace pellimor {
 namespace {
@@ -30,6 +30,31 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
     }
     EXPECT_GE(covered, 180) << "seeds 1000 to 1199";
     EXPECT_LE(covered, 198) << "seeds 1000 to 1199";
+}
+
+// Every DAG on 3 vertices with 3 edges is complete, in the one class of 6
+// DAGs: an exact run bounded by 3 edges estimates classes per DAG as sums
+// that are 1/6 but for rounding, with no spread. Its counts agree with the
+// exact ones, z = 0 (not an infinity, and not -0).
+TEST(Estimates, CountsThatAgreeToRoundingHaveZeroZ) {
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 100, 0, 1, 0, true, {}, {EDGES_EXACTLY, 3}};
+    RunStatistics statistics;
+    for (int i = 1; i <= 100; ++i) {
+        SampleResult r;
+        r.connected = 1;
+        r.dags_drawn = i % 11 + 1;
+        for (int dag = 0; dag < r.dags_drawn; ++dag) {
+            r.inverse_size_sum += 1.0 / 6;  // as the sampler sums them
+        }
+        r.connected_weight = r.inverse_size_sum;
+        statistics.add(r);
+    }
+    const RunEstimates e = estimate_run(info, statistics);
+    for (const CountEstimate* count :
+         {&e.classes_per_dag, &e.dags_per_class, &e.essential_graphs}) {
+        EXPECT_EQ(count->z, 0.0);
+        EXPECT_FALSE(std::signbit(count->z));
+    }
 }
 
 // The exact method at n = 3, simulated from its 25 DAGs: 1 empty (class of
