@@ -134,19 +134,15 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // "unknown option '--sed' (did you mean --seed? see --help)".
 UsageError unknown_option(std::string_view arg, std::string_view name) {
-    std::string_view best;
-    std::size_t best_distance = 3;  // at most two edits away
-    const std::string dashed = name.starts_with("--") ? std::string(name) : "-" + std::string(name);
-    for (const std::string_view option : known_options) {
-        const std::size_t distance = edit_distance(dashed, option);
-        if (distance < best_distance) {
-            best = option;
-            best_distance = distance;
-        }
+    // The options of --class, short ones among them, only for a single edit
+    // ("--listx"), so that "--fast" is not taken for "--list".
+    auto best = nearest_option(name, known_options);
+    if (!best) {
+        best = nearest_option(name, class_only_options, 1);
     }
     std::string message = "unknown option " + quoted(arg) + " (";
-    if (!best.empty()) {
-        message += "did you mean " + std::string(best) + "? ";
+    if (best) {
+        message += "did you mean " + std::string(*best) + "? ";
     }
     return UsageError(message + "see --help)");
 }
@@ -194,6 +190,27 @@ std::int64_t edges_for_mean_degree(std::string_view text, int n) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> parse_whole_number(std::string_view text) {
+    return parse_whole<std::uint64_t>(text);
+}
+
+std::optional<std::string_view> nearest_option(std::string_view name,
+                                               std::span<const std::string_view> known,
+                                               std::size_t most_edits) {
+    std::optional<std::string_view> best;
+    std::size_t best_distance = most_edits + 1;
+    std::string dashed = name.starts_with("--") ? "" : "-";
+    dashed += name;
+    for (const std::string_view option : known) {
+        const std::size_t distance = edit_distance(dashed, option);
+        if (distance < best_distance) {
+            best = option;
+            best_distance = distance;
+        }
+    }
+    return best;
+}
 
 std::string shell_quoted(std::span<char*> argv) {
     std::string line;
@@ -339,6 +356,9 @@ Options parse_command_line(std::span<const std::string_view> args) {
                                  std::to_string(max_threads) + ", got " + quoted(text));
             }
             options.threads = *threads;
+        } else if (std::find(std::begin(class_only_options), std::end(class_only_options), name) !=
+                   std::end(class_only_options)) {
+            throw UsageError(std::string(name) + " applies to --class FILE only (see --help)");
         } else if (value && std::find(std::begin(known_options), std::end(known_options), name) !=
                                 std::end(known_options)) {
             throw UsageError(std::string(name) + " takes no value, got " + quoted(arg));

@@ -81,4 +81,19 @@ std::string shell_quoted(std::span<char*> argv);
 // Parses the arguments after the program name. Throws UsageError.
 Options parse_command_line(std::span<const std::string_view> args);
 
+// A whole number from 0 to 2^64-1 as the options take it: decimal digits,
+// or an exact whole number in scientific notation ("1e6"); else nothing.
+std::optional<std::uint64_t> parse_whole_number(std::string_view text);
+
+// The option of `known` nearest to `name`, at most `most_edits` edits away,
+// for a "did you mean".
+std::optional<std::string_view> nearest_option(std::string_view name,
+                                               std::span<const std::string_view> known,
+                                               std::size_t most_edits = 2);
+
+// The options of `pellimor --class` (driver/class_command_line.hpp), which
+// no other mode takes.
+inline constexpr std::string_view class_only_options[] = {"--class", "--format", "--draw", "--list",
+                                                          "--max",   "--out",    "--to"};
+
 }  // namespace pellimor

@@ -13,6 +13,7 @@
 
 #include "counts/gmp_memory.hpp"
 #include "driver/canonical_arguments.hpp"
+#include "driver/class_mode.hpp"
 #include "driver/command_line.hpp"
 #include "driver/count_mode.hpp"
 #include "driver/memory_budget.hpp"
@@ -63,6 +64,28 @@ int main(int argc, char** argv) {
     const bool speaks = pellimor::speaks_for_run();
     pellimor::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const bool asks_help = std::find(args.begin(), args.end(), "--help") != args.end() ||
+                           std::find(args.begin(), args.end(), "-h") != args.end() ||
+                           std::find(args.begin(), args.end(), "--version") != args.end();
+    if (pellimor::is_class_command(args) && !asks_help) {
+        // A user's own graph: one process does it all.
+        if (!speaks) {
+            return 0;
+        }
+        pellimor::ClassOptions class_options;
+        try {
+            class_options = pellimor::parse_class_command_line(args);
+        } catch (const pellimor::UsageError& error) {
+            std::fprintf(stderr, "pellimor: %s\n", error.what());
+            std::fputs(std::string(pellimor::class_usage_line).c_str(), stderr);
+            return 2;
+        }
+        gmp_failure_message = "pellimor: not enough memory for the exact class size\n";
+        return pellimor::run_class_mode(
+            class_options, pellimor::Provenance{std::string(pellimor::version()),
+                                                pellimor::shell_quoted(std::span(argv, argc)),
+                                                utc_timestamp(started_at)});
+    }
     pellimor::RunOutputs outputs;
     try {
         // Each rank checks its own command line and memory, and rank 0 its
