@@ -18,6 +18,7 @@
 #include "sampler/random.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
+#include "sampler/sample_record.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
 #include "stats/run_ending.hpp"
@@ -148,8 +149,12 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
 
     // --samples: each sample's record, written in sample order. With "-"
     // the records take standard output, and the report lines and the
-    // summary go to standard error.
+    // summary go to standard error. Records with graphs are made by the
+    // workers, which hold the graphs; those without, here from the results.
+    const RecordLayout layout = samples_layout(options);
+    const bool with_graphs = outputs.samples && layout.graphs != RecordGraphs::NONE;
     std::optional<RecordQueue> records;
+    std::string record;
     if (outputs.samples) {
         if (distributed) {
             if (reporting_rank) {
@@ -159,12 +164,16 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             }
             return 1;
         }
-        records.emplace();
+        if (with_graphs) {
+            records.emplace();
+        }
+        outputs.samples->write(record_header(layout));
     }
     const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
     const int text_fd = stdout_taken ? STDERR_FILENO : STDOUT_FILENO;
-    const SampleExtras extras{options.stats || outputs.samples.has_value(),
-                              records ? &*records : nullptr};
+    // Records with graphs count the vees too, since writing them costs more
+    // anyway; records without count them with --stats only.
+    const SampleExtras extras{options.stats || with_graphs, records ? &*records : nullptr, layout};
 
     install_stop_signals();
     // Runs bounded by edges: the exact method with --edges draws among the
@@ -361,8 +370,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
-            if (outputs.samples) {
+            if (records) {
                 outputs.samples->write(records->take());
+            } else if (outputs.samples) {
+                record.clear();
+                append_statistics_record(record, layout, static_cast<std::uint64_t>(totals.samples),
+                                         options.n_vars, result);
+                outputs.samples->write(record);
             }
             if (totals.samples % 100 == 0) {
                 progress.erase();
