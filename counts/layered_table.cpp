@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
@@ -329,11 +330,12 @@ void LayeredTable::build_row(int n) {
         }
         const long double relative = std::exp(e.log_error - e.log_value);
         if (!(relative <= largest_relative_error)) {
-            throw std::domain_error("layered table at y = " + std::to_string(y_) + ": T(" +
-                                    std::to_string(n) + ", " + std::to_string(k) +
-                                    ") is known only to a relative error of " +
-                                    std::to_string(static_cast<double>(relative)) +
-                                    " (its sum over split pairs cancels)");
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "layered table at y = %.4g: T(%d, %d) is known only to a relative "
+                          "error of %.1e (its sum over split pairs cancels)",
+                          static_cast<double>(y_), n, k, static_cast<double>(relative));
+            throw std::domain_error(text);
         }
         worst = std::max(worst, static_cast<long double>(relative));
     }
