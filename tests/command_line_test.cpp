@@ -166,14 +166,16 @@ namespace pellimor {
 namespace {
 
 TEST(ParseCommandLine, EdgeBounds) {
-    EXPECT_EQ(*parse({"--exact", "--edges", "40", "20", "100"}).exact_edges, 40);
+    EXPECT_EQ(parse({"--exact", "--edges", "40", "20", "100"}).edge_bound, EdgeBound::exactly(40));
     // round(D n / 2): 2.5 * 21 / 2 = 26.25.
-    EXPECT_EQ(*parse({"--exact", "--mean-degree=2.5", "21", "100"}).exact_edges, 26);
-    EXPECT_EQ(*parse({"--exact", "--mean-degree", "19", "20", "100"}).exact_edges, 190);
+    EXPECT_EQ(parse({"--exact", "--mean-degree=2.5", "21", "100"}).edge_bound,
+              EdgeBound::exactly(26));
+    EXPECT_EQ(parse({"--exact", "--mean-degree", "19", "20", "100"}).edge_bound,
+              EdgeBound::exactly(190));
     const Options walk = parse({"--max-edges", "0", "--start", "exact", "--force", "5", "1", "1"});
-    EXPECT_EQ(*walk.max_edges, 0);
+    EXPECT_EQ(walk.edge_bound, EdgeBound::at_most(0));
     EXPECT_TRUE(walk.force);
-    EXPECT_FALSE(parse({"5", "1", "1"}).max_edges);
+    EXPECT_FALSE(parse({"5", "1", "1"}).edge_bound.bounded());
 }
 
 TEST(ParseCommandLine, EdgeBoundErrors) {
@@ -190,7 +192,8 @@ TEST(ParseCommandLine, EdgeBoundErrors) {
          "the exact method for classes with E edges goes up to n_vars = 500"},
         {{"--exact", "--max-edges", "4", "20", "1"}, "--max-edges applies to the walk"},
         {{"--edges", "4", "20", "1", "1"}, "--edges applies to --exact"},
-        {{"--count", "--mean-degree", "2", "20"}, "--mean-degree applies to runs that draw samples"},
+        {{"--count", "--mean-degree", "2", "20"},
+         "--mean-degree applies to runs that draw samples"},
         {{"--exact", "--force", "20", "1"}, "--force applies to"},
         {{"--max-edges", "4", "--force", "20", "1", "1"}, "--force applies to"},
         {{"--max-edges", "4", "--start", "exact", "501", "1", "1"},

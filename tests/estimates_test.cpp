@@ -5,8 +5,8 @@
 #include <cmath>
 #include <random>
 
-#include "sampler/sample_run.hpp"
 #include "counts/exact_counts.hpp"
+#include "sampler/sample_run.hpp"
 
 namespace pellimor {
 namespace {
@@ -24,7 +24,8 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
         for (int i = 1; i <= 100; ++i) {
             statistics.add(run_sample(settings, seed, static_cast<std::uint64_t>(i)));
         }
-        const ShareEstimate s = estimate_run(info, statistics).no_lines;
+        const ShareEstimate s =
+            estimate_run(info, statistics, make_exact_values(info.n_vars, {})).no_lines;
         ASSERT_NEAR(*s.exact, 59.0 / 185.0, 1e-15);
         covered += s.interval.low <= *s.exact && *s.exact <= s.interval.high ? 1 : 0;
     }
@@ -70,7 +71,7 @@ TEST(Estimates, ExactMethodWeightedEstimatesFindTheTruth) {
         statistics.add(r);
     }
     const RunInfo info{METHOD_EXACT, "empty", 3, 0, 4000, seed, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, statistics);
+    const RunEstimates e = estimate_run(info, statistics, make_exact_values(info.n_vars, {}));
     ASSERT_TRUE(e.has_weighted);
     EXPECT_NEAR(*e.weighted_no_lines.exact, 4.0 / 11.0, 1e-15);
     EXPECT_NEAR(*e.weighted_connected.exact, 7.0 / 11.0, 1e-15);
@@ -100,7 +101,7 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
         s.add(r);
     }
     const RunInfo info{METHOD_EXACT, "empty", 20, 0, 300, 1, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, s);
+    const RunEstimates e = estimate_run(info, s, make_exact_values(info.n_vars, {}));
     EXPECT_EQ(e.dags_drawn, 900);
     const RatioEstimate& c = e.weighted_connected;
     EXPECT_EQ(c.interval.estimate, 1.0);
@@ -112,7 +113,8 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
     EXPECT_FALSE(e.weighted_no_lines.no_event_seen);
 
     const RunInfo walk{METHOD_WALK, "empty", 6, 100, 0, 1, 1, 0, true, {}, {}};
-    EXPECT_TRUE(std::isnan(estimate_run(walk, RunStatistics{}).rate_mean[0]));
+    EXPECT_TRUE(std::isnan(
+        estimate_run(walk, RunStatistics{}, make_exact_values(walk.n_vars, {})).rate_mean[0]));
 }
 
 TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
@@ -123,7 +125,7 @@ TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     EXPECT_EQ(format_log10(1000.0 + std::log10(9.999996)), "1.0000e+1001");
     EXPECT_FALSE(from_log10(400));
     const RunInfo info{METHOD_WALK, "empty", 1000, 10, 0, 0, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, RunStatistics{});
+    const RunEstimates e = estimate_run(info, RunStatistics{}, make_exact_values(info.n_vars, {}));
     EXPECT_FALSE(e.dags.decimal);
     // a(n) ~ n! 2^(n(n-1)/2) / (0.574 * 1.488^n): log10 a(1000) = 152759.9.
     EXPECT_EQ(format_log10(e.dags.log10).substr(6), "e+152759");
