@@ -105,9 +105,10 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed",    "--threads",    "--full-check", "--start",       "--exact", "--summary", "--json",
-    "--results", "--no-results", "--strict",     "--version",     "--help",  "--count",   "--edges",
-    "--samples", "--stats",      "--max-edges",  "--mean-degree", "--force",
+    "--seed",  "--threads",        "--full-check",     "--start",  "--exact",     "--summary",
+    "--json",  "--results",        "--no-results",     "--strict", "--version",   "--help",
+    "--count", "--edges",          "--samples",        "--stats",  "--max-edges", "--mean-degree",
+    "--force", "--samples-format", "--samples-graphs",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -130,31 +131,34 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // "unknown option '--sed' (did you mean --seed? see --help)".
 UsageError unknown_option(std::string_view arg, std::string_view name) {
-    std::string_view best;
-    std::size_t best_distance = 3;  // at most two edits away
-    const std::string dashed = name.starts_with("--") ? std::string(name) : "-" + std::string(name);
-    for (const std::string_view option : known_options) {
-        const std::size_t distance = edit_distance(dashed, option);
-        if (distance < best_distance) {
-            best = option;
-            best_distance = distance;
-        }
+    // The options of --class, short ones among them, only for a single edit
+    // ("--listx"), so that "--fast" is not taken for "--list".
+    auto best = nearest_option(name, known_options);
+    if (!best) {
+        best = nearest_option(name, class_only_options, 1);
     }
     std::string message = "unknown option " + quoted(arg) + " (";
-    if (!best.empty()) {
-        message += "did you mean " + std::string(best) + "? ";
+    if (best) {
+        message += "did you mean " + std::string(*best) + "? ";
     }
     return UsageError(message + "see --help)");
 }
 
-int parse_int_at_least(std::string_view name, std::string_view text, int least) {
+// A whole number from `least` to `most`; the message names both, and
+// `where` says in which mode the limit holds (" with --exact").
+int parse_int_in_range(std::string_view name, std::string_view text, int least, int most,
+                       std::string_view where = {}) {
     const auto value = parse_whole<int>(text);
-    const std::string allowed = "a whole number from " + std::to_string(least) + " to " +
-                                std::to_string(std::numeric_limits<int>::max());
-    if (!value || *value < least) {
-        throw UsageError(std::string(name) + " must be " + allowed + ", got " + quoted(text));
+    if (!value || *value < least || *value > most) {
+        throw UsageError(std::string(name) + " must be a whole number from " +
+                         std::to_string(least) + " to " + std::to_string(most) +
+                         std::string(where) + ", got " + quoted(text));
     }
     return *value;
+}
+
+int parse_int_at_least(std::string_view name, std::string_view text, int least) {
+    return parse_int_in_range(name, text, least, std::numeric_limits<int>::max());
 }
 
 // A count of edges on n vertices: a whole number from 0 to n(n-1)/2.
@@ -186,6 +190,27 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting);
 
 }  // namespace
 
+std::optional<std::uint64_t> parse_whole_number(std::string_view text) {
+    return parse_whole<std::uint64_t>(text);
+}
+
+std::optional<std::string_view> nearest_option(std::string_view name,
+                                               std::span<const std::string_view> known,
+                                               std::size_t most_edits) {
+    std::optional<std::string_view> best;
+    std::size_t best_distance = most_edits + 1;
+    std::string dashed = name.starts_with("--") ? "" : "-";
+    dashed += name;
+    for (const std::string_view option : known) {
+        const std::size_t distance = edit_distance(dashed, option);
+        if (distance < best_distance) {
+            best = option;
+            best_distance = distance;
+        }
+    }
+    return best;
+}
+
 std::string shell_quoted(std::span<char*> argv) {
     std::string line;
     for (const char* arg : argv) {
@@ -208,6 +233,14 @@ std::string shell_quoted(std::span<char*> argv) {
         line += '\'';
     }
     return line;
+}
+
+RecordLayout samples_layout(const Options& options) {
+    RecordGraphs graphs = options.exact ? RecordGraphs::ESSENTIAL_AND_DAG : RecordGraphs::ESSENTIAL;
+    if (options.samples_format == RecordFormat::TSV) {
+        graphs = RecordGraphs::NONE;
+    }
+    return {options.samples_format, options.samples_graphs.value_or(graphs)};
 }
 
 Options parse_command_line(std::span<const std::string_view> args) {
@@ -310,6 +343,28 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
                 throw UsageError("--samples needs a file name, or - for standard output");
             }
             options.samples = std::string(text);
+        } else if (name == "--samples-format") {
+            const std::string_view text = take_value();
+            if (text == "jsonl") {
+                options.samples_format = RecordFormat::JSON_LINES;
+            } else if (text == "tsv") {
+                options.samples_format = RecordFormat::TSV;
+            } else {
+                throw UsageError("--samples-format must be 'jsonl' or 'tsv', got " + quoted(text));
+            }
+        } else if (name == "--samples-graphs") {
+            const std::string_view text = take_value();
+            if (text == "none") {
+                options.samples_graphs = RecordGraphs::NONE;
+            } else if (text == "essential") {
+                options.samples_graphs = RecordGraphs::ESSENTIAL;
+            } else if (text == "essential+dag") {
+                options.samples_graphs = RecordGraphs::ESSENTIAL_AND_DAG;
+            } else {
+                throw UsageError(
+                    "--samples-graphs must be 'none', 'essential' or 'essential+dag', got " +
+                    quoted(text));
+            }
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--count" && !value) {
@@ -347,6 +402,9 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
                                  std::to_string(max_threads) + ", got " + quoted(text));
             }
             options.threads = *threads;
+        } else if (std::find(std::begin(class_only_options), std::end(class_only_options), name) !=
+                   std::end(class_only_options)) {
+            throw UsageError(std::string(name) + " applies to --class FILE only (see --help)");
         } else if (value && std::find(std::begin(known_options), std::end(known_options), name) !=
                                 std::end(known_options)) {
             throw UsageError(std::string(name) + " takes no value, got " + quoted(arg));
@@ -360,11 +418,20 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
     if (options.edges && !options.count) {
         throw UsageError("--edges applies to --count only");
     }
+    for (const std::string_view option : {"--samples-format", "--samples-graphs"}) {
+        if (!options.samples && std::find(given.begin(), given.end(), option) != given.end()) {
+            throw UsageError(std::string(option) + " applies to --samples FILE only");
+        }
+    }
+    if (!options.exact && options.samples_graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
+        throw UsageError(
+            "--samples-graphs essential+dag: the walk draws no DAG; use 'essential' or 'none'");
+    }
     if (options.count) {
         // What belongs to runs that draw samples.
         for (const std::string_view other :
              {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
-              "--no-results", "--strict"}) {
+              "--no-results", "--strict", "--samples", "--stats"}) {
             if (std::find(given.begin(), given.end(), other) != given.end()) {
                 throw UsageError(std::string(other) +
                                  " applies to runs that draw samples, not to --count");
@@ -378,13 +445,11 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             throw UsageError("expected 1 argument n_vars with --count, got " +
                              std::to_string(positional.size()));
         }
-        const int limit = options.edges ? max_edge_count_vars : max_count_vars;
-        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
-        if (options.n_vars > limit) {
-            throw UsageError("n_vars must be a whole number from 1 to " + std::to_string(limit) +
-                             (options.edges ? " with --count --edges" : " with --count") +
-                             ", got " + quoted(positional[0]));
-        }
+        options.n_vars =
+            options.edges
+                ? parse_int_in_range("n_vars", positional[0], 1, max_edge_count_vars,
+                                     " with --count --edges")
+                : parse_int_in_range("n_vars", positional[0], 1, max_count_vars, " with --count");
         return options;
     }
     if (options.results && options.no_results) {
@@ -399,12 +464,8 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             throw UsageError("expected 2 arguments n_vars n_samples with --exact, got " +
                              std::to_string(positional.size()));
         }
-        options.n_vars = parse_int_at_least("n_vars", positional[0], 1);
-        if (options.n_vars > max_exact_vars) {
-            throw UsageError("n_vars must be a whole number from 1 to " +
-                             std::to_string(max_exact_vars) + " with --exact, got " +
-                             quoted(positional[0]));
-        }
+        options.n_vars =
+            parse_int_in_range("n_vars", positional[0], 1, max_exact_vars, " with --exact");
         options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
         for (const auto& [name, text] : bounds) {
             if (name == "--max-edges") {

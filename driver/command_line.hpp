@@ -16,6 +16,7 @@
 
 #include "graph/edge_bound.hpp"
 #include "run/run_request.hpp"  // WalkStart, max_exact_vars, max_edge_bounded_exact_vars
+#include "sampler/record_layout.hpp"
 
 namespace pellimor {
 
@@ -58,6 +59,8 @@ struct Options {
     bool edges = false;                  // --count: the classes by number of edges
     bool stats = false;                  // also count each class's vees
     std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
+    RecordFormat samples_format = RecordFormat::JSON_LINES;  // --samples-format jsonl|tsv
+    std::optional<RecordGraphs> samples_graphs;  // --samples-graphs; see samples_layout()
     // --exact: classes with exactly E edges (--edges E, or --mean-degree D as
     // E = round(D n_vars / 2)); the walk: graphs with at most E (--max-edges).
     EdgeBound edge_bound;
@@ -79,8 +82,28 @@ std::string help_text();
 // needs it, so that the line can be pasted to run again.
 std::string shell_quoted(std::span<char*> argv);
 
+// What --samples writes: the format asked for, and the graphs asked for or,
+// by default, none in TSV and otherwise the essential graph with, for the
+// exact method, its DAG.
+RecordLayout samples_layout(const Options& options);
+
 // Parses the arguments after the program name. Throws UsageError, with the
 // usage line of the mode (--count, --exact or the walk) the arguments name.
 Options parse_command_line(std::span<const std::string_view> args);
+
+// A whole number from 0 to 2^64-1 as the options take it: decimal digits,
+// or an exact whole number in scientific notation ("1e6"); else nothing.
+std::optional<std::uint64_t> parse_whole_number(std::string_view text);
+
+// The option of `known` nearest to `name`, at most `most_edits` edits away,
+// for a "did you mean".
+std::optional<std::string_view> nearest_option(std::string_view name,
+                                               std::span<const std::string_view> known,
+                                               std::size_t most_edits = 2);
+
+// The options of `pellimor --class` (driver/class_command_line.hpp), which
+// no other mode takes.
+inline constexpr std::string_view class_only_options[] = {"--class", "--format", "--draw", "--list",
+                                                          "--max",   "--out",    "--to"};
 
 }  // namespace pellimor

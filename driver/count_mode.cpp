@@ -6,6 +6,7 @@
 
 #include "counts/exact_counts.hpp"
 #include "driver/stop_signals.hpp"
+#include "stats/summary_json.hpp"
 
 namespace pellimor {
 
@@ -97,21 +98,38 @@ nlohmann::json count_json(const std::vector<CountRow>& rows, const EdgeTriangle*
     return j;
 }
 
+std::string counts_out_of_memory(int n_vars) {
+    return "not enough memory for the counts up to n_vars = " + std::to_string(n_vars) +
+           "; choose a smaller n_vars";
+}
+
 int run_count(const Options& options, RunOutputs& outputs, const Provenance& provenance) {
-    const std::vector<CountRow> rows = count_rows(options.n_vars);
-    EdgeTriangle classes;
+    // As in the sampling modes: a reader that closes the pipe fails a write
+    // instead of killing the process, so the JSON is still written. The
+    // counts do not look for a stop, so until they are made a stop signal
+    // ends the run at once, with nothing written and no temporary file left.
+    install_stop_signals();
+    end_at_once_on_stop(true);
+    struct Tables {
+        std::vector<CountRow> rows;
+        EdgeTriangle classes;
+    } tables;
+    tables.rows = count_rows(options.n_vars);
     if (options.edges) {
-        classes = essential_graphs_by_edges(options.n_vars);
+        tables.classes = essential_graphs_by_edges(options.n_vars);
     }
-    const std::string text = options.edges ? edge_table_text(classes) : count_table_text(rows);
+    end_at_once_on_stop(false);
+    const std::string text =
+        options.edges ? edge_table_text(tables.classes) : count_table_text(tables.rows);
     bool saved = true;
-    if (write_all(STDOUT_FILENO, text) != 0) {
-        std::fprintf(stderr, "pellimor: writing the table to standard output failed\n");
+    if (const int error = write_all(STDOUT_FILENO, text); error != 0) {
+        std::fprintf(stderr, "pellimor: writing the table to standard output failed: %s\n",
+                     write_failure_text(error).c_str());
         saved = false;
     }
     if (outputs.json) {
-        const std::string document =
-            count_json(rows, options.edges ? &classes : nullptr, provenance).dump(2) + "\n";
+        const std::string document = json_document(
+            count_json(tables.rows, options.edges ? &tables.classes : nullptr, provenance));
         auto error = outputs.json->write(document);
         if (!error) {
             error = outputs.json->commit();
@@ -122,6 +140,9 @@ int run_count(const Options& options, RunOutputs& outputs, const Provenance& pro
             saved = false;
         }
         outputs.json.reset();
+    }
+    if (const int signal = stop_signal(); signal != 0) {
+        return 128 + signal;
     }
     return saved ? 0 : 1;
 }

@@ -28,7 +28,12 @@ std::string edge_table_text(const EdgeTriangle& classes);
 nlohmann::json count_json(const std::vector<CountRow>& rows, const EdgeTriangle* classes,
                           const Provenance& provenance);
 
-// Runs the mode; the exit status (0, or 1 when an output failed).
+// "not enough memory for the counts up to n_vars = N; choose a smaller
+// n_vars".
+std::string counts_out_of_memory(int n_vars);
+
+// Runs the mode; the exit status: 0, 1 when an output failed, 128 + N when
+// signal N stopped it. Throws std::bad_alloc when the counts do not fit.
 int run_count(const Options& options, RunOutputs& outputs, const Provenance& provenance);
 
 }  // namespace pellimor

@@ -3,13 +3,14 @@
 
 #include <string>
 
+#include "driver/class_command_line.hpp"
 #include "driver/command_line.hpp"
 
 namespace pellimor {
 
 std::string help_text() {
     return std::string(usage_line) + std::string(exact_usage_line).substr(1) +
-           std::string(count_usage_line).substr(1) +
+           std::string(count_usage_line).substr(1) + std::string(class_usage_line).substr(1) +
            "\n"
            "Answers questions about the essential graphs (CPDAGs) on n_vars labelled\n"
            "vertices, each standing for one Markov equivalence class of DAGs: how many\n"
@@ -32,6 +33,9 @@ std::string help_text() {
            "  pellimor --count N\n"
            "        the exact truth for 1 .. N vertices, as a table: the counts, the four\n"
            "        shares, classes per DAG, the mean and variance of a class's edges\n"
+           "  pellimor --class FILE\n"
+           "        your own graph, a DAG or a CPDAG: its essential graph, the exact size\n"
+           "        of its class; with --draw K or --list, DAGs of the class\n"
            "Every 100 samples one report line goes to standard output and is appended\n"
            "to the results file, pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for\n"
            "--exact; runs bounded by edges add _edges_<E> or _max_edges_<E> before\n"
@@ -76,6 +80,31 @@ std::string help_text() {
            "  Prints tab-separated text with a header row to standard output; --json\n"
            "  FILE writes the same as JSON. Writes no results file.\n"
            "\n"
+           "Your own graph: pellimor --class FILE [options]   (FILE '-': standard input)\n"
+           "  A DAG (only arrows) stands for its class, whose essential graph is found; a\n"
+           "  graph with lines must be an essential graph (CPDAG), and is checked: one\n"
+           "  that is not is refused (status 2) with the condition that fails and where.\n"
+           "  Reports the essential graph's arrows, lines and vees, its chain components\n"
+           "  and the class size, exact with all its digits.\n"
+           "  --format F    the input's format: edges ('a -> b', 'a -- b', a name alone,\n"
+           "                '#' comments), json ({\"nodes\", \"edges\"} or the --samples\n"
+           "                record), amat (row i, column j is 1 for i -> j, a line 1 both\n"
+           "                ways), amat-pcalg (its transpose), amat-signed ([i, j] = -1 and\n"
+           "                [j, i] = 1 for i -> j, both -1 for a line); default: from the\n"
+           "                file's name and text where that is unambiguous\n"
+           "  --json FILE   the report as JSON, the class size as a string of digits\n"
+           "  --out FILE    write the essential graph, or the DAGs of --draw and --list\n"
+           "                (which go to standard output without it); '-' standard output\n"
+           "  --to F        their format (default: the input's); json writes one graph a\n"
+           "                line, the others separate graphs by a blank line\n"
+           "  --draw K      K DAGs drawn uniformly from the class, independently\n"
+           "  --seed S      with --draw, the same seed gives the same DAGs for any --threads\n"
+           "  --threads N   with --draw, worker threads (default: the usable CPUs)\n"
+           "  --list        every DAG of the class, each once; refused (before anything\n"
+           "                is written) for a class of more than 10^7 DAGs without --max\n"
+           "  --max M       with --list, stop after M DAGs\n"
+           "  See docs/your_graph.md.\n"
+           "\n"
            "Options of every sampling run:\n"
            "  --seed S          run seed, a whole number from 0 to 2^64-1; the same seed and\n"
            "                    arguments give the same report lines but for the hours\n"
@@ -96,7 +125,12 @@ std::string help_text() {
            "  --samples FILE    write every sample as one JSON line to FILE: its arrows,\n"
            "                    lines and class statistics, and for --exact the DAG drawn;\n"
            "                    '-' is standard output, and the report lines and summary\n"
-           "                    then go to standard error; implies --stats\n"
+           "                    then go to standard error; with graphs, implies --stats\n"
+           "  --samples-format F  'jsonl' (default) or 'tsv': a header line, then one row\n"
+           "                    of statistics per sample (pandas: read_csv(sep=\"\\t\"))\n"
+           "  --samples-graphs G  what each record holds besides its statistics: 'none',\n"
+           "                    'essential' (arrows and lines) or 'essential+dag' (--exact\n"
+           "                    only); default: none in tsv, else all the method has\n"
            "\n"
            "Always:\n"
            "  --help, -h        print this text and exit\n"

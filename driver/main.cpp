@@ -10,7 +10,9 @@
 #include <system_error>
 #include <vector>
 
+#include "counts/gmp_memory.hpp"
 #include "driver/canonical_arguments.hpp"
+#include "driver/class_mode.hpp"
 #include "driver/command_line.hpp"
 #include "driver/count_mode.hpp"
 #include "driver/memory_budget.hpp"
@@ -18,6 +20,7 @@
 #include "driver/rank_agreement.hpp"
 #include "driver/run_outputs.hpp"
 #include "driver/sample_loop.hpp"
+#include "driver/stop_signals.hpp"
 #include "driver/version.hpp"
 
 #ifdef PELLIMOR_MPI
@@ -36,11 +39,22 @@ std::string utc_timestamp(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+// The message for GMP running out of memory, made while there is memory.
+std::string gmp_failure_message = "pellimor: not enough memory for the exact counts\n";
+
+// GMP cannot hand a failed allocation back, so the run ends here, as for a
+// std::bad_alloc: a message and status 1, with no temporary file left.
+void gmp_out_of_memory(std::size_t) {
+    std::fputs(gmp_failure_message.c_str(), stderr);
+    pellimor::end_run_now(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const auto started_at = std::chrono::system_clock::now();
+    pellimor::on_gmp_memory_failure(gmp_out_of_memory);
 #ifdef PELLIMOR_MPI
     const pellimor::MpiSession cluster(argc, argv);
 #endif
@@ -49,6 +63,28 @@ int main(int argc, char** argv) {
     const bool speaks = pellimor::speaks_for_run();
     pellimor::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const bool asks_help = std::find(args.begin(), args.end(), "--help") != args.end() ||
+                           std::find(args.begin(), args.end(), "-h") != args.end() ||
+                           std::find(args.begin(), args.end(), "--version") != args.end();
+    if (pellimor::is_class_command(args) && !asks_help) {
+        // A user's own graph: one process does it all.
+        if (!speaks) {
+            return 0;
+        }
+        pellimor::ClassOptions class_options;
+        try {
+            class_options = pellimor::parse_class_command_line(args);
+        } catch (const pellimor::UsageError& error) {
+            std::fprintf(stderr, "pellimor: %s\n", error.what());
+            std::fputs(std::string(pellimor::class_usage_line).c_str(), stderr);
+            return 2;
+        }
+        gmp_failure_message = "pellimor: not enough memory for the exact class size\n";
+        return pellimor::run_class_mode(
+            class_options, pellimor::Provenance{std::string(pellimor::version()),
+                                                pellimor::shell_quoted(std::span(argv, argc)),
+                                                utc_timestamp(started_at)});
+    }
     pellimor::RunOutputs outputs;
     // The sampling run the command line asks for (none for --count).
     std::optional<pellimor::RunRequest> request;
@@ -60,7 +96,14 @@ int main(int argc, char** argv) {
         std::string_view usage;  // after a command line that cannot be read
         try {
             options = pellimor::parse_command_line(args);
+            gmp_failure_message =
+                "pellimor: " + pellimor::counts_out_of_memory(options.n_vars) + "\n";
             check.settings = pellimor::shared_arguments(options);
+            // Every rank finds this alike, so that all of them end at once.
+            if (options.samples && pellimor::processes_in_run() > 1) {
+                throw pellimor::UsageError(
+                    "--samples needs a run of one process; run it without mpirun or with -np 1");
+            }
             if (!options.help && !options.version) {
                 if (!options.count) {
                     request = pellimor::request_of(options);
@@ -113,9 +156,8 @@ int main(int argc, char** argv) {
             try {
                 return pellimor::run_count(options, outputs, provenance);
             } catch (const std::bad_alloc&) {
-                std::fprintf(stderr,
-                             "pellimor: not enough memory for the counts up to n_vars = %d\n",
-                             options.n_vars);
+                std::fprintf(stderr, "pellimor: %s\n",
+                             pellimor::counts_out_of_memory(options.n_vars).c_str());
             }
             return 1;
         }

@@ -15,9 +15,14 @@ RunRequest request_of(const Options& options) {
     request.seed = options.seed.value_or(0);
     request.threads = options.threads.value_or(usable_cpu_count());
     request.full_check = options.full_check;
-    request.count_vees = options.stats || options.samples.has_value();
+    if (options.samples) {
+        request.records = samples_layout(options);
+    }
+    // Records with graphs count the vees too, since writing them costs more
+    // anyway; records without count them with --stats only.
+    request.count_vees =
+        options.stats || (request.records && request.records->graphs != RecordGraphs::NONE);
     request.summary = options.summary || options.json.has_value();
-    request.records = options.samples ? RecordFormat::JSON_LINES : RecordFormat::NONE;
     return request;
 }
 

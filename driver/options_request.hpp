@@ -11,7 +11,7 @@ namespace pellimor {
 
 // The request of a sampling run (not --count, --help, --version): --threads,
 // or every usable CPU; --seed, or 0 (main draws a fresh one first). Classes'
-// vees are counted with --stats and --samples, whose records give them.
+// vees are counted with --stats, and for --samples records with graphs.
 RunRequest request_of(const Options& options);
 
 }  // namespace pellimor

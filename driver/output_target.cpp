@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/stop_signals.hpp"
+#include "driver/temporary_files.hpp"
 
 namespace pellimor {
 
@@ -22,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string failure(const char* what, const std::string& file, int error) {
-    return std::string("cannot ") + what + " '" + file + "': " + std::strerror(error);
+    return std::string("cannot ") + what + " '" + file + "': " + write_failure_text(error);
 }
 
 std::string folder_of(const std::string& path) {
@@ -116,6 +117,9 @@ std::variant<OutputTarget, std::string> OutputTarget::open(const std::string& pa
         target.fd_ =
             ::open(target.temporary_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         target.linked_ = target.fd_ >= 0;
+        if (target.linked_) {
+            list_temporary_file(target.temporary_.c_str());
+        }
     }
     if (target.fd_ < 0) {
         return failure("create", path, errno);
@@ -157,6 +161,7 @@ void OutputTarget::discard() {
     }
     if (linked_) {
         ::unlink(temporary_.c_str());
+        unlist_temporary_file(temporary_.c_str());
         linked_ = false;
     }
 }
@@ -215,6 +220,7 @@ std::optional<std::string> OutputTarget::commit() {
                          AT_SYMLINK_FOLLOW) == 0 ||
                 ::linkat(fd_, "", AT_FDCWD, temporary_.c_str(), AT_EMPTY_PATH) == 0) {
                 linked_ = true;
+                list_temporary_file(temporary_.c_str());
                 break;
             }
             if (errno != EEXIST || attempt == 100) {
@@ -229,6 +235,7 @@ std::optional<std::string> OutputTarget::commit() {
     if (std::rename(temporary_.c_str(), resolved_.c_str()) != 0) {
         return failure("replace", resolved_, errno);
     }
+    unlist_temporary_file(temporary_.c_str());
     linked_ = false;
     return std::nullopt;
 }

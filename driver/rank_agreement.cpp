@@ -195,6 +195,15 @@ bool speaks_for_run() {
     return true;
 }
 
+int processes_in_run() {
+#ifdef PELLIMOR_MPI
+    if (const MpiSession* cluster = MpiSession::current()) {
+        return cluster->size();
+    }
+#endif
+    return 1;
+}
+
 std::uint64_t seed_of_rank_0(std::uint64_t seed) {
 #ifdef PELLIMOR_MPI
     if (const MpiSession* cluster = MpiSession::current(); cluster && cluster->size() > 1) {

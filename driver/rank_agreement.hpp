@@ -56,6 +56,9 @@ void print_verdict(const RankCheck& mine, const Verdict& verdict, std::string_vi
 // True in the process that speaks for the run: rank 0, or the only process.
 bool speaks_for_run();
 
+// The processes of the run: the ranks of a cluster run, else 1.
+int processes_in_run();
+
 // Rank 0's `seed` on every rank of a cluster run; `seed` itself without one.
 std::uint64_t seed_of_rank_0(std::uint64_t seed);
 

@@ -24,8 +24,9 @@ ReportSink::ReportSink(std::optional<std::string> file_name, LineFormat format,
 
 void ReportSink::report(const RunningTotals& totals) {
     const std::string screen_line = format_(totals, hours_since(start_));
-    if (write_all(screen_fd_, screen_line) != 0) {
+    if (const int error = write_all(screen_fd_, screen_line); error != 0 && !stdout_failed_) {
         stdout_failed_ = true;
+        stdout_error_ = error;
     }
     ++lines_;
     if (!file_name_) {
@@ -49,8 +50,9 @@ bool ReportSink::finish() const {
                      lines_lost_, lines_, file_name_->c_str());
     }
     if (stdout_failed_) {
-        std::fprintf(stderr, "pellimor: writing report lines to standard %s failed\n",
-                     screen_fd_ == STDOUT_FILENO ? "output" : "error");
+        std::fprintf(stderr, "pellimor: writing report lines to standard %s failed: %s\n",
+                     screen_fd_ == STDOUT_FILENO ? "output" : "error",
+                     write_failure_text(stdout_error_).c_str());
     }
     return lines_lost_ == 0 && !stdout_failed_;
 }

@@ -39,6 +39,7 @@ class ReportSink {
     int lines_ = 0;
     int lines_lost_ = 0;
     bool stdout_failed_ = false;
+    int stdout_error_ = 0;
 };
 
 }  // namespace pellimor

@@ -99,7 +99,7 @@ std::optional<std::string> append_line(const std::string& path, std::string_view
     }
     text += line;
     if (const int error = write_all(fd, text); error != 0) {
-        std::string reason = std::strerror(error);
+        std::string reason = write_failure_text(error);
         if (::ftruncate(fd, size_before) != 0) {
             reason += "; part of the line stays in the file, as cutting it off failed: ";
             reason += std::strerror(errno);

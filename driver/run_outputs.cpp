@@ -58,9 +58,14 @@ RunOutputs prepare_outputs(const Options& options, const RunRequest* run) {
     }
     for (std::size_t i = 0; i < named.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            // Standard output may take several outputs one after another.
-            if (named[i].second != "-" && same_output_file(named[i].second, named[j].second)) {
-                throw UsageError(named[i].first + " '" + named[i].second + "' names " +
+            // Standard output may take several outputs one after another
+            // (report lines, summary, JSON), but not when it is a file
+            // named for another output: written at its own offset, it would
+            // overwrite what is appended there, or be replaced by it.
+            const bool both_standard_output = named[i].second == "-" && named[j].second == "-";
+            if (!both_standard_output && same_output_file(named[i].second, named[j].second)) {
+                throw UsageError(named[i].first + " '" + named[i].second + "' " +
+                                 (named[i].second == "-" ? "(standard output) " : "") + "names " +
                                  (named[j].first == "the results file"
                                       ? std::string("the results file")
                                       : "the same file as " + named[j].first) +

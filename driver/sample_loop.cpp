@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "driver/canonical_arguments.hpp"
 #include "driver/progress.hpp"
@@ -15,6 +16,7 @@
 #include "driver/stop_signals.hpp"
 #include "run/run.hpp"
 #include "sampler/random.hpp"
+#include "sampler/sample_record.hpp"
 #include "stats/run_ending.hpp"
 
 namespace pellimor {
@@ -77,6 +79,7 @@ struct EndTargets {
     ReportSink& sink;
     bool stdout_taken = false;   // the samples took standard output
     bool output_failed = false;  // standard output or the streamed samples failed
+    int stopped_by = 0;          // the signal that stopped the run, or 0
 };
 
 // The end of a run: the mixing check's warning, the summary and the JSON,
@@ -101,12 +104,15 @@ bool finish_run(const Options& options, const RunPlan& plan, const RunOutcome& o
         saved = !outputs.samples->finish() && saved;  // a failure was said when it came
         outputs.samples.reset();
     }
-    FILE* const text_out = to.stdout_taken ? stderr : stdout;
-    if (!ending.summary.empty() && !(to.output_failed && !to.stdout_taken) &&
-        (std::fputs(ending.summary.c_str(), text_out) == EOF || std::fflush(text_out) == EOF)) {
-        std::fprintf(stderr, "pellimor: writing the summary to standard %s failed\n",
-                     to.stdout_taken ? "error" : "output");
-        saved = false;
+    // Also after a stop, and whole, as long as the reader takes it.
+    if (!ending.summary.empty() && !(to.output_failed && !to.stdout_taken)) {
+        if (const int error =
+                write_all(to.stdout_taken ? STDERR_FILENO : STDOUT_FILENO, ending.summary);
+            error != 0) {
+            std::fprintf(stderr, "pellimor: writing the summary to standard %s failed: %s\n",
+                         to.stdout_taken ? "error" : "output", write_failure_text(error).c_str());
+            saved = false;
+        }
     }
     if (outputs.json) {
         auto error = outputs.json->write(ending.json);
@@ -120,9 +126,8 @@ bool finish_run(const Options& options, const RunPlan& plan, const RunOutcome& o
         outputs.json.reset();  // no temporary file outlives a failure
     }
     if (options.strict && report && report->mixing && !report->mixing->passed) {
-        std::fprintf(stderr,
-                     "pellimor: --strict: the mixing check flagged the walks; "
-                     "ending with status 1\n");
+        std::fprintf(stderr, "pellimor: --strict: the mixing check flagged the walks%s\n",
+                     to.stopped_by == 0 ? "; ending with status 1" : "");
         saved = false;
     }
     return saved;
@@ -139,13 +144,8 @@ std::uint64_t fresh_run_seed() {
 int run_estimation(const Options& options, const RunRequest& request, RunOutputs& outputs,
                    const Provenance& provenance, std::chrono::steady_clock::time_point start) {
     const bool reporting = speaks_for_run();
-    if (outputs.samples && distributed_run()) {
-        if (reporting) {
-            std::fprintf(stderr,
-                         "pellimor: --samples needs a run of one process; run it without "
-                         "mpirun or with -np 1\n");
-        }
-        return 1;
+    if (outputs.samples && request.records) {
+        outputs.samples->write(record_header(*request.records));  // TSV's header line
     }
     install_stop_signals();
     RunHooks hooks;
@@ -175,7 +175,7 @@ int run_estimation(const Options& options, const RunRequest& request, RunOutputs
     // A run stops early on a signal, or when standard output fails (a
     // reader that closed its pipe), or samples written as the run goes
     // cannot be: nobody would see the lines to come.
-    int stopped_by = 0;
+    int& stopped_by = to.stopped_by;
     hooks.stop = [&] {
         stopped_by = stop_signal();
         to.output_failed =
@@ -190,7 +190,7 @@ int run_estimation(const Options& options, const RunRequest& request, RunOutputs
             progress.erase();
         }
     };
-    hooks.sample = [&](const SampleResult& result, std::string&& record) {
+    hooks.sample = [&](const SampleResult& result, std::string_view record) {
         totals.add(result);
         if (outputs.samples) {
             outputs.samples->write(record);

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "driver/stop_signals.hpp"
+
 namespace pellimor {
 
 namespace {
@@ -22,13 +24,20 @@ void SamplesFile::fail(const std::string& why) {
     }
     failure_ = why;
     buffer_.clear();
-    std::fprintf(stderr, "pellimor: warning: the samples are not saved: %s; %s\n", why.c_str(),
-                 streaming() ? "the run ends here with status 1"
-                             : "the run goes on and will end with status 1");
+    // A run that was stopped ends with the stop's status, and says nothing
+    // of another.
+    std::fprintf(stderr, "pellimor: warning: the samples are not saved: %s%s\n", why.c_str(),
+                 stop_signal() != 0 ? ""
+                 : streaming()      ? "; the run ends here with status 1"
+                                    : "; the run goes on and will end with status 1");
 }
 
 void SamplesFile::write(std::string_view record) {
     if (failure_ || finished_) {
+        return;
+    }
+    if (buffer_.empty() && record.size() >= flush_size) {
+        write_out(record);  // a large record is not copied
         return;
     }
     buffer_ += record;
@@ -41,6 +50,11 @@ void SamplesFile::flush() {
     if (failure_ || buffer_.empty()) {
         return;
     }
+    write_out(buffer_);
+    buffer_.clear();
+}
+
+void SamplesFile::write_out(std::string_view records) {
     // Standard output redirected to a regular file is cut back to its size
     // before a write that fails part-way.
     off_t before = -1;
@@ -48,14 +62,12 @@ void SamplesFile::flush() {
     if (to_standard_output() && ::fstat(STDOUT_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
         before = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
     }
-    if (auto error = target_.write(buffer_)) {
+    if (auto error = target_.write(records)) {
         if (before >= 0 && ::ftruncate(STDOUT_FILENO, before) != 0) {
             *error += "; part of a record stays, as cutting it off failed";
         }
         fail(*error);
-        return;
     }
-    buffer_.clear();
 }
 
 std::optional<std::string> SamplesFile::finish() {

@@ -11,7 +11,9 @@
 //   renames over it. Until then the old file stays as it was, and after a
 //   failure (a full disk, a file-size limit) it stays so for good.
 // A run that stops early finishes the file with the samples it finished, as
-// its summary counts them. Written directly, a regular file (standard
+// its summary counts them: written as the run goes, the records the reader
+// gets are whole, since a stop lets a write finish while the reader takes
+// data (driver/stop_signals.hpp). Written directly, a regular file (standard
 // output redirected to one) is cut back after a failed write, so that it
 // keeps whole records only.
 
@@ -47,6 +49,8 @@ class SamplesFile {
 
   private:
     void fail(const std::string& why);
+    // Writes `records` to the target; a failure fails the output.
+    void write_out(std::string_view records);
 
     OutputTarget target_;
     std::optional<std::string> failure_;

@@ -3,18 +3,36 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "driver/temporary_files.hpp"
 
 namespace pellimor {
 
 namespace {
 
 std::atomic<int> received{0};
+std::atomic<int> stop_count{0};              // stop signals so far
+std::atomic<bool> at_once{false};            // end_at_once_on_stop()
+std::atomic<std::int64_t> stopped_at_ns{0};  // CLOCK_MONOTONIC at the first
 static_assert(std::atomic<int>::is_always_lock_free, "read and written in signal handlers");
+static_assert(std::atomic<std::int64_t>::is_always_lock_free,
+              "read and written in signal handlers");
+
+// CLOCK_MONOTONIC in nanoseconds (clock_gettime is async-signal-safe).
+std::int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 pthread_t main_thread;
 
@@ -28,9 +46,16 @@ void interrupt_main_thread(int signal_number) {
 }
 
 void remember_signal(int signal_number) {
+    if (at_once.load()) {
+        remove_temporary_files();
+        _exit(128 + signal_number);
+    }
     const int saved_errno = errno;
     int none = 0;
-    received.compare_exchange_strong(none, signal_number);
+    if (received.compare_exchange_strong(none, signal_number)) {
+        stopped_at_ns.store(monotonic_ns());
+    }
+    stop_count.fetch_add(1);
     // A signal that lands just before the main thread blocks (after it
     // looked at the flag) interrupts nothing; the alarm interrupts it again
     // a second later, and every second after that.
@@ -66,25 +91,45 @@ void install_stop_signals() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+void end_at_once_on_stop(bool on) {
+    at_once.store(on);
+}
+
 int stop_signal() {
     return received.load(std::memory_order_relaxed);
 }
 
 int write_all(int fd, std::string_view text) {
+    // The latest of: this write began, the reader last took data.
+    std::int64_t waiting_since = monotonic_ns();
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
         if (written > 0) {
             text.remove_prefix(static_cast<std::size_t>(written));
-            if (!text.empty() && stop_signal() != 0) {
-                return EINTR;
-            }
+            waiting_since = monotonic_ns();
         } else if (written == 0) {
             return EIO;  // a write of more than nothing that wrote nothing
-        } else if (errno != EINTR || stop_signal() != 0) {
+        } else if (errno != EINTR) {
             return errno;
+        } else if (stop_signal() != 0) {
+            // After a stop the alarm interrupts a blocked write every
+            // second, so this is looked at while the reader takes nothing.
+            const std::int64_t since = std::max(waiting_since, stopped_at_ns.load());
+            if (stop_count.load() > 1 ||
+                monotonic_ns() - since >= std::int64_t{reader_wait_seconds} * 1000000000) {
+                return reader_stalled;
+            }
         }
     }
     return 0;
+}
+
+std::string write_failure_text(int error) {
+    if (error == reader_stalled) {
+        return "the reader took nothing for " + std::to_string(reader_wait_seconds) +
+               " s after the stop";
+    }
+    return std::strerror(error);
 }
 
 void end_run_now(int status) {
@@ -96,6 +141,7 @@ void end_run_now(int status) {
     // graph does not look at the stop flag until the setup is done.
     std::fflush(stdout);
     std::fflush(stderr);
+    remove_temporary_files();
     std::_Exit(status);
 }
 

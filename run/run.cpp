@@ -5,6 +5,7 @@
 #include <new>
 
 #include "sampler/record_queue.hpp"
+#include "sampler/sample_record.hpp"
 #include "stats/mixing_check.hpp"
 
 #ifdef PELLIMOR_MPI
@@ -26,14 +27,14 @@ std::int64_t run_samples(const RunPlan& plan, const WorkerFactory& factory,
                          SampleNumbering numbering,
                          const std::function<void(const SampleResult&)>& consume,
                          const std::function<bool(std::int64_t)>& poll,
-                         const std::function<void()>& stopped) {
+                         const std::function<void()>& stopped, const ClaimGate& gate = {}) {
 #ifdef PELLIMOR_MPI
     if (plan.distributed()) {
         return distributed_run_in_order(factory, numbering, plan.request().threads, consume, poll);
     }
 #endif
     return run_in_order(factory, numbering, plan.request().threads, consume, poll,
-                        plan.distributed() ? nullptr : stopped);
+                        plan.distributed() ? nullptr : stopped, stop_grace, gate);
 }
 
 }  // namespace
@@ -45,11 +46,19 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
     outcome.reference_note.missing_reason = "the run ended before the check";
     auto stop_asked = [&] { return hooks.stop && hooks.stop(); };
 
+    // Records with graphs come from the workers, which hold the graphs, in a
+    // queue whose room the workers wait for before they claim samples.
     std::optional<RecordQueue> records;
-    if (r.records != RecordFormat::NONE) {
+    ClaimGate record_room;
+    if (r.records && r.records->graphs != RecordGraphs::NONE) {
         records.emplace();
+        record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
+            records->wait_for_room(sample, stop);
+        };
     }
-    const WorkerFactory workers = plan.workers({r.count_vees, records ? &*records : nullptr});
+    const WorkerFactory workers = plan.workers(
+        {r.count_vees, records ? &*records : nullptr, r.records.value_or(RecordLayout{})});
+    std::string record;
     std::function<void()> stopped;
     if (hooks.stopped) {
         stopped = [&] {
@@ -61,11 +70,18 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
         plan, workers, SampleNumbering{r.n_samples},
         [&](const SampleResult& result) {
             outcome.statistics.add(result);
-            std::string record = records ? records->take() : std::string();
+            if (records) {
+                record = records->take();
+            } else if (r.records) {
+                record.clear();
+                append_statistics_record(record, *r.records,
+                                         static_cast<std::uint64_t>(outcome.statistics.samples),
+                                         r.n_vars, result);
+            }
             if (hooks.sample) {
-                hooks.sample(result, std::move(record));
-            } else if (records) {
-                outcome.records.push_back(std::move(record));
+                hooks.sample(result, record);
+            } else if (r.records) {
+                outcome.records.push_back(record);
             }
         },
         [&](std::int64_t done) {
@@ -74,7 +90,7 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
             }
             return stop_asked();
         },
-        stopped);
+        stopped, record_room);
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
     // ever. (A stop that reaches rank 0 after its last sample then ends the

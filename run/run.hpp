@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/run_plan.hpp"
@@ -41,8 +42,9 @@ struct RunHooks {
     // The samples finished so far, with every poll while sampling.
     std::function<void(std::int64_t done)> progress;
     // Each finished sample in sample order, on the calling thread, with its
-    // record (empty unless the request asks for records).
-    std::function<void(const SampleResult& result, std::string&& record)> sample;
+    // record (empty unless the request asks for records), valid during the
+    // call.
+    std::function<void(const SampleResult& result, std::string_view record)> sample;
     // In one process, after a stop: called once the workers have finished,
     // or stop_grace has passed, with the outcome so far. It may end the
     // process, so as not to wait for a worker deep in a long setup; when it

@@ -124,7 +124,7 @@ RunPlan plan_run(const RunRequest& request, RunPlan::Clock::time_point started) 
     plan.started_ = started;
     plan.distributed_ = distributed_run();
     plan.reporting_ = reporting_rank();
-    if (plan.distributed_ && request.records != RecordFormat::NONE) {
+    if (plan.distributed_ && request.records) {
         throw std::invalid_argument("records need a run of one process");
     }
     const MethodNeeds needs = method_needs(request);

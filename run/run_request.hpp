@@ -5,8 +5,10 @@
 // seed and threads, and what to keep of each sample.
 
 #include <cstdint>
+#include <optional>
 
 #include "graph/edge_bound.hpp"
+#include "sampler/record_layout.hpp"
 #include "stats/run_info.hpp"
 
 namespace pellimor {
@@ -14,10 +16,6 @@ namespace pellimor {
 // Where each walk starts: the empty graph, or an essential graph drawn
 // exactly from the sample's own stream.
 enum class WalkStart { EMPTY, EXACT };
-
-// What each sample's record is: none, or one line of JSON
-// (sampler/sample_record.hpp).
-enum class RecordFormat { NONE, JSON_LINES };
 
 struct RunRequest {
     SampleMethod method = METHOD_WALK;
@@ -36,7 +34,10 @@ struct RunRequest {
     // values it holds the estimates against. A walk's mixing check needs
     // them anyway.
     bool summary = false;
-    RecordFormat records = RecordFormat::NONE;
+    // Each sample's record (sampler/sample_record.hpp), in this layout; none
+    // when not given. Records with graphs are made by the workers, which
+    // hold the graphs; those without, from the results.
+    std::optional<RecordLayout> records;
 
     bool operator==(const RunRequest&) const = default;
 };

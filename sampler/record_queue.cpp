@@ -8,16 +8,19 @@ namespace pellimor {
 RecordQueue::RecordQueue(std::uint64_t first, std::uint64_t stride, std::size_t byte_limit)
     : stride_(stride), byte_limit_(byte_limit), next_(first) {}
 
-bool RecordQueue::put(std::uint64_t sample, std::string&& record, const std::atomic<bool>& stop) {
+void RecordQueue::wait_for_room(std::uint64_t sample, const std::atomic<bool>& stop) {
     std::unique_lock lock(mutex_);
     // The stop flag is set without this mutex, so look at it every 50 ms.
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (bytes_ > byte_limit_ && sample != next_ && std::chrono::steady_clock::now() < give_up) {
-        if (stop.load(std::memory_order_relaxed)) {
-            return false;
-        }
+    while (bytes_ >= byte_limit_ && sample != next_ && !stop.load(std::memory_order_relaxed)) {
         room_.wait_for(lock, std::chrono::milliseconds(50));
     }
+}
+
+bool RecordQueue::put(std::uint64_t sample, std::string&& record, const std::atomic<bool>& stop) {
+    if (stop.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
     bytes_ += record.size();
     records_.emplace(sample, std::move(record));
     return true;

@@ -7,11 +7,13 @@
 // it holds result i.
 //
 // Records can be large (about 5 MB at n_vars = 1000), so the queue is
-// bounded in bytes: a worker waits while the queue is full, unless its record
-// is the one the writer needs next. A worker that holds finished samples not
-// yet handed on (the engine hands quick samples on in batches) could be the
-// one the writer waits for, so it waits at most a second and then puts its
-// record anyway: the bound is kept but for such rare overshoots.
+// bounded in bytes: the sampling engine lets a worker claim its next samples
+// only when there is room (wait_for_room, the engine's ClaimGate), or when
+// it claims the sample the writer needs next. A worker that waits holds no
+// finished sample the writer could be waiting for, so the bound is kept for
+// good, also when the writer is held up (a reader that stalls): the queue
+// then holds at most the byte limit, and the records of the samples that
+// each worker had claimed before the queue filled.
 
 #include <atomic>
 #include <condition_variable>
@@ -29,9 +31,12 @@ class RecordQueue {
     explicit RecordQueue(std::uint64_t first = 1, std::uint64_t stride = 1,
                          std::size_t byte_limit = std::size_t{256} << 20);
 
-    // Hands over the record of `sample`, after waiting up to a second for
-    // room. Returns false, dropping it, when `stop` became true while it
-    // waited.
+    // Waits until the queue holds less than its byte limit, or `sample` is
+    // the one the writer needs next, or `stop` is true.
+    void wait_for_room(std::uint64_t sample, const std::atomic<bool>& stop);
+
+    // Hands over the record of `sample`. Returns false, dropping it, when
+    // `stop` is true.
     bool put(std::uint64_t sample, std::string&& record, const std::atomic<bool>& stop);
 
     // The record of the next sample in order, which must have been put.

@@ -16,7 +16,7 @@ bool finish_walk_sample(WalkWorker& worker, const SampleExtras& extras, std::uin
     worker.statistics.of_matrix(worker.m, worker.sizes, extras.count_vees, result.classes);
     if (extras.records != nullptr) {
         std::string record;
-        append_walk_record(record, sample, result, worker.m);
+        append_walk_record(record, extras.layout, sample, result, worker.m);
         return extras.records->put(sample, std::move(record), stop);
     }
     return true;

@@ -20,6 +20,7 @@
 #include "graph/class_statistics.hpp"
 #include "graph/edge_matrix.hpp"
 #include "sampler/dag_counts.hpp"
+#include "sampler/record_layout.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_record.hpp"
 #include "sampler/sample_run.hpp"
@@ -36,6 +37,8 @@ struct SampleExtras {
     // When given, every sample's record (sampler/sample_record.hpp) goes
     // here before its result is handed on; it must outlive the workers.
     RecordQueue* records = nullptr;
+    // What those records hold, and in which format.
+    RecordLayout layout{};
 };
 
 // Workers whose samples are walks of settings.n_its moves. Each walk starts
@@ -136,7 +139,7 @@ WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t 
             // Drawn after everything the sample reports.
             const std::span<const int> label = sampler->draw_relabelling(rng);
             std::string record;
-            append_exact_record(record, sample, result, sampler->kept_dag(),
+            append_exact_record(record, extras.layout, sample, result, sampler->kept_dag(),
                                 sampler->kept_essential(), label);
             return extras.records->put(sample, std::move(record), stop);
         };

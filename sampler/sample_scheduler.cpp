@@ -30,8 +30,9 @@ constexpr auto claim_alone_after = std::chrono::microseconds(50);
 }  // namespace
 
 SampleScheduler::SampleScheduler(WorkerFactory factory, SampleNumbering numbering, int threads,
-                                 int window)
+                                 int window, ClaimGate gate)
     : factory_(std::move(factory)),
+      gate_(std::move(gate)),
       numbering_(numbering),
       window_(window < 1 ? 1 : window),
       batch_(window_ / 4 < 1 ? 1 : window_ / 4),
@@ -176,6 +177,25 @@ void SampleScheduler::work() {
     for (;;) {
         std::int64_t first = 0;
         std::int64_t count = 0;
+        if (gate_) {
+            // Outside the lock, which the caller needs to take results; the
+            // sample claimed may then be a later one, by as many as there
+            // are workers.
+            std::uint64_t next = 0;
+            {
+                std::lock_guard lock(mutex_);
+                if (stop_.load(std::memory_order_relaxed) || next_claim_ >= numbering_.count) {
+                    return;
+                }
+                next = numbering_.number(next_claim_);
+            }
+            try {
+                gate_(next, stop_);
+            } catch (...) {
+                fail();
+                return;
+            }
+        }
         {
             std::unique_lock lock(mutex_);
             slot_free_.wait(lock, [&] {
@@ -226,9 +246,10 @@ void SampleScheduler::work() {
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
                           const std::function<bool(std::int64_t done)>& poll,
-                          const std::function<void()>& stopped, std::chrono::milliseconds grace) {
+                          const std::function<void()>& stopped, std::chrono::milliseconds grace,
+                          const ClaimGate& gate) {
     std::int64_t done = 0;
-    SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads);
+    SampleScheduler scheduler(factory, numbering, threads, window_per_thread * threads, gate);
     bool stopping = false;
     while (done < numbering.count && !stopping) {
         if (poll(done)) {

@@ -35,6 +35,12 @@ using SampleFunction = std::function<bool(std::uint64_t sample_number, SampleRes
 // where it is used. May throw (std::bad_alloc); the failure reaches next().
 using WorkerFactory = std::function<SampleFunction()>;
 
+// Called by a worker before it claims samples, the first of them numbered
+// `sample`; may wait, until `stop` becomes true at the latest, for room for
+// what the samples will hold (their records). A worker holds no finished
+// result while it waits, so the caller can always take what is ready.
+using ClaimGate = std::function<void(std::uint64_t sample, const std::atomic<bool>& stop)>;
+
 // Which sample numbers a scheduler runs: first, first + stride, ... (count
 // of them). A single process runs 1, 2, ..., n_samples.
 struct SampleNumbering {
@@ -52,8 +58,10 @@ class SampleScheduler {
     // Starts `threads` workers (no more than there are samples) on the
     // samples `numbering` names. Workers run
     // at most `window` samples ahead of the caller, so memory stays bounded
-    // however slowly results are taken.
-    SampleScheduler(WorkerFactory factory, SampleNumbering numbering, int threads, int window);
+    // however slowly results are taken; `gate`, when given, is passed
+    // before every claim.
+    SampleScheduler(WorkerFactory factory, SampleNumbering numbering, int threads, int window,
+                    ClaimGate gate = {});
 
     // Stops the workers (within a fraction of a second) and waits for them.
     ~SampleScheduler();
@@ -88,6 +96,7 @@ class SampleScheduler {
     void file(std::int64_t j, const SampleResult& result);
 
     const WorkerFactory factory_;
+    const ClaimGate gate_;
     const SampleNumbering numbering_;
     const std::int64_t window_;
     const std::int64_t batch_;  // results in order that wake the caller
@@ -123,13 +132,13 @@ inline constexpr std::chrono::milliseconds stop_grace{300};
 // are stopped and the run ends early. Then `stopped`, when given, is called
 // once the workers have finished or `grace` has passed, so that it has
 // the CPUs to itself; it may end the process rather than wait for a worker
-// deep in a long setup. Returns the number of results consumed. Rethrows a
-// worker's failure.
+// deep in a long setup. `gate` is the scheduler's. Returns the number of
+// results consumed. Rethrows a worker's failure.
 std::int64_t run_in_order(const WorkerFactory& factory, SampleNumbering numbering, int threads,
                           const std::function<void(const SampleResult&)>& consume,
                           const std::function<bool(std::int64_t done)>& poll,
                           const std::function<void()>& stopped = nullptr,
-                          std::chrono::milliseconds grace = stop_grace);
+                          std::chrono::milliseconds grace = stop_grace, const ClaimGate& gate = {});
 
 // The number of CPUs this process may run on (its affinity mask), at least 1.
 int usable_cpu_count();

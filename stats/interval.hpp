@@ -71,8 +71,10 @@ struct RatioAccumulator {
     double effective_count() const;
 };
 
-// (a - b) / sqrt(se_a^2 + se_b^2). With both standard errors zero: 0 when
-// a = b, else an infinity of the sign of a - b. Not a number when any input is.
+// (a - b) / sqrt(se_a^2 + se_b^2); 0 when a and b agree to rounding and so
+// does the standard error with 0 (both within 1e-9 of the larger value).
+// With both standard errors zero and a real difference, an infinity of the
+// sign of a - b. Not a number when any input is.
 double z_score(double a, double se_a, double b, double se_b);
 
 }  // namespace pellimor

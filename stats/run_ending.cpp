@@ -15,10 +15,8 @@ RunEnding end_run(const RunReport& report, const RunEndingRequest& request) {
     }
     if (request.json) {
         // nan and inf are never stored, so dump cannot meet a value JSON
-        // lacks; invalid UTF-8 is replaced rather than thrown on.
-        ending.json =
-            summary_json(report).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
-            "\n";
+        // lacks.
+        ending.json = json_document(summary_json(report));
     }
     return ending;
 }

@@ -212,4 +212,8 @@ json summary_json(const RunReport& report) {
     return j;
 }
 
+std::string json_document(const nlohmann::json& document) {
+    return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace pellimor

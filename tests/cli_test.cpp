@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "program_runs.hpp"
 #include "text_files.hpp"
 
 namespace pellimor {
@@ -78,120 +79,20 @@ bool is_report_line(const std::string& line) {
     return parse_report_line(line).has_value();
 }
 
-struct Finished {
-    int status = -1;  // exit status, or 128 + signal when killed by one
-    std::string out;
-    std::string err;
-};
-
-// How a run is started, beyond its arguments.
-struct Launch {
-    std::optional<rlim_t> file_size_limit;      // RLIMIT_FSIZE, bytes
-    std::optional<rlim_t> address_space_limit;  // RLIMIT_AS, bytes
-    int stdout_fd = -1;                         // else a file "<tag>.out"
-};
+using testing::Finished;
+using testing::Launch;
 
 // Runs the program in its own temporary folder, standard output and error
 // captured in files there.
-class Cli : public ::testing::Test {
+class Cli : public testing::ProgramRuns {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pellimor_cli_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path results_path(int n_vars) const {
         return dir_ / ("pellimor_" + std::to_string(n_vars) + ".txt");
     }
 
-    pid_t start(const std::vector<std::string>& args, const std::string& tag = "run",
-                const Launch& launch = {}) {
-        std::vector<std::string> argv_text{PELLIMOR_BINARY};
-        argv_text.insert(argv_text.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& arg : argv_text) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const std::string out = (dir_ / (tag + ".out")).string();
-        const std::string err = (dir_ / (tag + ".err")).string();
-        const std::string dir = dir_.string();
-        // Everything the child needs is made before the fork; the test
-        // process has a single thread, so the child may do more than
-        // async-signal-safe calls, but it needs no more.
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int in_fd = ::open("/dev/null", O_RDONLY);
-            const int out_fd = launch.stdout_fd >= 0
-                                   ? launch.stdout_fd
-                                   : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in_fd < 0 || out_fd < 0 || err_fd < 0 || ::dup2(in_fd, 0) < 0 ||
-                ::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0 || ::chdir(dir.c_str()) != 0) {
-                ::_exit(126);
-            }
-            const auto limit = [](int resource, std::optional<rlim_t> bytes) {
-                const rlimit value{*bytes, *bytes};
-                return !bytes || ::setrlimit(resource, &value) == 0;
-            };
-            if (!limit(RLIMIT_FSIZE, launch.file_size_limit) ||
-                !limit(RLIMIT_AS, launch.address_space_limit)) {
-                ::_exit(126);
-            }
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        EXPECT_GT(pid, 0) << "cannot start " << PELLIMOR_BINARY;
-        return pid;
-    }
-
-    // Waits for the run to end, at most `limit`; a run still going then is
-    // killed (status -1).
-    Finished wait(pid_t pid, const std::string& tag = "run",
-                  std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-        int raw = 0;
-        Finished finished;
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        pid_t ended = 0;
-        while ((ended = waitpid(pid, &raw, WNOHANG)) == 0 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (ended == 0) {
-            ADD_FAILURE() << "the run did not end within " << limit.count() << " ms";
-            kill(pid, SIGKILL);
-            waitpid(pid, &raw, 0);
-        } else if (ended == pid) {
-            finished.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        }
-        finished.out = read_file(dir_ / (tag + ".out"));
-        finished.err = read_file(dir_ / (tag + ".err"));
-        return finished;
-    }
-
-    Finished run(const std::vector<std::string>& args) { return wait(start(args)); }
-
     std::vector<std::string> results(int n_vars) {
         return lines_of(read_file(results_path(n_vars)));
     }
-
-    // Files the program left in its folder, besides the captured output.
-    std::vector<std::string> files_written() {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            const std::string name = entry.path().filename();
-            if (!name.ends_with(".out") && !name.ends_with(".err")) {
-                names.push_back(name);
-            }
-        }
-        return names;
-    }
-
-    fs::path dir_;
 };
 
 constexpr const char* usage = "\n pellimor n_vars n_its n_samples \n";
@@ -573,39 +474,6 @@ TEST_F(Cli, InterruptLeavesOnlyWholeLines) {
             ASSERT_TRUE(is_report_line(line)) << line;
         }
         fs::remove(results_path(6));
-    }
-}
-
-TEST_F(Cli, SignalEndsARunWhoseOutputBlocks) {
-    // Standard output into a pipe whose reader never reads: once it is
-    // full, every write of a report line waits.
-    int pipe_fds[2];
-    ASSERT_EQ(::pipe2(pipe_fds, O_CLOEXEC), 0);
-    ASSERT_GT(::fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096), 0);
-    const int capacity = ::fcntl(pipe_fds[1], F_GETPIPE_SZ);
-    Launch blocked;
-    blocked.stdout_fd = pipe_fds[1];
-    const pid_t pid = start({"6", "100", "2000000000"}, "run", blocked);
-    ::close(pipe_fds[1]);
-    // Full: no room left for another report line (about 200 chars).
-    int queued = 0;
-    for (int wait_ms = 0; wait_ms < 10000 && queued < capacity - 300; wait_ms += 10) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_EQ(::ioctl(pipe_fds[0], FIONREAD, &queued), 0);
-    }
-    ASSERT_GE(queued, capacity - 300) << "the pipe never filled";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto sent = std::chrono::steady_clock::now();
-    ASSERT_EQ(kill(pid, SIGTERM), 0);
-    const Finished f = wait(pid, "run", std::chrono::seconds(3));
-    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
-    EXPECT_EQ(f.status, 128 + SIGTERM);
-    ::close(pipe_fds[0]);
-    const std::string text = read_file(results_path(6));
-    ASSERT_FALSE(text.empty());
-    EXPECT_TRUE(text.ends_with(" \n"));
-    for (const auto& line : lines_of(text)) {
-        ASSERT_TRUE(is_report_line(line)) << line;
     }
 }
 

@@ -14,13 +14,17 @@ Options parse(std::initializer_list<std::string_view> args) {
 }
 
 // The message of the UsageError that parsing `args` throws.
-std::string usage_error(std::initializer_list<std::string_view> args) {
+std::string usage_error(const std::vector<std::string_view>& args) {
     try {
-        parse(args);
+        parse_command_line(args);
     } catch (const UsageError& error) {
         return error.what();
     }
     return "(no error)";
+}
+
+std::string usage_error(std::initializer_list<std::string_view> args) {
+    return usage_error(std::vector<std::string_view>(args));
 }
 
 TEST(ParseCommandLine, ThreePositionalNumbers) {
@@ -70,6 +74,41 @@ TEST(ParseCommandLine, NumbersMustBeWholeAndInRange) {
     EXPECT_EQ(usage_error({"6", "+5", "1"}),
               "n_its must be a whole number from 0 to 2147483647, got '+5'");
     EXPECT_EQ(parse({"2147483647", "0", "0"}).n_vars, 2147483647);
+    // Modes with limits of their own name them, also below the range.
+    for (const std::string_view n_vars : {"0", "10001"}) {
+        EXPECT_EQ(usage_error({"--count", n_vars}),
+                  "n_vars must be a whole number from 1 to 10000 with --count, got '" +
+                      std::string(n_vars) + "'");
+        EXPECT_EQ(usage_error({"--exact", n_vars, "5"}),
+                  "n_vars must be a whole number from 1 to 10000 with --exact, got '" +
+                      std::string(n_vars) + "'");
+    }
+    EXPECT_EQ(usage_error({"--count", "--edges", "0"}),
+              "n_vars must be a whole number from 1 to 128 with --count --edges, got '0'");
+}
+
+// --count draws no samples, so no option of the sampling modes applies.
+TEST(ParseCommandLine, CountTakesNoSamplingOption) {
+    for (const std::vector<std::string_view>& option :
+         std::vector<std::vector<std::string_view>>{{"--exact"},
+                                                    {"--full-check"},
+                                                    {"--start", "exact"},
+                                                    {"--seed", "1"},
+                                                    {"--threads", "2"},
+                                                    {"--summary"},
+                                                    {"--results", "r.txt"},
+                                                    {"--no-results"},
+                                                    {"--strict"},
+                                                    {"--samples", "s.jsonl"},
+                                                    {"--stats"},
+                                                    {"--force"},
+                                                    {"--max-edges", "3"}}) {
+        std::vector<std::string_view> args{"--count"};
+        args.insert(args.end(), option.begin(), option.end());
+        args.push_back("5");
+        EXPECT_EQ(usage_error(args),
+                  std::string(option[0]) + " applies to runs that draw samples, not to --count");
+    }
 }
 
 TEST(ParseCommandLine, OptionValuesAreChecked) {

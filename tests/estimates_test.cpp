@@ -33,6 +33,32 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
     EXPECT_LE(covered, 198) << "seeds 1000 to 1199";
 }
 
+// Every DAG on 3 vertices with 3 edges is complete, in the one class of 6
+// DAGs: an exact run bounded by 3 edges estimates classes per DAG as sums
+// that are 1/6 but for rounding, with no spread. Its counts agree with the
+// exact ones, z = 0 (not an infinity, and not -0).
+TEST(Estimates, CountsThatAgreeToRoundingHaveZeroZ) {
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 100, 0, 1, 0, true, {}, EdgeBound::exactly(3)};
+    RunStatistics statistics;
+    for (int i = 1; i <= 100; ++i) {
+        SampleResult r;
+        r.connected = 1;
+        r.dags_drawn = i % 11 + 1;
+        for (int dag = 0; dag < r.dags_drawn; ++dag) {
+            r.inverse_size_sum += 1.0 / 6;  // as the sampler sums them
+        }
+        r.connected_weight = r.inverse_size_sum;
+        statistics.add(r);
+    }
+    const RunEstimates e =
+        estimate_run(info, statistics, make_exact_values(info.n_vars, info.edge_bound));
+    for (const CountEstimate* count :
+         {&e.classes_per_dag, &e.dags_per_class, &e.essential_graphs}) {
+        EXPECT_EQ(count->z, 0.0);
+        EXPECT_FALSE(std::signbit(count->z));
+    }
+}
+
 // The exact method at n = 3, simulated from its 25 DAGs: 1 empty (class of
 // 1), 6 with one edge (classes of 2, one line), 3 colliders (classes of 1,
 // connected), 9 other paths (classes of 3, two lines, connected), 6 complete
@@ -116,6 +142,42 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
     EXPECT_TRUE(std::isnan(
         estimate_run(walk, RunStatistics{}, make_exact_values(walk.n_vars, {})).rate_mean[0]));
 }
+
+// A weighted share near 0 or 1 with few events: the delta method's interval,
+// share +- 1.96 se, would leave [0, 1]; the interval given never does, in
+// runs of every kind (bounded by edges: no exact share).
+// The parameter: the edge bound (exactly that many edges), or -1 for none.
+class WeightedShareInterval : public ::testing::TestWithParam<int> {};
+
+TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
+    RunStatistics s;
+    for (int i = 0; i < 300; ++i) {
+        SampleResult r;
+        r.dags_drawn = 100;
+        r.inverse_size_sum = 0.01;
+        // One sample of 300 holds the only DAG alone in its class, and one
+        // the only disconnected DAGs.
+        r.single_dag_count = i == 7 ? 0.005 : 0;
+        r.connected_weight = i == 8 ? 0 : r.inverse_size_sum;
+        s.add(r);
+    }
+    const EdgeBound bound = GetParam() < 0 ? EdgeBound{} : EdgeBound::exactly(GetParam());
+    const RunInfo info{METHOD_EXACT, "empty", 50, 0, 300, 1, 1, 0, true, {}, bound};
+    const RunEstimates e = estimate_run(info, s, make_exact_values(info.n_vars, info.edge_bound));
+    for (const RatioEstimate* r : {&e.weighted_no_lines, &e.weighted_connected}) {
+        EXPECT_TRUE(r->beyond_delta_method);
+        EXPECT_GE(r->interval.low, 0);
+        EXPECT_LE(r->interval.high, 1);
+        EXPECT_LT(r->interval.low, r->interval.estimate);
+        EXPECT_GT(r->interval.high, r->interval.estimate);
+    }
+    EXPECT_NEAR(e.weighted_no_lines.interval.estimate, 0.005 / 3, 1e-15);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, WeightedShareInterval, ::testing::Values(-1, 50),
+                         [](const auto& info) {
+                             return info.param < 0 ? "AllClasses" : "FiftyEdges";
+                         });
 
 TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     // a(30) = 2.71485...e158; a(10000) is far beyond double.

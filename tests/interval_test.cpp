@@ -27,6 +27,14 @@ TEST(ZScore, ZeroVarianceGivesZeroOrInfinity) {
     EXPECT_EQ(z_score(0.5, 0, 0.25, 0), INFINITY);
     EXPECT_EQ(z_score(0.0, 0, 0.25, 0), -INFINITY);
     EXPECT_DOUBLE_EQ(z_score(3, 3, 1, 4), 0.4);
+    // An estimate that is the exact value but for rounding, with no spread
+    // or only the spread of rounding: z = 0, not an infinity.
+    const double sixth = 1.0 / 6;
+    for (const double se : {0.0, 1e-18}) {
+        EXPECT_EQ(z_score(std::nextafter(sixth, 1.0), se, sixth, 0), 0.0) << se;
+        EXPECT_EQ(z_score(std::nextafter(sixth, 0.0), se, sixth, 0), 0.0) << se;
+    }
+    EXPECT_EQ(z_score(sixth * (1 + 1e-6), 0, sixth, 0), INFINITY);
 }
 
 // Merging two accumulators must give what one pass over all values gives.

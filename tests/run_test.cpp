@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "sampler/sample_record.hpp"
 #include "stats/summary_json.hpp"
 #include "text_files.hpp"
 
@@ -52,7 +53,18 @@ RunRequest request(SampleMethod method, EdgeBound bound, WalkStart start, int n_
     r.threads = 1;
     r.count_vees = true;  // as --samples counts them
     r.summary = true;
-    r.records = RecordFormat::JSON_LINES;
+    // As --samples writes them by default: with the essential graph, and for
+    // the exact method its DAG.
+    r.records = RecordLayout{RecordFormat::JSON_LINES, method == METHOD_EXACT
+                                                           ? RecordGraphs::ESSENTIAL_AND_DAG
+                                                           : RecordGraphs::ESSENTIAL};
+    return r;
+}
+
+// The same run with its records as a table of statistics.
+RunRequest table(RunRequest r) {
+    r.records = RecordLayout{RecordFormat::TSV, RecordGraphs::NONE};
+    r.count_vees = false;
     return r;
 }
 
@@ -85,8 +97,8 @@ TEST_P(RunLikeTheCommandLine, SameSummaryAndRecords) {
     const nlohmann::json library = summary_json(report_of(plan, outcome));
     EXPECT_EQ(comparable(library), comparable(cli)) << c.arguments;
     EXPECT_EQ(outcome.records.size(), 300u);
-    std::string records;  // each ends in a newline
-    for (const std::string& record : outcome.records) {
+    std::string records = record_header(*c.request.records);  // TSV's header line
+    for (const std::string& record : outcome.records) {       // each ends in a newline
         records += record;
     }
     EXPECT_TRUE(records == cli_records) << c.arguments;
@@ -103,7 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
                           request(METHOD_EXACT, EdgeBound::exactly(6), WalkStart::EMPTY, 8, 0)},
         SameAsCommandLine{"WalkFromExactStartsWithinABound",
                           "--max-edges 8 --start exact 9 500 300",
-                          request(METHOD_WALK, EdgeBound::at_most(8), WalkStart::EXACT, 9, 500)}),
+                          request(METHOD_WALK, EdgeBound::at_most(8), WalkStart::EXACT, 9, 500)},
+        // Records without graphs, made from the results rather than by the
+        // workers; vees counted with --stats only.
+        SameAsCommandLine{"ExactTable", "--exact --samples-format tsv 9 300",
+                          table(request(METHOD_EXACT, {}, WalkStart::EMPTY, 9, 0))}),
     [](const ::testing::TestParamInfo<SameAsCommandLine>& info) { return info.param.name; });
 
 // A stop asked through the hook ends the run incomplete, after the samples
@@ -112,13 +128,13 @@ TEST(Run, StopHookEndsTheRunIncomplete) {
     RunRequest r = request(METHOD_WALK, {}, WalkStart::EMPTY, 8, 2000);
     r.n_samples = 1000000;
     r.threads = 2;
-    r.records = RecordFormat::NONE;
+    r.records.reset();
     const RunPlan plan = plan_run(r);
     std::int64_t seen = 0;
     int stopped_calls = 0;
     std::int64_t stopped_samples = -1;
     RunHooks hooks;
-    hooks.sample = [&](const SampleResult&, std::string&&) { ++seen; };
+    hooks.sample = [&](const SampleResult&, std::string_view) { ++seen; };
     hooks.stop = [&] { return seen >= 150; };
     hooks.stopped = [&](const RunOutcome& so_far) {
         ++stopped_calls;

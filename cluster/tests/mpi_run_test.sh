@@ -11,6 +11,8 @@
 #   mismatch             ranks started with other settings: status 2 and a
 #                        message before any sample; other --threads are fine
 #   seed                 without --seed, one "run seed" line, from rank 0
+#   samples              --samples with 2 ranks: every rank ends at once with
+#                        status 2 and one message, nothing written
 # Usage: mpi_run_test.sh PELLIMOR LAUNCHER CASE [ARGS]
 set -u
 pellimor=$1 launcher=$2 case=$3
@@ -150,6 +152,19 @@ RUNS
 seed)
     launch 20 -np 3 "$pellimor" --threads 1 6 100 300 || fail "status $?: $(cat err.txt)"
     [ "$(grep -c 'run seed' err.txt)" -eq 1 ] || fail "not one seed line: $(cat err.txt)"
+    ;;
+samples)
+    for run in "--exact --samples s.jsonl 6 200" "--samples - 6 100 200"; do
+        # shellcheck disable=SC2086
+        launch 10 -np 2 "$pellimor" --seed 1 --threads 1 $run
+        status=$?
+        [ "$status" -eq 2 ] || fail "status $status, expected 2: $run: $(cat err.txt)"
+        [ "$(grep -c -- '--samples needs a run of one process' err.txt)" -eq 1 ] ||
+            fail "not one message: $run: $(cat err.txt)"
+        if [ -s out.txt ] || ls s.jsonl pellimor_*.txt > /dev/null 2>&1; then
+            fail "something was written: $run"
+        fi
+    done
     ;;
 *) fail "unknown case '$case'" ;;
 esac
