@@ -358,7 +358,12 @@ TEST_F(SamplesFile, FullDiskLeavesTheOldFileOrWholeRecords) {
 TEST_F(SamplesFile, StoppedRunKeepsTheSamplesItsSummaryCounts) {
     const pid_t pid =
         start({"--exact", "--json", "j.json", "--samples", "s.jsonl", "12", "2000000000"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Some samples first, however busy the machine.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (read_file(dir_ / "pellimor_exact_12.txt").empty() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(wait(pid).status, 130);
     const json summary = json::parse(read_file(dir_ / "j.json"));
