@@ -9,7 +9,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
                  json, results, no_results, strict, version, count, edges, stats, samples,
-                 samples_format, samples_graphs, edge_bound, force] = options;
+                 samples_format, samples_graphs, edge_bound, force, sparse_method] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -75,6 +75,9 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (force) {
         args.emplace_back("--force");
+    }
+    if (sparse_method != SparseMethod::AUTO) {
+        args.push_back("--sparse-method=" + std::string(sparse_method_name(sparse_method)));
     }
     if (help || version) {
         return args;  // the parser reads no numbers then

@@ -105,10 +105,11 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed",  "--threads",        "--full-check",     "--start",  "--exact",     "--summary",
-    "--json",  "--results",        "--no-results",     "--strict", "--version",   "--help",
-    "--count", "--edges",          "--samples",        "--stats",  "--max-edges", "--mean-degree",
-    "--force", "--samples-format", "--samples-graphs",
+    "--seed",           "--threads",       "--full-check",  "--start",      "--exact",
+    "--summary",        "--json",          "--results",     "--no-results", "--strict",
+    "--version",        "--help",          "--count",       "--edges",      "--samples",
+    "--stats",          "--max-edges",     "--mean-degree", "--force",      "--samples-format",
+    "--samples-graphs", "--sparse-method",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -375,6 +376,13 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             options.force = true;
         } else if (name == "--edges" || name == "--mean-degree" || name == "--max-edges") {
             bounds.emplace_back(name, take_value());  // --exact --edges E: a number
+        } else if (name == "--sparse-method") {
+            const std::string_view text = take_value();
+            const std::optional<SparseMethod> method = parse_sparse_method(text);
+            if (!method || *method == SparseMethod::AUTO) {
+                throw UsageError("--sparse-method must be 'dag' or 'layered', got " + quoted(text));
+            }
+            options.sparse_method = *method;
         } else if (name == "--start") {
             const std::string_view text = take_value();
             if (text == "empty") {
@@ -478,17 +486,38 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
                 EdgeBound::exactly(name == "--edges" ? parse_edges(name, text, options.n_vars)
                                                      : edges_for_mean_degree(text, options.n_vars));
         }
-        if (options.edge_bound.bounded() && options.n_vars > max_edge_bounded_exact_vars) {
+        if (options.sparse_method != SparseMethod::AUTO && !options.edge_bound.bounded()) {
+            throw UsageError("--sparse-method applies to --edges and --mean-degree only");
+        }
+        const bool layered = options.sparse_method == SparseMethod::LAYERED ||
+                             (options.sparse_method == SparseMethod::AUTO &&
+                              options.n_vars > max_edge_bounded_exact_vars);
+        if (options.edge_bound.bounded() && !layered &&
+            options.n_vars > max_edge_bounded_exact_vars) {
             throw UsageError(
-                "the exact method for classes with E edges goes up to n_vars = " +
+                "--sparse-method dag goes up to n_vars = " +
                 std::to_string(max_edge_bounded_exact_vars) + ", got " + quoted(positional[0]) +
                 "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
-                "the walk: pellimor --max-edges E n_vars n_its n_samples");
+                "--sparse-method layered, or the walk: pellimor --max-edges E n_vars n_its "
+                "n_samples");
+        }
+        if (options.edge_bound.bounded() && layered &&
+            !(layered_applies(options.n_vars, options.edge_bound) &&
+              options.n_vars <= max_layered_vars)) {
+            throw UsageError(
+                "the layered method draws classes on 2 to " + std::to_string(max_layered_vars) +
+                " vertices with exactly E edges, 1 <= E < n_vars (n_vars - 1) / 2 (rejection "
+                "from DAGs, --sparse-method dag, goes up to n_vars = " +
+                std::to_string(max_edge_bounded_exact_vars) + "); got n_vars = " +
+                quoted(positional[0]) + ", E = " + std::to_string(options.edge_bound.edges));
         }
         if (options.force && !options.edge_bound.bounded()) {
             throw UsageError("--force applies to --edges and --mean-degree only");
         }
         return options;
+    }
+    if (options.sparse_method != SparseMethod::AUTO) {
+        throw UsageError("--sparse-method applies to --exact with --edges or --mean-degree");
     }
     for (const auto& [name, text] : bounds) {
         if (name != "--max-edges") {

@@ -66,6 +66,8 @@ struct Options {
     EdgeBound edge_bound;
     // Run an edge-bounded exact draw even when it is expected to take hours.
     bool force = false;
+    // --exact with E edges: which sampler (--sparse-method dag|layered).
+    SparseMethod sparse_method = SparseMethod::AUTO;
 
     bool operator==(const Options&) const = default;
 };

@@ -9,6 +9,7 @@ RunRequest request_of(const Options& options) {
     request.method = options.exact ? METHOD_EXACT : METHOD_WALK;
     request.start = options.start;
     request.edge_bound = options.edge_bound;
+    request.sparse_method = options.sparse_method;
     request.n_vars = options.n_vars;
     request.n_its = options.n_its;
     request.n_samples = options.n_samples;

@@ -59,6 +59,16 @@ bool refused_for_cost(const RunPlan& plan, bool force) {
     const std::string what = "classes on " + std::to_string(request.n_vars) + " vertices with " +
                              describe_edge_bound(request.edge_bound);
     const std::string plan_text = describe_plan(*cost, request.n_samples, request.threads);
+    if (cost->expected_seconds > longest_planned_seconds && !force && !plan.distributed() &&
+        cost->layered) {
+        std::fprintf(stderr,
+                     "pellimor: exact draws of %s: %s. That is more than an hour. Ask for fewer "
+                     "samples, use the walk (pellimor --max-edges %lld n_vars n_its n_samples), "
+                     "or --force.\n",
+                     what.c_str(), plan_text.c_str(),
+                     static_cast<long long>(request.edge_bound.edges));
+        return true;
+    }
     if (cost->expected_seconds > longest_planned_seconds && !force && !plan.distributed()) {
         std::fprintf(stderr,
                      "pellimor: exact draws of %s: %s. That is more than an hour: sparse classes "

@@ -61,6 +61,40 @@ EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t cla
     return plan;
 }
 
+EdgeBoundPlan plan_layered_draws(const LayeredSetup& setup, double table_seconds,
+                                 std::int64_t classes, int threads, std::uint64_t seed) {
+    using Clock = std::chrono::steady_clock;
+    LayeredSampler sampler(setup);
+    auto rng = sample_stream(seed, pilot_sample);
+    LayeredSampler::Pilot total;
+    const auto start = Clock::now();
+    double seconds = 0;
+    while (seconds < pilot_seconds && total.kept < pilot_enough_dags) {
+        const LayeredSampler::Pilot part = sampler.pilot(rng, 10);
+        total.proposals += part.proposals;
+        total.kept += part.kept;
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    EdgeBoundPlan plan;
+    plan.layered = true;
+    plan.table_seconds = table_seconds;
+    plan.table_bytes = static_cast<double>(LayeredTable::bytes_needed(setup.table->size()));
+    plan.pilot_proposals = total.proposals;
+    plan.seconds_per_proposal =
+        seconds / static_cast<double>(std::max<std::int64_t>(total.proposals, 1));
+    if (total.kept > 0) {
+        plan.proposals_per_class =
+            static_cast<double>(total.proposals) / static_cast<double>(total.kept);
+    } else {
+        // Not one kept: each class costs more proposals than the pilot made.
+        plan.proposals_per_class = static_cast<double>(total.proposals);
+        plan.lower_bound = true;
+    }
+    plan.expected_seconds = static_cast<double>(classes) * plan.proposals_per_class *
+                            plan.seconds_per_proposal / std::max(threads, 1);
+    return plan;
+}
+
 std::string describe_seconds(double seconds) {
     char text[64];
     if (seconds < 120) {
@@ -78,6 +112,18 @@ std::string describe_seconds(double seconds) {
 std::string describe_plan(const EdgeBoundPlan& plan, std::int64_t classes, int threads) {
     char text[400];
     const char* more = plan.lower_bound ? "more than " : "";
+    if (plan.layered) {
+        std::snprintf(text, sizeof text,
+                      "layered proposals, table built in %s (%.3g MB); %s%.3g proposals per kept "
+                      "class (pilot of %lld), %.3g ms each; expected time %s%s for %lld classes "
+                      "on %d thread%s",
+                      describe_seconds(plan.table_seconds).c_str(), plan.table_bytes / 1e6, more,
+                      plan.proposals_per_class, static_cast<long long>(plan.pilot_proposals),
+                      plan.seconds_per_proposal * 1e3, more,
+                      describe_seconds(plan.expected_seconds).c_str(),
+                      static_cast<long long>(classes), threads, threads == 1 ? "" : "s");
+        return text;
+    }
     if (plan.lower_bound && !plan.exact_ratio) {
         std::snprintf(text, sizeof text,
                       "no DAG within the bound in a pilot of %.0f weighted proposals; %s%s for "

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "sampler/layered_sampler.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 #include "stats/edge_bound_exact.hpp"
 
@@ -26,6 +27,14 @@ struct EdgeBoundPlan {
     std::int64_t pilot_dags = 0;
     double expected_seconds = 0;  // for `classes` classes on `threads` threads
     bool lower_bound = false;     // the pilot met no DAG within the bound: at least this
+    // The layered method instead (dags_per_class etc. stay 0): its table's
+    // build, and the pilot's proposals per kept class and time per proposal.
+    bool layered = false;
+    double table_seconds = 0;
+    double table_bytes = 0;
+    double proposals_per_class = 0;
+    double seconds_per_proposal = 0;
+    std::int64_t pilot_proposals = 0;
 };
 
 // The plan for drawing `classes` classes within the bound of setup with
@@ -34,6 +43,12 @@ struct EdgeBoundPlan {
 // stream (from `seed`) for about a fifth of a second.
 EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t classes, int threads,
                                       std::uint64_t seed, const EdgeBoundExact* exact);
+
+// The same for the layered method, whose table took table_seconds to build:
+// a pilot of proposals from its own stream, for about a fifth of a second.
+// The expected time counts the draws only (the table is built by then).
+EdgeBoundPlan plan_layered_draws(const LayeredSetup& setup, double table_seconds,
+                                 std::int64_t classes, int threads, std::uint64_t seed);
 
 // "4.76 DAGs drawn per kept class (exact), 30 weighted proposals per DAG;
 // about 12 s for 1000 classes on 2 threads"

@@ -11,10 +11,12 @@
 // sample_methods.hpp) plugs in as one more case in memory() and build()
 // (exact_draws.cpp).
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "graph/edge_bound.hpp"
+#include "run/sparse_method.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 
@@ -29,12 +31,22 @@ class ExactDraws {
     };
 
     // What the sampler for n vertices under `bound` takes, before anything
-    // is built.
-    static Memory memory(int n, EdgeBound bound);
+    // is built; AUTO counts the sampler preferred_sparse_method() names.
+    static Memory memory(int n, EdgeBound bound, SparseMethod method = SparseMethod::AUTO);
 
     // Builds the tables for n vertices under `bound` (exactly or at most E,
-    // n <= max_edge_bounded_exact_vars, or none). Throws std::bad_alloc.
-    static ExactDraws build(int n, EdgeBound bound);
+    // or none) with `method` for bounded draws: AUTO tries the preferred one
+    // and, where the layered table refuses its weight (a graph so sparse
+    // that its sums over split pairs cancel), falls back to rejection from
+    // DAGs when n <= max_edge_bounded_exact_vars. Throws std::bad_alloc,
+    // std::invalid_argument (naming why) where the method asked for cannot
+    // draw these classes, and SetupStopped once *stop is set.
+    static ExactDraws build(int n, EdgeBound bound, SparseMethod method = SparseMethod::AUTO,
+                            const std::atomic<bool>* stop = nullptr);
+
+    // The sampler that draws bounded classes: DAG or LAYERED (DAG also
+    // for draws without a bound).
+    SparseMethod method() const { return method_; }
 
     // Workers whose samples are the kept classes, with their statistics.
     WorkerFactory classes(std::uint64_t run_seed, SampleExtras extras = {}) const {
@@ -50,6 +62,9 @@ class ExactDraws {
 
     // The tables of draws within an edge bound, or nullptr.
     const SparseSetup* sparse() const { return source_->sparse(); }
+    // The layered method's table, or nullptr; and the seconds its build took.
+    const LayeredSetup* layered() const { return source_->layered(); }
+    double setup_seconds() const { return setup_seconds_; }
 
     // A sampler with its tables, which stay where they are when the
     // ExactDraws moves. Only making workers goes through it, never a draw.
@@ -60,12 +75,16 @@ class ExactDraws {
         virtual WorkerFactory walks(const Settings& settings, std::uint64_t run_seed,
                                     SampleExtras extras) const = 0;
         virtual const SparseSetup* sparse() const { return nullptr; }
+        virtual const LayeredSetup* layered() const { return nullptr; }
     };
 
   private:
-    explicit ExactDraws(std::unique_ptr<const Source> source) : source_(std::move(source)) {}
+    ExactDraws(std::unique_ptr<const Source> source, SparseMethod method, double seconds)
+        : source_(std::move(source)), method_(method), setup_seconds_(seconds) {}
 
     std::unique_ptr<const Source> source_;
+    SparseMethod method_ = SparseMethod::DAG;
+    double setup_seconds_ = 0;
 };
 
 }  // namespace pellimor

@@ -94,7 +94,8 @@ MemoryNeed memory_needed(const RunRequest& r) {
     const MethodNeeds needs = method_needs(r);
     MemoryNeed need;
     if (needs.exact_draws && r.n_vars <= largest_exact_estimate) {
-        const ExactDraws::Memory draws = ExactDraws::memory(r.n_vars, r.edge_bound);
+        const ExactDraws::Memory draws =
+            ExactDraws::memory(r.n_vars, r.edge_bound, r.sparse_method);
         need.shared = draws.shared;
         need.per_worker = draws.per_worker;
     }
@@ -131,7 +132,8 @@ RunPlan plan_run(const RunRequest& request, RunPlan::Clock::time_point started) 
     plan.memory_ = memory_needed(request);
     plan.make_workers_ = needs.workers;
     if (needs.exact_draws) {
-        plan.draws_.emplace(ExactDraws::build(request.n_vars, request.edge_bound));
+        plan.draws_.emplace(
+            ExactDraws::build(request.n_vars, request.edge_bound, request.sparse_method));
     }
     // Only the rank that reports holds the estimates against exact values,
     // and states what bounded exact draws cost. A walk's mixing check holds
@@ -143,6 +145,9 @@ RunPlan plan_run(const RunRequest& request, RunPlan::Clock::time_point started) 
             plan.cost_ = plan_edge_bounded_draws(
                 *plan.draws_->sparse(), request.n_samples, request.threads, request.seed,
                 plan.exact_.edge_bound ? &*plan.exact_.edge_bound : nullptr);
+        } else if (plan.draws_ && plan.draws_->layered() != nullptr) {
+            plan.cost_ = plan_layered_draws(*plan.draws_->layered(), plan.draws_->setup_seconds(),
+                                            request.n_samples, request.threads, request.seed);
         }
     }
     return plan;

@@ -27,6 +27,8 @@ void check_request(const RunRequest& r) {
                 std::to_string(r.n_vars) + " vertices), got " + std::to_string(bound.edges));
     switch (r.method) {
         case METHOD_WALK:
+            require(r.sparse_method == SparseMethod::AUTO,
+                    "the sparse method applies to the exact method only");
             require(bound.kind != EdgeBoundKind::EXACTLY,
                     "a walk cannot keep exactly E edges; bound it by at most E");
             require(!(bound.bounded() && r.start == WalkStart::EXACT &&
@@ -39,12 +41,28 @@ void check_request(const RunRequest& r) {
                     "where walks start and how their moves are judged apply to the walk only");
             require(bound.kind != EdgeBoundKind::AT_MOST,
                     "the exact method draws classes with exactly E edges, not at most E");
-            require(
-                r.n_vars <= (bound.bounded() ? max_edge_bounded_exact_vars : max_exact_vars),
-                "the exact method goes up to n_vars = " +
-                    std::to_string(bound.bounded() ? max_edge_bounded_exact_vars : max_exact_vars) +
-                    (bound.bounded() ? " with an edge bound" : "") + ", got " +
-                    std::to_string(r.n_vars));
+            require(r.sparse_method == SparseMethod::AUTO || bound.bounded(),
+                    "the sparse method applies to classes with exactly E edges");
+            if (!bound.bounded()) {
+                require(r.n_vars <= max_exact_vars,
+                        "the exact method goes up to n_vars = " + std::to_string(max_exact_vars) +
+                            ", got " + std::to_string(r.n_vars));
+            } else if (r.sparse_method == SparseMethod::LAYERED ||
+                       (r.sparse_method == SparseMethod::AUTO &&
+                        r.n_vars > max_edge_bounded_exact_vars)) {
+                require(layered_applies(r.n_vars, bound) && r.n_vars <= max_layered_vars,
+                        "the layered method draws classes on 2 to " +
+                            std::to_string(max_layered_vars) +
+                            " vertices with exactly E edges, 1 <= E < n_vars (n_vars - 1) / 2 "
+                            "(rejection from DAGs goes up to n_vars = " +
+                            std::to_string(max_edge_bounded_exact_vars) + "); got n_vars = " +
+                            std::to_string(r.n_vars) + ", E = " + std::to_string(bound.edges));
+            } else {
+                require(r.n_vars <= max_edge_bounded_exact_vars,
+                        "rejection from DAGs goes up to n_vars = " +
+                            std::to_string(max_edge_bounded_exact_vars) + ", got " +
+                            std::to_string(r.n_vars));
+            }
             break;
     }
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "graph/edge_bound.hpp"
+#include "run/sparse_method.hpp"
 #include "sampler/record_layout.hpp"
 #include "stats/run_info.hpp"
 
@@ -23,6 +24,9 @@ struct RunRequest {
     // Exactly E edges: the exact method; at most E: the walk (whose exact
     // starts and reference are then drawn within the bound too).
     EdgeBound edge_bound;
+    // Exactly E edges: the exact sampler that draws the classes (AUTO: the
+    // one expected to be faster, see run/sparse_method.hpp).
+    SparseMethod sparse_method = SparseMethod::AUTO;
     int n_vars = 1;
     int n_its = 0;  // the walk's moves per sample
     std::int64_t n_samples = 0;
@@ -47,6 +51,9 @@ struct RunRequest {
 // exact draws).
 inline constexpr int max_exact_vars = 10000;
 inline constexpr int max_edge_bounded_exact_vars = 500;
+// The largest n_vars of the layered method (classes with exactly E edges):
+// its table takes about 20 s at n_vars = 1000 (see docs/sparse.md).
+inline constexpr int max_layered_vars = 2000;
 
 // Throws std::invalid_argument, naming what is wrong, for a request no run
 // can carry out: sizes out of range, a bound beyond the pairs of n_vars

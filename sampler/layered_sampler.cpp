@@ -68,10 +68,6 @@ std::size_t LayeredSampler::bytes_per_worker(int n) {
 
 bool LayeredSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
                                 const std::atomic<bool>* stop) {
-    result.dags_drawn = 0;
-    result.inverse_size_sum = 0;
-    result.single_dag_count = 0;
-    result.connected_weight = 0;
     for (;;) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
             return false;
@@ -88,6 +84,16 @@ bool LayeredSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
         result.no_lines = result.lines == 0 ? 1 : 0;
         result.connected = connected ? 1 : 0;
         result.classes.edges = edges_;
+        // The sums that rejection from DAGs keeps over the DAGs it draws,
+        // here over the DAGs of the kept class: classes drawn uniformly have
+        // a mean size of (DAGs with E edges) / (classes with E edges), so
+        // samples / sum of dags_drawn estimates the same classes per DAG,
+        // and the sums weighted by 1/s the same shares of classes.
+        constexpr double largest = 9e18;
+        result.dags_drawn = static_cast<std::int64_t>(std::min(kept_size_, largest));
+        result.inverse_size_sum = 1;
+        result.single_dag_count = result.no_lines;
+        result.connected_weight = result.connected;
         return true;
     }
 }

@@ -61,8 +61,10 @@ class LayeredSampler {
     static std::size_t bytes_per_worker(int n);
 
     // Draws proposals until one with E edges is canonical. Fills in result
-    // the kept class's no_lines, connected, lines and classes.edges;
-    // dags_drawn and the sums over DAGs stay 0 (no DAG is drawn). Returns
+    // the kept class's no_lines, connected, lines and classes.edges, and in
+    // place of the sums over the DAGs drawn those over the DAGs of its class:
+    // dags_drawn its size s (at most 9e18), inverse_size_sum 1, and
+    // single_dag_count and connected_weight its flags. Returns
     // false, result to be discarded, when *stop became true first (checked
     // once per proposal).
     bool draw_class(Xoshiro256StarStar& rng, SampleResult& result,

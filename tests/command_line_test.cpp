@@ -215,6 +215,12 @@ TEST(ParseCommandLine, EdgeBounds) {
     EXPECT_EQ(walk.edge_bound, EdgeBound::at_most(0));
     EXPECT_TRUE(walk.force);
     EXPECT_FALSE(parse({"5", "1", "1"}).edge_bound.bounded());
+    EXPECT_EQ(parse({"--exact", "--edges", "4", "20", "1"}).sparse_method, SparseMethod::AUTO);
+    EXPECT_EQ(
+        parse({"--exact", "--edges", "4", "--sparse-method=layered", "20", "1"}).sparse_method,
+        SparseMethod::LAYERED);
+    EXPECT_EQ(parse({"--exact", "--edges", "4", "--sparse-method", "dag", "20", "1"}).sparse_method,
+              SparseMethod::DAG);
 }
 
 TEST(ParseCommandLine, EdgeBoundErrors) {
@@ -227,8 +233,18 @@ TEST(ParseCommandLine, EdgeBoundErrors) {
         {{"--exact", "--mean-degree", "nan", "20", "1"}, "--mean-degree must be a number"},
         {{"--exact", "--edges", "4", "--mean-degree", "2", "20", "1"},
          "--edges and --mean-degree exclude each other"},
-        {{"--exact", "--edges", "4", "501", "1"},
-         "the exact method for classes with E edges goes up to n_vars = 500"},
+        {{"--exact", "--edges", "4", "--sparse-method", "dag", "501", "1"},
+         "--sparse-method dag goes up to n_vars = 500, got '501'"},
+        {{"--exact", "--edges", "4", "2001", "1"},
+         "the layered method draws classes on 2 to 2000 vertices with exactly E edges"},
+        {{"--exact", "--edges", "0", "--sparse-method", "layered", "20", "1"},
+         "the layered method draws classes on 2 to 2000 vertices"},
+        {{"--exact", "--edges", "4", "--sparse-method", "auto", "20", "1"},
+         "--sparse-method must be 'dag' or 'layered', got 'auto'"},
+        {{"--exact", "--sparse-method", "dag", "20", "1"},
+         "--sparse-method applies to --edges and --mean-degree only"},
+        {{"--max-edges", "4", "--sparse-method", "dag", "20", "1", "1"},
+         "--sparse-method applies to --exact with --edges or --mean-degree"},
         {{"--exact", "--max-edges", "4", "20", "1"}, "--max-edges applies to the walk"},
         {{"--edges", "4", "20", "1", "1"}, "--edges applies to --exact"},
         {{"--count", "--mean-degree", "2", "20"},

@@ -25,6 +25,7 @@
 #include "sampler/layered_levels.hpp"  // tilt_weight
 #include "sampler/sample_methods.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
+#include "stats/edge_bound_exact.hpp"
 
 namespace pellimor {
 namespace {
@@ -211,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(LayeredSampler, LayeredClassesOnFive, ::testing::Values
 
 // Exactly E edges on six vertices: every draw an essential graph with E
 // edges, and the draws spread evenly over the number of such classes that
-// the counts by edges give (classes never drawn count in chi^2 too).
+// the counts by edges give (classes never drawn count in chi^2 too); the
+// kept classes' sizes (dags_drawn) have the mean DAGs / classes with E edges.
 TEST(LayeredSampler, ClassesWithExactlyEEdgesOnSixEquallyLikely) {
     const int n = 6;
     const std::int64_t edges = 3;
@@ -225,9 +227,13 @@ TEST(LayeredSampler, ClassesWithExactlyEEdgesOnSixEquallyLikely) {
     EdgeMatrix m(n);
     std::map<std::uint64_t, double> seen;
     const int samples = static_cast<int>(15 * classes);
+    double size_sum = 0;
+    double size_square_sum = 0;
     for (int i = 0; i < samples; ++i) {
         SampleResult r;
         ASSERT_TRUE(sampler.draw_class(rng, r));
+        size_sum += static_cast<double>(r.dags_drawn);
+        size_square_sum += static_cast<double>(r.dags_drawn) * static_cast<double>(r.dags_drawn);
         sampler.kept_essential_graph(rng, m);
         ASSERT_TRUE(is_admissible(m)) << testing::edge_list(m);
         ASSERT_EQ(count_edges(m), edges) << testing::edge_list(m);
@@ -243,6 +249,10 @@ TEST(LayeredSampler, ClassesWithExactlyEEdgesOnSixEquallyLikely) {
     }
     const ChiSquare c = chi_square(expected, counts);
     EXPECT_TRUE(c.passes()) << "chi^2 " << c.value << " on " << c.freedom << ", seed " << seed;
+    const double mean_size = size_sum / samples;
+    const double se = std::sqrt((size_square_sum / samples - mean_size * mean_size) / samples);
+    EXPECT_NEAR(mean_size, 1 / edge_bound_exact(n, EdgeBound::exactly(edges))->classes_per_dag,
+                4 * se);
 }
 
 struct Shares {

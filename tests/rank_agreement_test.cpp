@@ -34,6 +34,7 @@ TEST(CanonicalArguments, ParseBackToTheSameOptions) {
         {"--help", "--seed", "3"},
         {"--version"},
         {"--exact", "--mean-degree", "2.5", "--force", "20", "5"},
+        {"--exact", "--edges", "30", "--sparse-method", "layered", "60", "5"},
         {"--max-edges", "12", "--start", "exact", "--force", "12", "100", "5"},
     };
     for (const auto& line : lines) {

@@ -8,6 +8,7 @@
 
 #include "sampler/dag_counts.hpp"
 #include "sampler/exact_sampler.hpp"
+#include "sampler/layered_sampler.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 
 namespace pellimor {
@@ -67,6 +68,11 @@ TEST(MemoryNeeded, BoundedRunsHoldTheWeightedTablesAndSparseSamplers) {
     RunRequest exact = walk(400, 5, 3);
     exact.method = METHOD_EXACT;
     exact.edge_bound = EdgeBound::exactly(800);
+    exact.sparse_method = SparseMethod::LAYERED;
+    EXPECT_EQ(memory_needed(exact).shared, static_cast<double>(LayeredTable::bytes_needed(400)));
+    EXPECT_EQ(memory_needed(exact).per_worker,
+              static_cast<double>(LayeredSampler::bytes_per_worker(400)));
+    exact.sparse_method = SparseMethod::DAG;
     const MemoryNeed need = memory_needed(exact);
     EXPECT_EQ(need.shared, static_cast<double>(WeightedDagTables::bytes_needed(400)));
     EXPECT_EQ(need.per_worker, static_cast<double>(SparseExactSampler::bytes_per_worker(400, 800)));
@@ -92,14 +98,65 @@ TEST(PlanRun, RefusesRequestsNoRunCanCarryOut) {
     RunRequest bounded_exact_too_large = walk(501, 5, 1);
     bounded_exact_too_large.method = METHOD_EXACT;
     bounded_exact_too_large.edge_bound = EdgeBound::exactly(501);
-    for (const RunRequest& request : {walk_exactly, exact_at_most, beyond_pairs,
-                                      bounded_exact_too_large, walk(0, 5, 1), walk(5, 5, 0)}) {
+    bounded_exact_too_large.sparse_method = SparseMethod::DAG;
+    RunRequest layered_too_large = bounded_exact_too_large;
+    layered_too_large.n_vars = max_layered_vars + 1;
+    layered_too_large.sparse_method = SparseMethod::AUTO;
+    RunRequest layered_without_edges = walk(10, 5, 1);
+    layered_without_edges.method = METHOD_EXACT;
+    layered_without_edges.edge_bound = EdgeBound::exactly(0);
+    layered_without_edges.sparse_method = SparseMethod::LAYERED;
+    RunRequest walk_with_method = walk(10, 5, 1);
+    walk_with_method.sparse_method = SparseMethod::DAG;
+    for (const RunRequest& request :
+         {walk_exactly, exact_at_most, beyond_pairs, bounded_exact_too_large, layered_too_large,
+          layered_without_edges, walk_with_method, walk(0, 5, 1), walk(5, 5, 0)}) {
         EXPECT_THROW(plan_run(request), std::invalid_argument)
             << request.n_vars << " vertices, bound " << request.edge_bound.edges;
     }
     beyond_pairs.edge_bound = EdgeBound::at_most(45);
     EXPECT_NO_THROW(plan_run(beyond_pairs));
 }
+
+struct MethodCase {
+    int n;
+    std::int64_t edges;
+    SparseMethod asked;
+    SparseMethod used;
+};
+
+void PrintTo(const MethodCase& c, std::ostream* os) {
+    *os << "n " << c.n << ", E " << c.edges << ", " << sparse_method_name(c.asked);
+}
+
+class SparseMethodChoice : public ::testing::TestWithParam<MethodCase> {};
+
+// Classes with E edges come from the sampler asked for, or by default from
+// the layered one where E <= n^2 / 56 and its table holds (at n = 300 with
+// E = 300 its sums cancel: rejection from DAGs takes over); the statement of
+// the cost is that of the sampler used.
+TEST_P(SparseMethodChoice, TheSamplerUsedAndItsCost) {
+    const MethodCase c = GetParam();
+    RunRequest r = walk(c.n, 10, 1);
+    r.method = METHOD_EXACT;
+    r.edge_bound = EdgeBound::exactly(c.edges);
+    r.sparse_method = c.asked;
+    const RunPlan plan = plan_run(r);
+    ASSERT_NE(plan.draws(), nullptr);
+    EXPECT_EQ(plan.draws()->method(), c.used);
+    EXPECT_EQ(plan.draws()->layered() != nullptr, c.used == SparseMethod::LAYERED);
+    ASSERT_TRUE(plan.cost());
+    EXPECT_EQ(plan.cost()->layered, c.used == SparseMethod::LAYERED);
+    EXPECT_GT(plan.cost()->expected_seconds, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PlanRun, SparseMethodChoice,
+    ::testing::Values(MethodCase{60, 60, SparseMethod::AUTO, SparseMethod::LAYERED},
+                      MethodCase{60, 240, SparseMethod::AUTO, SparseMethod::DAG},
+                      MethodCase{60, 240, SparseMethod::LAYERED, SparseMethod::LAYERED},
+                      MethodCase{60, 60, SparseMethod::DAG, SparseMethod::DAG},
+                      MethodCase{300, 300, SparseMethod::AUTO, SparseMethod::DAG}));
 
 // The tables for n vertices and `workers` exact samplers, each of which has
 // drawn a class.

@@ -68,6 +68,12 @@ RunRequest table(RunRequest r) {
     return r;
 }
 
+// The same run by the layered method.
+RunRequest layered(RunRequest r) {
+    r.sparse_method = SparseMethod::LAYERED;
+    return r;
+}
+
 void PrintTo(const SameAsCommandLine& c, std::ostream* out) {
     *out << c.arguments;
 }
@@ -116,6 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
         SameAsCommandLine{"WalkFromExactStartsWithinABound",
                           "--max-edges 8 --start exact 9 500 300",
                           request(METHOD_WALK, EdgeBound::at_most(8), WalkStart::EXACT, 9, 500)},
+        SameAsCommandLine{
+            "LayeredWithEdges", "--exact --edges 30 --sparse-method layered 30 300",
+            layered(request(METHOD_EXACT, EdgeBound::exactly(30), WalkStart::EMPTY, 30, 0))},
         // Records without graphs, made from the results rather than by the
         // workers; vees counted with --stats only.
         SameAsCommandLine{"ExactTable", "--exact --samples-format tsv 9 300",
