@@ -12,42 +12,49 @@ namespace {
 
 static_assert(sizeof(VertexPair) == 2 * sizeof(std::int32_t));
 
-// Pairs appended after the header, which is filled in at the end.
+// Pairs written after the header, which is filled in at the end, into room
+// made once for at most `room_pairs` of them.
 class BinaryWriter {
   public:
     BinaryWriter(std::string& out, std::int64_t room_pairs) : out_(out), start_(out.size()) {
-        out_.reserve(start_ + sizeof(BinaryRecordHeader) +
-                     static_cast<std::size_t>(room_pairs) * sizeof(VertexPair));
-        out_.append(sizeof(BinaryRecordHeader), '\0');
+        out_.resize(start_ + sizeof(BinaryRecordHeader) +
+                    static_cast<std::size_t>(room_pairs) * sizeof(VertexPair));
+        first_ = reinterpret_cast<char*>(out_.data()) + start_ + sizeof(BinaryRecordHeader);
+        next_ = first_;
     }
 
     void add(int a, int b) {
         const VertexPair p{a, b};
-        out_.append(reinterpret_cast<const char*>(&p), sizeof p);
+        std::memcpy(next_, &p, sizeof p);
+        next_ += sizeof p;
     }
 
     std::size_t pairs() const {
-        return (out_.size() - start_ - sizeof(BinaryRecordHeader)) / sizeof(VertexPair);
+        return static_cast<std::size_t>(next_ - first_) / sizeof(VertexPair);
     }
 
-    // The lines written from pair `first` on, for a recount of the class size.
+    // The pairs from `first` on, for a recount of the class size.
     std::vector<VertexPair> pairs_from(std::size_t first, std::size_t count) const {
         std::vector<VertexPair> copy(count);
-        std::memcpy(copy.data(),
-                    out_.data() + start_ + sizeof(BinaryRecordHeader) + first * sizeof(VertexPair),
-                    count * sizeof(VertexPair));
+        std::memcpy(copy.data(), first_ + first * sizeof(VertexPair), count * sizeof(VertexPair));
         return copy;
     }
+
+    // Drops the pairs from `first` on.
+    void drop_from(std::size_t first) { next_ = first_ + first * sizeof(VertexPair); }
 
     void finish(BinaryRecordHeader header, const std::string& digits) {
         header.size_digits = static_cast<std::int64_t>(digits.size());
         std::memcpy(out_.data() + start_, &header, sizeof header);
+        out_.resize(static_cast<std::size_t>(next_ - out_.data()));
         out_ += digits;
     }
 
   private:
     std::string& out_;
     std::size_t start_;
+    char* first_;
+    char* next_;
 };
 
 // The class size's digits when its double is not exact: the class counted
@@ -69,7 +76,8 @@ void append_binary_walk_record(std::string& out, const RecordLayout& layout,
                                const SampleResult& result, const EdgeMatrix& m) {
     const int n = m.size();
     const bool graphs = layout.graphs != RecordGraphs::NONE;
-    BinaryWriter w(out, graphs ? result.classes.edges : 0);
+    const bool recount = !exact_as_double(result.classes.size);
+    BinaryWriter w(out, graphs || recount ? result.classes.edges : 0);
     BinaryRecordHeader header;
     if (graphs) {
         for (int r = 0; r < n; ++r) {
@@ -83,7 +91,7 @@ void append_binary_walk_record(std::string& out, const RecordLayout& layout,
     }
     // The lines, also without graphs when the class size needs them.
     std::string digits;
-    if (graphs || !exact_as_double(result.classes.size)) {
+    if (graphs || recount) {
         const std::size_t first = w.pairs();
         for (int r = 0; r < n; ++r) {
             for (int c = r + 1; c < n; ++c) {
@@ -94,11 +102,10 @@ void append_binary_walk_record(std::string& out, const RecordLayout& layout,
         }
         const std::size_t count = w.pairs() - first;
         digits = size_digits(result, n, w.pairs_from(first, count));
-        if (!graphs) {
-            header.lines = 0;
-            out.resize(out.size() - count * sizeof(VertexPair));
-        } else {
+        if (graphs) {
             header.lines = static_cast<std::int64_t>(count);
+        } else {
+            w.drop_from(first);
         }
     }
     w.finish(header, digits);
@@ -113,7 +120,8 @@ void append_binary_exact_record(std::string& out, const RecordLayout& layout,
     const bool graphs = layout.graphs != RecordGraphs::NONE;
     const bool with_dag = layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG;
     const std::int64_t edges = result.classes.edges;
-    BinaryWriter w(out, graphs ? (with_dag ? 2 * edges : edges) : 0);
+    const bool recount = !exact_as_double(result.classes.size);
+    BinaryWriter w(out, with_dag ? 2 * edges : graphs || recount ? edges : 0);
     BinaryRecordHeader header;
     if (graphs) {
         // As in the text record: the essential graph's arrows are the DAG's
@@ -132,7 +140,7 @@ void append_binary_exact_record(std::string& out, const RecordLayout& layout,
         header.arrows = static_cast<std::int64_t>(w.pairs());
     }
     std::string digits;
-    if (graphs || !exact_as_double(result.classes.size)) {
+    if (graphs || recount) {
         const std::size_t first = w.pairs();
         all_bits(
             words, [&](int i) { return heads[i]; },
@@ -149,10 +157,10 @@ void append_binary_exact_record(std::string& out, const RecordLayout& layout,
             });
         const std::size_t count = w.pairs() - first;
         digits = size_digits(result, n, w.pairs_from(first, count));
-        if (!graphs) {
-            out.resize(out.size() - count * sizeof(VertexPair));
-        } else {
+        if (graphs) {
             header.lines = static_cast<std::int64_t>(count);
+        } else {
+            w.drop_from(first);
         }
     }
     if (with_dag) {
