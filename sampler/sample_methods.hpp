@@ -138,8 +138,12 @@ WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t 
         return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
                                                        const std::atomic<bool>& stop) {
             auto rng = sample_stream(run_seed, sample);
-            const bool drawn = every_dag ? sampler->draw_dag(rng, result, &stop)
-                                         : sampler->draw_class(rng, result, &stop);
+            bool drawn = false;
+            if constexpr (every_dag) {  // only samplers that draw uniform DAGs need draw_dag()
+                drawn = sampler->draw_dag(rng, result, &stop);
+            } else {
+                drawn = sampler->draw_class(rng, result, &stop);
+            }
             if (!drawn) {
                 return false;
             }
