@@ -47,10 +47,12 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
     auto stop_asked = [&] { return hooks.stop && hooks.stop(); };
 
     // Records with graphs come from the workers, which hold the graphs, in a
-    // queue whose room the workers wait for before they claim samples.
+    // queue whose room the workers wait for before they claim samples; so do
+    // binary records, which may need the graph for an exact class size.
     std::optional<RecordQueue> records;
     ClaimGate record_room;
-    if (r.records && r.records->graphs != RecordGraphs::NONE) {
+    if (r.records &&
+        (r.records->graphs != RecordGraphs::NONE || r.records->format == RecordFormat::BINARY)) {
         records.emplace();
         record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
             records->wait_for_room(sample, stop);

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "sampler/binary_record.hpp"
+
 namespace pellimor {
 
 namespace {
@@ -167,6 +169,10 @@ void append_statistics_record(std::string& out, const RecordLayout& layout, std:
 
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                         const SampleResult& result, const EdgeMatrix& m) {
+    if (layout.format == RecordFormat::BINARY) {
+        append_binary_walk_record(out, layout, result, m);
+        return;
+    }
     const int n = m.size();
     reserve_record(out, n, layout.graphs == RecordGraphs::NONE ? 0 : result.classes.edges);
     FieldWriter w(out, layout.format);
@@ -197,6 +203,10 @@ void append_walk_record(std::string& out, const RecordLayout& layout, std::uint6
 void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                          const SampleResult& result, const OrderedDag& dag,
                          const EssentialGraph& eg, std::span<const int> label) {
+    if (layout.format == RecordFormat::BINARY) {
+        append_binary_exact_record(out, layout, result, dag, eg, label);
+        return;
+    }
     const int n = dag.size();
     const int words = dag.words();
     const Word* heads = eg.line_heads();
