@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "graph/bit_rows.hpp"
+#include "sampler/record_queue.hpp"
+#include "sampler/sample_record.hpp"
 #include "stats/mixing_check.hpp"
 
 #ifdef PELLIMOR_MPI
@@ -44,6 +46,10 @@ MethodNeeds method_needs(const RunRequest& request) {
         case METHOD_EXACT:
             return {false, true, [](const RunPlan& plan, SampleExtras extras) {
                         return plan.draws()->classes(plan.request().seed, extras);
+                    }};
+        case METHOD_DAGS:
+            return {false, true, [](const RunPlan& plan, SampleExtras extras) {
+                        return plan.draws()->dags(plan.request().seed, extras);
                     }};
     }
     throw std::invalid_argument("unknown sampling method");
@@ -90,12 +96,18 @@ bool reporting_rank() {
 #endif
 }
 
+// Uniform DAGs come from the DAG samplers only: the layered method draws
+// classes without a DAG of each.
+static SparseMethod draws_method(const RunRequest& r) {
+    return r.method == METHOD_DAGS ? SparseMethod::DAG : r.sparse_method;
+}
+
 MemoryNeed memory_needed(const RunRequest& r) {
     const MethodNeeds needs = method_needs(r);
     MemoryNeed need;
     if (needs.exact_draws && r.n_vars <= largest_exact_estimate) {
         const ExactDraws::Memory draws =
-            ExactDraws::memory(r.n_vars, r.edge_bound, r.sparse_method);
+            ExactDraws::memory(r.n_vars, r.edge_bound, draws_method(r));
         need.shared = draws.shared;
         need.per_worker = draws.per_worker;
     }
@@ -115,6 +127,22 @@ MemoryNeed memory_needed(const RunRequest& r) {
     need.workers = needs.exact_draws
                        ? need.threads
                        : static_cast<int>(std::min<std::int64_t>(r.threads, r.n_samples));
+    // Records with graphs: each worker builds one in room made for all of
+    // it. Past the workers' own, the queue holds whole records short of its
+    // byte limit while the writer is behind, and the writer one more. The
+    // edges of a uniform DAG (and of the classes) are about n(n-1)/4, or the
+    // bound's.
+    if (r.records && r.records->graphs != RecordGraphs::NONE) {
+        const double n = r.n_vars;
+        const double edges =
+            r.edge_bound.bounded() ? static_cast<double>(r.edge_bound.edges) : n * (n - 1) / 4;
+        need.record = record_bytes(*r.records, r.n_vars, 1.01 * edges);
+        need.per_worker += need.record;
+        const double queued = std::max<double>(0, static_cast<double>(r.n_samples - need.threads));
+        const double held =
+            1 + std::floor(static_cast<double>(RecordQueue::default_byte_limit) / need.record);
+        need.shared += std::min(queued, held) * need.record;
+    }
     return need;
 }
 
@@ -133,15 +161,17 @@ RunPlan plan_run(const RunRequest& request, RunPlan::Clock::time_point started) 
     plan.make_workers_ = needs.workers;
     if (needs.exact_draws) {
         plan.draws_.emplace(
-            ExactDraws::build(request.n_vars, request.edge_bound, request.sparse_method));
+            ExactDraws::build(request.n_vars, request.edge_bound, draws_method(request)));
     }
     // Only the rank that reports holds the estimates against exact values,
     // and states what bounded exact draws cost. A walk's mixing check holds
     // it against the exact share without lines.
     if (plan.reporting_) {
         plan.exact_ =
-            make_exact_values(request.n_vars, request.edge_bound, needs.walks || request.summary);
-        if (plan.draws_ && plan.draws_->sparse() != nullptr) {
+            make_exact_values(request.n_vars, request.edge_bound, needs.walks || request.summary,
+                              request.method == METHOD_DAGS && request.summary);
+        // Uniform DAGs keep every DAG drawn: no rejection to plan for.
+        if (plan.draws_ && plan.draws_->sparse() != nullptr && request.method == METHOD_EXACT) {
             plan.cost_ = plan_edge_bounded_draws(
                 *plan.draws_->sparse(), request.n_samples, request.threads, request.seed,
                 plan.exact_.edge_bound ? &*plan.exact_.edge_bound : nullptr);

@@ -37,19 +37,25 @@ void check_request(const RunRequest& r) {
                         std::to_string(max_edge_bounded_exact_vars));
             break;
         case METHOD_EXACT:
+        case METHOD_DAGS:
             require(r.start == WalkStart::EMPTY && !r.full_check,
                     "where walks start and how their moves are judged apply to the walk only");
-            require(bound.kind != EdgeBoundKind::AT_MOST,
-                    "the exact method draws classes with exactly E edges, not at most E");
+            require(
+                bound.kind != EdgeBoundKind::AT_MOST,
+                "the exact method draws classes (and DAGs) with exactly E edges, not at most E");
             require(r.sparse_method == SparseMethod::AUTO || bound.bounded(),
                     "the sparse method applies to classes with exactly E edges");
+            // Uniform DAGs come from the DAG sampler alone: the layered
+            // method draws classes, not their DAGs.
+            require(r.method != METHOD_DAGS || r.sparse_method == SparseMethod::AUTO,
+                    "uniform DAGs are drawn from all DAGs; the sparse method applies to classes");
             if (!bound.bounded()) {
                 require(r.n_vars <= max_exact_vars,
                         "the exact method goes up to n_vars = " + std::to_string(max_exact_vars) +
                             ", got " + std::to_string(r.n_vars));
-            } else if (r.sparse_method == SparseMethod::LAYERED ||
-                       (r.sparse_method == SparseMethod::AUTO &&
-                        r.n_vars > max_edge_bounded_exact_vars)) {
+            } else if (r.method == METHOD_EXACT && (r.sparse_method == SparseMethod::LAYERED ||
+                                                    (r.sparse_method == SparseMethod::AUTO &&
+                                                     r.n_vars > max_edge_bounded_exact_vars))) {
                 require(layered_applies(r.n_vars, bound) && r.n_vars <= max_layered_vars,
                         "the layered method draws classes on 2 to " +
                             std::to_string(max_layered_vars) +
