@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <vector>
+
+#include "graph/equivalence_class.hpp"
 
 namespace pellimor {
 
@@ -55,7 +58,22 @@ void reserve_record(std::string& out, int n, std::int64_t pairs) {
                 static_cast<std::size_t>(pairs) * static_cast<std::size_t>(2 * digits + 4));
 }
 
-void append_head(std::string& out, std::uint64_t sample, int n_vars, const SampleResult& r) {
+// The class size as a JSON integer with all its digits: the double where it
+// is exact (below 2^53), else counted exactly from the class's lines, which
+// lines() gives (those of large classes only, which are rare).
+template <typename Lines>
+void append_class_size(std::string& out, double size, int n_vars, Lines lines) {
+    if (size < 0x1p53) {
+        append_integer(out, static_cast<std::int64_t>(size));
+        return;
+    }
+    const std::vector<VertexPair> all = lines();
+    out += exact_class_size(n_vars, all).get_str();
+}
+
+template <typename Lines>
+void append_head(std::string& out, std::uint64_t sample, int n_vars, const SampleResult& r,
+                 Lines lines) {
     const ClassStatistics& c = r.classes;
     out += "{\"sample\":";
     append_integer(out, static_cast<std::int64_t>(sample));
@@ -72,7 +90,7 @@ void append_head(std::string& out, std::uint64_t sample, int n_vars, const Sampl
     append_field(out, "chain_components", c.chain_components);
     append_field(out, "largest_chain_component", c.largest_chain_component);
     out += ",\"class_size\":";
-    append_number(out, c.size);
+    append_class_size(out, c.size, n_vars, lines);
     out += ",\"log10_class_size\":";
     append_number(out, c.log10_size);
 }
@@ -83,7 +101,17 @@ void append_walk_record(std::string& out, std::uint64_t sample, const SampleResu
                         const EdgeMatrix& m) {
     const int n = m.size();
     reserve_record(out, n, result.classes.edges);
-    append_head(out, sample, n, result);
+    append_head(out, sample, n, result, [&] {
+        std::vector<VertexPair> lines;
+        for (int r = 0; r < n; ++r) {
+            for (int c = r + 1; c < n; ++c) {
+                if (m[r][c] == EDGE_LINE) {
+                    lines.push_back({r, c});
+                }
+            }
+        }
+        return lines;
+    });
     out += ",\"arrows\":[";
     bool first = true;
     for (int r = 0; r < n; ++r) {
@@ -113,7 +141,21 @@ void append_exact_record(std::string& out, std::uint64_t sample, const SampleRes
     const Word* heads = eg.line_heads();
     // The class's arrows and lines, and the DAG's arrows: twice its edges.
     reserve_record(out, n, 2 * result.classes.edges);
-    append_head(out, sample, n, result);
+    append_head(out, sample, n, result, [&] {
+        std::vector<VertexPair> lines;
+        all_bits(
+            words, [&](int w) { return heads[w]; },
+            [&](int v) {
+                all_bits(
+                    words, [&](int w) { return eg.reversible(v)[w]; },
+                    [&](int u) {
+                        lines.push_back({u, v});
+                        return true;
+                    });
+                return true;
+            });
+        return lines;
+    });
     // The arrows of the essential graph are the DAG's arrows that are not
     // lines: parents(v) minus reversible(v), the latter only for line heads.
     out += ",\"arrows\":[";

@@ -10,8 +10,11 @@
 // (on one line). Vertices are 0-based; an arrow is [tail, head], a line
 // [smaller, larger]. "dag" (the exact method only) lists the arrows of the
 // DAG drawn for the class, a uniformly random member of it. "vee_count" is
-// null when vees were not counted, "class_size" null past the range of a
-// double. Records are appended to a caller's buffer, which is reused.
+// null when vees were not counted. "class_size" is the exact whole number
+// with all its digits, also past 2^53 and past the range of a double, where
+// it is counted again with GMP (graph/equivalence_class.hpp); the statistics
+// keep their double and "log10_class_size". Records are appended to a
+// caller's buffer, which is reused.
 
 #include <cstdint>
 #include <span>
