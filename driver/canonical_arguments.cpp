@@ -9,7 +9,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
                  json, results, no_results, strict, version, count, edges, stats, samples,
-                 exact_edges, max_edges, force] = options;
+                 samples_format, samples_graphs, exact_edges, max_edges, force] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -58,6 +58,13 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (samples) {
         args.push_back("--samples=" + *samples);
+    }
+    if (samples_format == RecordFormat::TSV) {
+        args.emplace_back("--samples-format=tsv");
+    }
+    if (samples_graphs) {
+        const char* const names[] = {"none", "essential", "essential+dag"};
+        args.push_back(std::string("--samples-graphs=") + names[static_cast<int>(*samples_graphs)]);
     }
     // --mean-degree stands as the --edges it gives.
     if (exact_edges) {

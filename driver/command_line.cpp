@@ -109,9 +109,10 @@ std::optional<Integer> parse_whole(std::string_view text) {
 
 // Every option, for "did you mean".
 constexpr std::string_view known_options[] = {
-    "--seed",    "--threads",    "--full-check", "--start",       "--exact", "--summary", "--json",
-    "--results", "--no-results", "--strict",     "--version",     "--help",  "--count",   "--edges",
-    "--samples", "--stats",      "--max-edges",  "--mean-degree", "--force",
+    "--seed",  "--threads",        "--full-check",     "--start",  "--exact",     "--summary",
+    "--json",  "--results",        "--no-results",     "--strict", "--version",   "--help",
+    "--count", "--edges",          "--samples",        "--stats",  "--max-edges", "--mean-degree",
+    "--force", "--samples-format", "--samples-graphs",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -236,6 +237,14 @@ std::string shell_quoted(std::span<char*> argv) {
     return line;
 }
 
+RecordLayout samples_layout(const Options& options) {
+    RecordGraphs graphs = options.exact ? RecordGraphs::ESSENTIAL_AND_DAG : RecordGraphs::ESSENTIAL;
+    if (options.samples_format == RecordFormat::TSV) {
+        graphs = RecordGraphs::NONE;
+    }
+    return {options.samples_format, options.samples_graphs.value_or(graphs)};
+}
+
 Options parse_command_line(std::span<const std::string_view> args) {
     Options options;
     bool start_given = false;
@@ -319,6 +328,28 @@ Options parse_command_line(std::span<const std::string_view> args) {
                 throw UsageError("--samples needs a file name, or - for standard output");
             }
             options.samples = std::string(text);
+        } else if (name == "--samples-format") {
+            const std::string_view text = take_value();
+            if (text == "jsonl") {
+                options.samples_format = RecordFormat::JSON_LINES;
+            } else if (text == "tsv") {
+                options.samples_format = RecordFormat::TSV;
+            } else {
+                throw UsageError("--samples-format must be 'jsonl' or 'tsv', got " + quoted(text));
+            }
+        } else if (name == "--samples-graphs") {
+            const std::string_view text = take_value();
+            if (text == "none") {
+                options.samples_graphs = RecordGraphs::NONE;
+            } else if (text == "essential") {
+                options.samples_graphs = RecordGraphs::ESSENTIAL;
+            } else if (text == "essential+dag") {
+                options.samples_graphs = RecordGraphs::ESSENTIAL_AND_DAG;
+            } else {
+                throw UsageError(
+                    "--samples-graphs must be 'none', 'essential' or 'essential+dag', got " +
+                    quoted(text));
+            }
         } else if (name == "--exact" && !value) {
             options.exact = true;
         } else if (name == "--count" && !value) {
@@ -371,6 +402,15 @@ Options parse_command_line(std::span<const std::string_view> args) {
     }
     if (options.edges && !options.count) {
         throw UsageError("--edges applies to --count only");
+    }
+    for (const std::string_view option : {"--samples-format", "--samples-graphs"}) {
+        if (!options.samples && std::find(given.begin(), given.end(), option) != given.end()) {
+            throw UsageError(std::string(option) + " applies to --samples FILE only");
+        }
+    }
+    if (!options.exact && options.samples_graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
+        throw UsageError(
+            "--samples-graphs essential+dag: the walk draws no DAG; use 'essential' or 'none'");
     }
     if (options.count) {
         // What belongs to runs that draw samples.

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "sampler/record_layout.hpp"
+
 namespace pellimor {
 
 // A command line that cannot be run. The message names the argument and what
@@ -47,6 +49,8 @@ struct Options {
     bool edges = false;                  // --count: the classes by number of edges
     bool stats = false;                  // also count each class's vees
     std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
+    RecordFormat samples_format = RecordFormat::JSON_LINES;  // --samples-format jsonl|tsv
+    std::optional<RecordGraphs> samples_graphs;  // --samples-graphs; see samples_layout()
     // --exact: classes with exactly this many edges (--edges, or
     // --mean-degree D as round(D n_vars / 2)).
     std::optional<std::int64_t> exact_edges;
@@ -77,6 +81,11 @@ std::string help_text();
 // The arguments joined by blanks, each quoted for a POSIX shell when it
 // needs it, so that the line can be pasted to run again.
 std::string shell_quoted(std::span<char*> argv);
+
+// What --samples writes: the format asked for, and the graphs asked for or,
+// by default, none in TSV and otherwise the essential graph with, for the
+// exact method, its DAG.
+RecordLayout samples_layout(const Options& options);
 
 // Parses the arguments after the program name. Throws UsageError.
 Options parse_command_line(std::span<const std::string_view> args);

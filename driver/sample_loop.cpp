@@ -18,6 +18,7 @@
 #include "sampler/random.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_methods.hpp"
+#include "sampler/sample_record.hpp"
 #include "sampler/sample_scheduler.hpp"
 #include "stats/mixing_check.hpp"
 #include "stats/run_ending.hpp"
@@ -148,7 +149,11 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
 
     // --samples: each sample's record, written in sample order. With "-"
     // the records take standard output, and the report lines and the
-    // summary go to standard error.
+    // summary go to standard error. Records are made by the workers, which
+    // hold the graphs: the graphs when asked for, and the exact class size,
+    // which past 2^53 is counted again from the class's lines.
+    const RecordLayout layout = samples_layout(options);
+    const bool with_graphs = outputs.samples && layout.graphs != RecordGraphs::NONE;
     std::optional<RecordQueue> records;
     if (outputs.samples) {
         if (distributed) {
@@ -160,11 +165,13 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
             return 1;
         }
         records.emplace();
+        outputs.samples->write(record_header(layout));
     }
     const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
     const int text_fd = stdout_taken ? STDERR_FILENO : STDOUT_FILENO;
-    const SampleExtras extras{options.stats || outputs.samples.has_value(),
-                              records ? &*records : nullptr};
+    // Records with graphs count the vees too, since writing them costs more
+    // anyway; records without count them with --stats only.
+    const SampleExtras extras{options.stats || with_graphs, records ? &*records : nullptr, layout};
 
     install_stop_signals();
     // Runs bounded by edges: the exact method with --edges draws among the
@@ -361,7 +368,7 @@ int run_estimation(const Options& options, RunOutputs& outputs, const Provenance
         [&](const SampleResult& result) {
             totals.add(result);
             statistics.add(result);
-            if (outputs.samples) {
+            if (records) {
                 outputs.samples->write(records->take());
             }
             if (totals.samples % 100 == 0) {

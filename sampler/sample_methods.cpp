@@ -35,7 +35,7 @@ bool finish_walk_sample(WalkWorker& worker, const SampleExtras& extras, std::uin
     worker.statistics.of_matrix(worker.m, worker.sizes, extras.count_vees, result.classes);
     if (extras.records != nullptr) {
         std::string record;
-        append_walk_record(record, sample, result, worker.m);
+        append_walk_record(record, extras.layout, sample, result, worker.m);
         return extras.records->put(sample, std::move(record), stop);
     }
     return true;
@@ -89,7 +89,7 @@ WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t 
             // Drawn after everything the sample reports.
             const std::span<const int> label = sampler->draw_relabelling(rng);
             std::string record;
-            append_exact_record(record, sample, result, sampler->kept_dag(),
+            append_exact_record(record, extras.layout, sample, result, sampler->kept_dag(),
                                 sampler->kept_essential(), label);
             return extras.records->put(sample, std::move(record), stop);
         };

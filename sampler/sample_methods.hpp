@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "sampler/dag_counts.hpp"
+#include "sampler/record_layout.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_run.hpp"
 #include "sampler/sample_scheduler.hpp"
@@ -23,6 +24,8 @@ struct SampleExtras {
     // When given, every sample's record (sampler/sample_record.hpp) goes
     // here before its result is handed on; it must outlive the workers.
     RecordQueue* records = nullptr;
+    // What those records hold, and in which format.
+    RecordLayout layout{};
 };
 
 // Workers whose samples are walks of settings.n_its moves. Each walk starts

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 #include "graph/equivalence_class.hpp"
@@ -14,33 +15,6 @@ void append_integer(std::string& out, std::int64_t value) {
     char text[24];
     const auto end = std::to_chars(text, text + sizeof text, value).ptr;
     out.append(text, end);
-}
-
-// The shortest text that reads back as the same double; null when not finite.
-void append_number(std::string& out, double value) {
-    if (!std::isfinite(value)) {
-        out += "null";
-        return;
-    }
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(text, end);
-}
-
-void append_field(std::string& out, const char* key, std::int64_t value) {
-    out += ",\"";
-    out += key;
-    out += "\":";
-    append_integer(out, value);
-}
-
-void append_pair(std::string& out, bool& first, int a, int b) {
-    out += first ? "[" : ",[";
-    first = false;
-    append_integer(out, a);
-    out += ',';
-    append_integer(out, b);
-    out += ']';
 }
 
 // Room for a record of `pairs` vertex pairs on n vertices, at most
@@ -58,50 +32,163 @@ void reserve_record(std::string& out, int n, std::int64_t pairs) {
                 static_cast<std::size_t>(pairs) * static_cast<std::size_t>(2 * digits + 4));
 }
 
-// The class size as a JSON integer with all its digits: the double where it
-// is exact (below 2^53), else counted exactly from the class's lines, which
-// lines() gives (those of large classes only, which are rare).
+// Fields in either format: "key":value pairs in braces, or values between
+// tabs (a null as an empty field).
+class FieldWriter {
+  public:
+    FieldWriter(std::string& out, RecordFormat format)
+        : out_(out), json_(format == RecordFormat::JSON_LINES) {
+        if (json_) {
+            out_ += '{';
+        }
+    }
+
+    // Starts the next field; its value follows.
+    void key(const char* name) {
+        if (json_) {
+            out_ += first_ ? "\"" : ",\"";
+            out_ += name;
+            out_ += "\":";
+        } else if (!first_) {
+            out_ += '\t';
+        }
+        first_ = false;
+    }
+
+    void integer(const char* name, std::int64_t value) {
+        key(name);
+        append_integer(out_, value);
+    }
+
+    void boolean(const char* name, bool value) {
+        key(name);
+        out_ += value ? "true" : "false";
+    }
+
+    void null(const char* name) {
+        key(name);
+        if (json_) {
+            out_ += "null";
+        }
+    }
+
+    // The shortest text that reads back as the same double; null when not finite.
+    void number(const char* name, double value) {
+        if (!std::isfinite(value)) {
+            null(name);
+            return;
+        }
+        key(name);
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        out_.append(text, end);
+    }
+
+    // A whole number given by its digits.
+    void digits(const char* name, std::string_view text) {
+        key(name);
+        out_ += text;
+    }
+
+    void end() { out_ += json_ ? "}\n" : "\n"; }
+
+  private:
+    std::string& out_;
+    bool json_;
+    bool first_ = true;
+};
+
+// The fields every record has, in order.
+constexpr const char* statistics_fields[] = {
+    "sample",     "n_vars",           "connected",
+    "edge_count", "line_count",       "arrow_count",
+    "vee_count",  "chain_components", "largest_chain_component",
+    "class_size", "log10_class_size",
+};
+
+// The class size as a whole number with all its digits: the statistics'
+// double where it is exact (below 2^53), else counted again exactly, with
+// GMP, from the class's lines, which lines() gives (for large classes only).
 template <typename Lines>
-void append_class_size(std::string& out, double size, int n_vars, Lines lines) {
+void append_class_size(FieldWriter& w, double size, int n_vars, Lines lines) {
     if (size < 0x1p53) {
-        append_integer(out, static_cast<std::int64_t>(size));
+        w.integer("class_size", static_cast<std::int64_t>(size));
         return;
     }
     const std::vector<VertexPair> all = lines();
-    out += exact_class_size(n_vars, all).get_str();
+    w.digits("class_size", exact_class_size(n_vars, all).get_str());
 }
 
 template <typename Lines>
-void append_head(std::string& out, std::uint64_t sample, int n_vars, const SampleResult& r,
-                 Lines lines) {
+void append_statistics(FieldWriter& w, std::uint64_t sample, int n_vars, const SampleResult& r,
+                       Lines lines) {
     const ClassStatistics& c = r.classes;
-    out += "{\"sample\":";
-    append_integer(out, static_cast<std::int64_t>(sample));
-    append_field(out, "n_vars", n_vars);
-    out += r.connected != 0 ? ",\"connected\":true" : ",\"connected\":false";
-    append_field(out, "edge_count", c.edges);
-    append_field(out, "line_count", c.lines);
-    append_field(out, "arrow_count", c.arrows);
+    w.integer("sample", static_cast<std::int64_t>(sample));
+    w.integer("n_vars", n_vars);
+    w.boolean("connected", r.connected != 0);
+    w.integer("edge_count", c.edges);
+    w.integer("line_count", c.lines);
+    w.integer("arrow_count", c.arrows);
     if (c.vees >= 0) {
-        append_field(out, "vee_count", c.vees);
+        w.integer("vee_count", c.vees);
     } else {
-        out += ",\"vee_count\":null";
+        w.null("vee_count");
     }
-    append_field(out, "chain_components", c.chain_components);
-    append_field(out, "largest_chain_component", c.largest_chain_component);
-    out += ",\"class_size\":";
-    append_class_size(out, c.size, n_vars, lines);
-    out += ",\"log10_class_size\":";
-    append_number(out, c.log10_size);
+    w.integer("chain_components", c.chain_components);
+    w.integer("largest_chain_component", c.largest_chain_component);
+    append_class_size(w, c.size, n_vars, lines);
+    w.number("log10_class_size", c.log10_size);
 }
+
+// A list of vertex pairs as a JSON array, [[a,b],...], in either format.
+class PairList {
+  public:
+    PairList(FieldWriter& w, std::string& out, const char* name) : out_(out) {
+        w.key(name);
+        out_ += '[';
+    }
+    ~PairList() { out_ += ']'; }
+
+    void add(int a, int b) {
+        out_ += first_ ? "[" : ",[";
+        first_ = false;
+        append_integer(out_, a);
+        out_ += ',';
+        append_integer(out_, b);
+        out_ += ']';
+    }
+
+  private:
+    std::string& out_;
+    bool first_ = true;
+};
 
 }  // namespace
 
-void append_walk_record(std::string& out, std::uint64_t sample, const SampleResult& result,
-                        const EdgeMatrix& m) {
+std::string record_header(const RecordLayout& layout) {
+    if (layout.format != RecordFormat::TSV) {
+        return "";
+    }
+    std::string header;
+    for (const char* name : statistics_fields) {
+        header += header.empty() ? "" : "\t";
+        header += name;
+    }
+    if (layout.graphs != RecordGraphs::NONE) {
+        header += "\tarrows\tlines";
+    }
+    if (layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
+        header += "\tdag";
+    }
+    return header + "\n";
+}
+
+void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
+                        const SampleResult& result, const EdgeMatrix& m) {
     const int n = m.size();
-    reserve_record(out, n, result.classes.edges);
-    append_head(out, sample, n, result, [&] {
+    reserve_record(out, n, layout.graphs == RecordGraphs::NONE ? 0 : result.classes.edges);
+    FieldWriter w(out, layout.format);
+    append_statistics(w, sample, n, result, [&] {
         std::vector<VertexPair> lines;
         for (int r = 0; r < n; ++r) {
             for (int c = r + 1; c < n; ++c) {
@@ -112,42 +199,49 @@ void append_walk_record(std::string& out, std::uint64_t sample, const SampleResu
         }
         return lines;
     });
-    out += ",\"arrows\":[";
-    bool first = true;
-    for (int r = 0; r < n; ++r) {
-        for (int c = 0; c < n; ++c) {
-            if (m[r][c] == EDGE_ARROW) {
-                append_pair(out, first, r, c);
+    if (layout.graphs != RecordGraphs::NONE) {
+        {
+            PairList arrows(w, out, "arrows");
+            for (int r = 0; r < n; ++r) {
+                for (int c = 0; c < n; ++c) {
+                    if (m[r][c] == EDGE_ARROW) {
+                        arrows.add(r, c);
+                    }
+                }
+            }
+        }
+        PairList lines(w, out, "lines");
+        for (int r = 0; r < n; ++r) {
+            for (int c = r + 1; c < n; ++c) {
+                if (m[r][c] == EDGE_LINE) {
+                    lines.add(r, c);
+                }
             }
         }
     }
-    out += "],\"lines\":[";
-    first = true;
-    for (int r = 0; r < n; ++r) {
-        for (int c = r + 1; c < n; ++c) {
-            if (m[r][c] == EDGE_LINE) {
-                append_pair(out, first, r, c);
-            }
-        }
-    }
-    out += "]}\n";
+    w.end();
 }
 
-void append_exact_record(std::string& out, std::uint64_t sample, const SampleResult& result,
-                         const OrderedDag& dag, const EssentialGraph& eg,
-                         std::span<const int> label) {
+void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
+                         const SampleResult& result, const OrderedDag& dag,
+                         const EssentialGraph& eg, std::span<const int> label) {
     const int n = dag.size();
     const int words = dag.words();
     const Word* heads = eg.line_heads();
-    // The class's arrows and lines, and the DAG's arrows: twice its edges.
-    reserve_record(out, n, 2 * result.classes.edges);
-    append_head(out, sample, n, result, [&] {
+    // The class's arrows and lines, and the DAG's arrows: up to twice its edges.
+    const std::int64_t edges = result.classes.edges;
+    reserve_record(out, n,
+                   layout.graphs == RecordGraphs::NONE                ? 0
+                   : layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG ? 2 * edges
+                                                                      : edges);
+    FieldWriter w(out, layout.format);
+    append_statistics(w, sample, n, result, [&] {
         std::vector<VertexPair> lines;
         all_bits(
-            words, [&](int w) { return heads[w]; },
+            words, [&](int i) { return heads[i]; },
             [&](int v) {
                 all_bits(
-                    words, [&](int w) { return eg.reversible(v)[w]; },
+                    words, [&](int i) { return eg.reversible(v)[i]; },
                     [&](int u) {
                         lines.push_back({u, v});
                         return true;
@@ -156,47 +250,53 @@ void append_exact_record(std::string& out, std::uint64_t sample, const SampleRes
             });
         return lines;
     });
-    // The arrows of the essential graph are the DAG's arrows that are not
-    // lines: parents(v) minus reversible(v), the latter only for line heads.
-    out += ",\"arrows\":[";
-    bool first = true;
-    for (int v = 0; v < n; ++v) {
-        const Word* parents = dag.parents(v);
-        const bool has_lines = test_bit(heads, v);
+    if (layout.graphs != RecordGraphs::NONE) {
+        // The arrows of the essential graph are the DAG's arrows that are
+        // not lines: parents(v) minus reversible(v), the latter only for
+        // line heads.
+        {
+            PairList arrows(w, out, "arrows");
+            for (int v = 0; v < n; ++v) {
+                const Word* parents = dag.parents(v);
+                const bool has_lines = test_bit(heads, v);
+                all_bits(
+                    words,
+                    [&](int i) {
+                        return has_lines ? parents[i] & ~eg.reversible(v)[i] : parents[i];
+                    },
+                    [&](int u) {
+                        arrows.add(label[u], label[v]);
+                        return true;
+                    });
+            }
+        }
+        PairList lines(w, out, "lines");
         all_bits(
-            words,
-            [&](int w) { return has_lines ? parents[w] & ~eg.reversible(v)[w] : parents[w]; },
-            [&](int u) {
-                append_pair(out, first, label[u], label[v]);
+            words, [&](int i) { return heads[i]; },
+            [&](int v) {
+                all_bits(
+                    words, [&](int i) { return eg.reversible(v)[i]; },
+                    [&](int u) {
+                        const int a = label[u];
+                        const int b = label[v];
+                        lines.add(a < b ? a : b, a < b ? b : a);
+                        return true;
+                    });
                 return true;
             });
     }
-    out += "],\"lines\":[";
-    first = true;
-    all_bits(
-        words, [&](int w) { return heads[w]; },
-        [&](int v) {
+    if (layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
+        PairList arrows(w, out, "dag");
+        for (int v = 0; v < n; ++v) {
             all_bits(
-                words, [&](int w) { return eg.reversible(v)[w]; },
+                words, [&](int i) { return dag.parents(v)[i]; },
                 [&](int u) {
-                    const int a = label[u];
-                    const int b = label[v];
-                    append_pair(out, first, a < b ? a : b, a < b ? b : a);
+                    arrows.add(label[u], label[v]);
                     return true;
                 });
-            return true;
-        });
-    out += "],\"dag\":[";
-    first = true;
-    for (int v = 0; v < n; ++v) {
-        all_bits(
-            words, [&](int w) { return dag.parents(v)[w]; },
-            [&](int u) {
-                append_pair(out, first, label[u], label[v]);
-                return true;
-            });
+        }
     }
-    out += "]}\n";
+    w.end();
 }
 
 }  // namespace pellimor

@@ -1,6 +1,7 @@
 #pragma once
 
-// One sample as one line of JSON (JSON Lines), for --samples:
+// One sample as one record of --samples (sampler/record_layout.hpp). As JSON
+// Lines, with the essential graph and the DAG:
 //
 //   {"sample":1,"n_vars":4,"connected":true,"edge_count":3,"line_count":1,
 //    "arrow_count":2,"vee_count":1,"chain_components":1,
@@ -12,9 +13,14 @@
 // DAG drawn for the class, a uniformly random member of it. "vee_count" is
 // null when vees were not counted. "class_size" is the exact whole number
 // with all its digits, also past 2^53 and past the range of a double, where
-// it is counted again with GMP (graph/equivalence_class.hpp); the statistics
-// keep their double and "log10_class_size". Records are appended to a
-// caller's buffer, which is reused.
+// it is counted again with GMP (graph/equivalence_class.hpp): so records are
+// made where the graph is, by the workers. Without graphs the record ends
+// after "log10_class_size".
+//
+// As TSV, a header line names the same fields in the same order, and each
+// record is one row: booleans as true or false, a null as an empty field,
+// and the graphs, when asked for, as the same JSON arrays.
+// Records are appended to a caller's buffer, which is reused.
 
 #include <cstdint>
 #include <span>
@@ -23,18 +29,23 @@
 #include "graph/edge_matrix.hpp"
 #include "graph/essential_graph.hpp"
 #include "graph/ordered_dag.hpp"
+#include "sampler/record_layout.hpp"
 #include "sampler/sample_run.hpp"
 
 namespace pellimor {
 
-// The record of a walk's sample: the essential graph m it reached.
-void append_walk_record(std::string& out, std::uint64_t sample, const SampleResult& result,
-                        const EdgeMatrix& m);
+// The header line of a TSV file, newline included; empty for JSON Lines.
+std::string record_header(const RecordLayout& layout);
+
+// The record of a walk's sample: the essential graph m it reached (with
+// RecordGraphs::NONE, its statistics alone; a walk has no DAG).
+void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
+                        const SampleResult& result, const EdgeMatrix& m);
 
 // The record of an exact sample: the kept class (dag and its essential graph
 // eg) with vertex v named label[v].
-void append_exact_record(std::string& out, std::uint64_t sample, const SampleResult& result,
-                         const OrderedDag& dag, const EssentialGraph& eg,
-                         std::span<const int> label);
+void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
+                         const SampleResult& result, const OrderedDag& dag,
+                         const EssentialGraph& eg, std::span<const int> label);
 
 }  // namespace pellimor

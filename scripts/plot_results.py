@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Plot pellimor results: results files or JSON summaries.
+"""Plot pellimor results: results files or JSON summaries, ready for print.
 
-    python3 scripts/plot_results.py RESULTS_FILE... -o FILE.png|svg [--n-vars N]
-    python3 scripts/plot_results.py SUMMARY.json... -o FILE.png|svg
-    python3 scripts/plot_results.py SUMMARY.json... -o FILE.png|svg --statistic NAME
+    python3 scripts/plot_results.py RESULTS_FILE... -o FILE.pdf|png|svg [--n-vars N]
+    python3 scripts/plot_results.py SUMMARY.json... -o FILE.pdf|png|svg
+    python3 scripts/plot_results.py SUMMARY.json... -o FILE.pdf|png|svg --statistic NAME
 
 Results files (pellimor_<n>.txt from walks, pellimor_exact_<n>.txt from the
 exact sampler, also those written by older versions): the four shares
@@ -14,12 +14,20 @@ the later three quarters of the samples, so that the wide bands of the
 first reports do not flatten the rest.
 
 JSON summaries (--json FILE of either method): the distribution of class
-sizes, the share of classes of each size 1 .. 10 and above 10 with 95%
-Wilson intervals, one group of bars per file; with --statistic NAME, that
-statistic of each file against n_vars, its mean with a 95% band and its
-exact value where the summary has one (NAME: edge_count, line_count,
+sizes, the share of classes whose size s lies in each bin 1, 2, 3-4, 5-8,
+..., (2^(k-1), 2^k] with 95% Wilson intervals, on logarithmic axes, one
+series per file; with --statistic NAME, that statistic of each file against
+n_vars, its mean with a 95% band and its exact value where the summary has
+one, one series per method and edge bound (NAME: edge_count, line_count,
 arrow_count, vee_count, chain_components, largest_chain_component,
 class_size, log10_class_size, or a share: no_lines, connected).
+
+Figures have no title, legends say what each run was (method, n_vars, the
+edge bound and the mean degree it gives), and the default size is one
+column of a two-column paper (3.4 by 2.6 inches; 7 by 4 for results files,
+whose panels need two columns) with 8-point text; --width and --height
+change it. The format follows the output's name: .pdf and .svg keep text as
+text, .png is drawn at --dpi (300 by default).
 
 A missing or malformed file is an error: a message on standard error and
 status 2. Without matplotlib the message names the Python that runs the
@@ -140,6 +148,11 @@ def pyplot():
         sys.exit(1)
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+    plt.rcParams.update({
+        "font.size": 8, "axes.labelsize": 8, "legend.fontsize": 7, "xtick.labelsize": 7,
+        "ytick.labelsize": 7, "lines.markersize": 3, "lines.linewidth": 1,
+        "pdf.fonttype": 42, "ps.fonttype": 42, "svg.fonttype": "none",
+    })
     return plt
 
 
@@ -207,11 +220,44 @@ def set_scale(ax, values, pad=0.1):
     ax.set_ylim(low - pad * span, high + pad * span)
 
 
+def run_label(summary):
+    """What a JSON summary's run was: method, n_vars and its edge bound."""
+    method = summary.get("method")
+    n = summary["n_vars"]
+    if method == "walk":
+        label = f"walk of {summary.get('n_its'):.3g} moves, n = {n}"
+    else:
+        label = f"{method or 'run'}, n = {n}"
+    bound = summary.get("edge_bound")
+    if isinstance(bound, dict):
+        edges = bound.get("edges")
+        degree = 2 * edges / n
+        if bound.get("kind") == "at_most":
+            label += f", at most {edges} edges (mean degree {degree:.3g})"
+        else:
+            label += f", mean degree {degree:.3g} ({edges} edges)"
+    return label
+
+
+def distinct(labels, paths):
+    """The labels, each followed by its file's name where two are alike."""
+    names = file_labels(paths)
+    return [f"{label} ({name})" if labels.count(label) > 1 else label
+            for label, name in zip(labels, names)]
+
+
+def report_label(path, method, n_vars):
+    return f"{method}, n = {n_vars}" if n_vars is not None else f"{method} ({os.path.basename(path)})"
+
+
 def plot_reports(plt, args, results):
-    labels = file_labels([path for path, _, _ in results])
+    labels = distinct([report_label(path, method, args.n_vars if args.n_vars is not None
+                                    else n_vars_of(path)) for path, method, _ in results],
+                      [path for path, _, _ in results])
     with_rates = any(method == "walk" for _, method, _ in results)
-    figure, axes = plt.subplots(2 if with_rates else 1, 4, figsize=(14, 7.5 if with_rates else 3.8),
-                                squeeze=False, layout="constrained")
+    size = (args.width or 7.0, args.height or (4.0 if with_rates else 2.2))
+    figure, axes = plt.subplots(2 if with_rates else 1, 4, figsize=size, squeeze=False,
+                                layout="constrained")
     share_scale = [[] for _ in SHARES]
     rate_scale = [[] for _ in range(4)]
     for (path, method, rows), label in zip(results, labels):
@@ -220,7 +266,7 @@ def plot_reports(plt, args, results):
         for k in range(len(SHARES)):
             values = [wilson(*r[1][k]) for r in rows]
             ax = axes[0][k]
-            line, = ax.plot(samples, [v[0] for v in values], label=f"{label} ({method})")
+            line, = ax.plot(samples, [v[0] for v in values], label=label)
             ax.fill_between(samples, [v[1] for v in values], [v[2] for v in values],
                             color=line.get_color(), alpha=0.2, linewidth=0)
             share_scale[k] += [x for s, v in zip(samples, values) if s >= settled for x in v]
@@ -235,52 +281,90 @@ def plot_reports(plt, args, results):
         if exact:
             for k in range(4):
                 axes[0][k].axhline(exact[k], color="black", linestyle="--", linewidth=1,
-                                   label=f"exact, n_vars = {n_vars}")
+                                   label=f"exact, n = {n_vars}")
                 share_scale[k].append(exact[k])
 
-    titles = ["no lines", "connected", "connected\namong no lines", "no lines\namong connected"]
+    names = ["share without lines", "share connected", "connected among\nno lines",
+             "no lines among\nconnected"]
     for k in range(4):
-        axes[0][k].set_title(titles[k])
+        axes[0][k].set_ylabel(names[k])
         axes[0][k].set_xlabel("samples")
         set_scale(axes[0][k], share_scale[k])
-    axes[0][0].set_ylabel("share of samples (95% Wilson band)")
-    handles, names = axes[0][0].get_legend_handles_labels()
-    unique = dict(zip(names, handles))  # one "exact" line per n_vars
-    axes[0][0].legend(unique.values(), unique.keys(), fontsize="small")
+    handles, legend_names = axes[0][0].get_legend_handles_labels()
+    unique = dict(zip(legend_names, handles))  # one "exact" line per n_vars
+    axes[0][0].legend(unique.values(), unique.keys())
     if with_rates:
-        for k, title in enumerate(["stay", "lines", "arrows", "vees"]):
-            axes[1][k].set_title(f"move rate: {title}")
+        for k, name in enumerate(["rate of stay moves", "line moves", "arrow moves",
+                                  "vee moves"]):
+            axes[1][k].set_ylabel(name)
             axes[1][k].set_xlabel("samples")
-            axes[1][k].legend(fontsize="small")
+            axes[1][k].legend()
             set_scale(axes[1][k], rate_scale[k])
-        axes[1][0].set_ylabel("share of moves (mean over samples)")
     return figure
 
 
-def plot_sizes(plt, summaries, labels):
-    figure, ax = plt.subplots(figsize=(10, 5), layout="constrained")
-    count = len(summaries)
-    width = 0.8 / count
-    for i, (summary, label) in enumerate(zip(summaries, labels)):
-        shares = summary["class_statistics"]["class_size_shares"]
-        xs = [k + (i - (count - 1) / 2) * width for k in range(len(shares))]
-        estimate = [s["estimate"] or 0 for s in shares]
-        low = [max(0.0, e - (s["low"] or 0)) for e, s in zip(estimate, shares)]
-        high = [max(0.0, (s["high"] or 0) - e) for e, s in zip(estimate, shares)]
-        bars = ax.bar(xs, estimate, width * 0.9, yerr=[low, high], capsize=2,
-                      label=f"n_vars = {summary['n_vars']}, {summary['method']}, "
-                            f"{summary['samples']} samples ({label})")
-        exact = [(x, s["exact"]) for x, s in zip(xs, shares) if s.get("exact") is not None]
-        for x, value in exact:
-            ax.plot([x - width / 2, x + width / 2], [value, value], color="black", linewidth=2,
-                    label="exact share" if i == 0 else None)
-        del bars
-    names = [s["label"] for s in summaries[0]["class_statistics"]["class_size_shares"]]
-    ax.set_xticks(range(len(names)), names)
-    ax.set_xlabel("class size s (DAGs in the class)")
-    ax.set_ylabel("share of classes (95% Wilson interval)")
-    ax.set_title("Distribution of class sizes")
-    ax.legend(fontsize="small")
+def size_bins(summary):
+    """(low, high, count, of, exact) per bin of class sizes s in (low, high]:
+    {1}, {2}, then (2^(k-1), 2^k], from the whole distribution; summaries
+    written before it give the shares of 1 .. 10 alone (above 10 is left out)."""
+    statistics = summary["class_statistics"]
+    whole = (statistics.get("distributions") or {}).get("class_size")
+    if whole is None:
+        whole = [{"above": int(share["label"]) - 1, "at_most": int(share["label"]),
+                  "count": share["count"], "of": share["of"], "exact": share.get("exact")}
+                 for share in statistics["class_size_shares"] if share["label"].isdigit()]
+    bins = {}
+    for b in whole:
+        high = b["at_most"]
+        if high is None:
+            continue  # past the largest bin: no place on the axis
+        # The power of 2 at or above the bin's top: every bin the program
+        # gives lies within one (2^(k-1), 2^k].
+        k = math.ceil(math.log2(high))
+        key = (0, 1) if k == 0 else (2 ** (k - 1), 2 ** k)
+        entry = bins.setdefault(key, [0, b["of"], None])
+        entry[0] += b["count"]
+        if key == (0, 1):
+            entry[2] = b.get("exact")
+    return [(low, high, count, of, exact)
+            for (low, high), (count, of, exact) in sorted(bins.items())]
+
+
+def plot_sizes(plt, args, summaries, paths):
+    figure, ax = plt.subplots(figsize=(args.width or 3.4, args.height or 2.6),
+                              layout="constrained")
+    labels = distinct([run_label(summary) for summary in summaries], paths)
+    smallest = 1.0
+    largest = 1
+    for summary, label in zip(summaries, labels):
+        xs, shares, errors = [], [], [[], []]
+        for low, high, count, of, exact in size_bins(summary):
+            p, lo, hi = wilson(count, of)
+            # A bin (low, high] is drawn at the geometric middle of its
+            # whole numbers: 1, 2, then sqrt((low + 1) high).
+            xs.append(math.sqrt((low + 1) * high))
+            shares.append(p)
+            errors[0].append(p - lo)
+            errors[1].append(hi - p)
+            smallest = min(smallest, lo if lo > 0 else p)
+            largest = max(largest, high)
+            if exact is not None:
+                ax.plot([xs[-1]], [exact], marker="_", markersize=10, color="black",
+                        linestyle="none", label="exact share of s = 1")
+        ax.errorbar(xs, shares, yerr=errors, marker="o", capsize=1.5, label=label)
+    ax.set_xscale("log", base=2)
+    ticks = [2 ** k for k in range(0, max(1, math.ceil(math.log2(largest))) + 1)]
+    step = max(1, len(ticks) // 8)
+    ticks = ticks[::step]
+    ax.set_xticks(ticks, [f"{t:g}" if t < 1e5 else f"$2^{{{int(math.log2(t))}}}$" for t in ticks])
+    ax.minorticks_off()
+    if smallest < 0.01:
+        ax.set_yscale("log")
+    ax.set_xlabel("class size s (DAGs; bins up to powers of 2)")
+    ax.set_ylabel("share of classes")
+    handles, names = ax.get_legend_handles_labels()
+    unique = dict(zip(names, handles))
+    ax.legend(unique.values(), unique.keys())
     return figure
 
 
@@ -295,38 +379,55 @@ def statistic_of(summary, name):
     return s["mean"], s["low"], s["high"], s.get("exact")
 
 
-def plot_versus(plt, summaries, labels, name):
-    figure, ax = plt.subplots(figsize=(8, 5), layout="constrained")
+def series_of(summary):
+    """The series a summary belongs to: its method and, for runs bounded by
+    edges, the kind of bound and the mean degree it gives."""
+    method = summary.get("method") or "run"
+    bound = summary.get("edge_bound")
+    if not isinstance(bound, dict):
+        return f"{method}, all classes"
+    degree = 2 * bound["edges"] / summary["n_vars"]
+    if bound.get("kind") == "at_most":
+        return f"{method}, mean degree at most {degree:.2g}"
+    return f"{method}, mean degree {degree:.2g}"
+
+
+def plot_versus(plt, args, summaries, paths, name):
+    figure, ax = plt.subplots(figsize=(args.width or 3.4, args.height or 2.6),
+                              layout="constrained")
     series = {}
-    for summary, label in zip(summaries, labels):
+    for summary, path in zip(summaries, paths):
         value = statistic_of(summary, name)
         if value is None or value[0] is None:
-            print(f"plot_results.py: '{label}' has no {name} (vees need --stats); left out",
+            print(f"plot_results.py: '{path}' has no {name} (vees need --stats); left out",
                   file=sys.stderr)
             continue
-        series.setdefault(summary["method"], []).append((summary["n_vars"], *value))
-    exact_points = {}
-    for method, points in sorted(series.items()):
+        series.setdefault(series_of(summary), []).append((summary["n_vars"], *value))
+    exact_shown = False
+    for key, points in sorted(series.items()):
         points.sort()
         xs = [p[0] for p in points]
-        line, = ax.plot(xs, [p[1] for p in points], marker="o", label=f"{method} sampler")
+        line, = ax.plot(xs, [p[1] for p in points], marker="o", label=key)
         ax.fill_between(xs, [p[2] for p in points], [p[3] for p in points],
                         color=line.get_color(), alpha=0.25, linewidth=0)
         ax.errorbar(xs, [p[1] for p in points],
                     yerr=[[p[1] - p[2] for p in points], [p[3] - p[1] for p in points]],
-                    fmt="none", color=line.get_color(), capsize=3)
-        exact_points.update({p[0]: p[4] for p in points if p[4] is not None})
-    if exact_points:
-        xs = sorted(exact_points)
-        ax.plot(xs, [exact_points[x] for x in xs], "k--", marker="x", linewidth=1,
-                label="exact")
+                    fmt="none", color=line.get_color(), capsize=2)
+        exact = [(p[0], p[4]) for p in points if p[4] is not None]
+        if exact:
+            ax.plot([x for x, _ in exact], [v for _, v in exact], "k--", marker="x",
+                    linewidth=0.8, label=None if exact_shown else "exact")
+            exact_shown = True
     all_n = sorted({p[0] for points in series.values() for p in points})
     if all_n and all_n[-1] > 20 * all_n[0]:
         ax.set_xscale("log")
+    values = [v for points in series.values() for p in points for v in p[1:4]
+              if v is not None and v > 0]
+    if values and max(values) > 100 * min(values):
+        ax.set_yscale("log")
     ax.set_xlabel("n_vars (vertices)")
     ax.set_ylabel(AXIS_NAMES.get(name, name) + (" (mean)" if name in CLASS_STATISTICS else ""))
-    ax.set_title(f"{AXIS_NAMES.get(name, name)}: estimate with 95% interval")
-    ax.legend(fontsize="small")
+    ax.legend()
     return figure
 
 
@@ -334,15 +435,18 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("files", nargs="+", metavar="FILE",
                         help="results files, or JSON summaries")
-    parser.add_argument("-o", "--output", required=True, help="picture to write (.png or .svg)")
+    parser.add_argument("-o", "--output", required=True,
+                        help="picture to write (.pdf, .png or .svg)")
     parser.add_argument("--n-vars", type=int, help="vertices, when the file names do not say")
     parser.add_argument("--statistic", choices=CLASS_STATISTICS + SHARE_KEYS,
                         help="JSON summaries: this statistic against n_vars")
-    parser.add_argument("--dpi", type=int, default=150,
-                        help="dots per inch of a .png (default 150)")
+    parser.add_argument("--width", type=float, help="width in inches (default: one column, 3.4)")
+    parser.add_argument("--height", type=float, help="height in inches (default 2.6)")
+    parser.add_argument("--dpi", type=int, default=300,
+                        help="dots per inch of a .png (default 300)")
     args = parser.parse_args(argv)
-    if not args.output.lower().endswith((".png", ".svg")):
-        parser.error("the output must end in .png or .svg")
+    if not args.output.lower().endswith((".png", ".svg", ".pdf")):
+        parser.error("the output must end in .pdf, .png or .svg")
     plt = pyplot()
 
     try:
@@ -360,13 +464,16 @@ def main(argv):
         return 2
 
     if kinds == {True}:
-        labels = file_labels(args.files)
-        figure = (plot_versus(plt, summaries, labels, args.statistic) if args.statistic
-                  else plot_sizes(plt, summaries, labels))
+        figure = (plot_versus(plt, args, summaries, args.files, args.statistic) if args.statistic
+                  else plot_sizes(plt, args, summaries, args.files))
     else:
         figure = plot_reports(plt, args, results)
     try:
-        figure.savefig(args.output, dpi=args.dpi)
+        # No creation date in the metadata, so that a figure made again from
+        # the same files is the same file.
+        metadata = {"CreationDate": None} if args.output.lower().endswith(".pdf") else (
+            {"Date": None} if args.output.lower().endswith(".svg") else {})
+        figure.savefig(args.output, dpi=args.dpi, metadata=metadata)
     except OSError as e:
         print(f"plot_results.py: cannot write '{args.output}': {e.strerror}", file=sys.stderr)
         return 2

@@ -8,9 +8,11 @@ namespace pellimor {
 
 void SizeHistogram::add(double size, double log10_size) {
     ++total;
+    values.add_whole(size);
     if (size >= 1 && size <= exact_limit) {
-        exact[static_cast<int>(size)] += 1;
-    } else if (log10_size < fine_end) {
+        return;
+    }
+    if (log10_size < fine_end) {
         const int bin = static_cast<int>((log10_size - fine_start) / fine_width);
         fine[bin < 0 ? 0 : (bin >= fine_bins ? fine_bins - 1 : bin)] += 1;
     } else if (log10_size < coarse_end) {
@@ -23,9 +25,7 @@ void SizeHistogram::add(double size, double log10_size) {
 
 void SizeHistogram::merge(const SizeHistogram& other) {
     total += other.total;
-    for (int s = 0; s <= exact_limit; ++s) {
-        exact[s] += other.exact[s];
-    }
+    values.merge(other.values);
     for (int b = 0; b < fine_bins; ++b) {
         fine[b] += other.fine[b];
     }
@@ -38,7 +38,7 @@ void SizeHistogram::merge(const SizeHistogram& other) {
 std::int64_t SizeHistogram::count_above(int size) const {
     std::int64_t at_most = 0;
     for (int s = 1; s <= size; ++s) {
-        at_most += exact[s];
+        at_most += values.exact[s];
     }
     return total - at_most;
 }
@@ -52,7 +52,7 @@ double SizeHistogram::log10_quantile(double p) const {
     const double needed = std::max(1.0, std::ceil(p * static_cast<double>(total) - 1e-9));
     double seen = 0;
     for (int s = 1; s <= exact_limit; ++s) {
-        seen += static_cast<double>(exact[s]);
+        seen += static_cast<double>(values.exact[s]);
         if (seen >= needed) {
             return std::log10(static_cast<double>(s));
         }
@@ -72,6 +72,13 @@ double SizeHistogram::log10_quantile(double p) const {
     return std::numeric_limits<double>::infinity();
 }
 
+double SizeHistogram::quantile(double p) const {
+    const double log10_s = log10_quantile(p);
+    const double s = std::pow(10.0, log10_s);
+    // log10 of a size up to exact_limit comes back to the size itself.
+    return log10_s <= fine_start ? std::round(s) : s;
+}
+
 void ClassAccumulator::add(const ClassStatistics& c) {
     const double x[STATISTICS] = {static_cast<double>(c.edges),
                                   static_cast<double>(c.lines),
@@ -89,8 +96,12 @@ void ClassAccumulator::add(const ClassStatistics& c) {
     }
     if (c.vees >= 0) {
         vee_mean.add(static_cast<double>(c.vees));
+        vee_counts.add(static_cast<std::uint64_t>(c.vees));
     }
     sizes.add(c.size, c.log10_size);
+    line_counts.add(static_cast<std::uint64_t>(c.lines));
+    largest_chain_components.add(static_cast<std::uint64_t>(c.largest_chain_component));
+    chain_component_counts.add(static_cast<std::uint64_t>(c.chain_components));
 }
 
 void ClassAccumulator::merge(const ClassAccumulator& other) {
@@ -103,6 +114,10 @@ void ClassAccumulator::merge(const ClassAccumulator& other) {
     count += other.count;
     vee_mean.merge(other.vee_mean);
     sizes.merge(other.sizes);
+    line_counts.merge(other.line_counts);
+    largest_chain_components.merge(other.largest_chain_components);
+    chain_component_counts.merge(other.chain_component_counts);
+    vee_counts.merge(other.vee_counts);
 }
 
 }  // namespace pellimor

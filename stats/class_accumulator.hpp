@@ -8,24 +8,29 @@
 
 #include "graph/class_statistics.hpp"
 #include "stats/interval.hpp"
+#include "stats/whole_number_histogram.hpp"
 
 namespace pellimor {
 
-// How many samples had each class size. Sizes are whole numbers: up to
-// exact_limit each has its own count; above it they are counted in bins of
-// log10 s, 0.01 wide up to log10 s = fine_end, 1 wide up to coarse_end, and
-// one count for all beyond (an infinite log10 s included).
+// How many samples had each class size s (a whole number >= 1): every size
+// up to exact_limit and bins up to powers of 2 above (`values`), and for the
+// percentiles of log10 s above exact_limit, bins of log10 s, 0.01 wide up to
+// log10 s = fine_end, 1 wide up to coarse_end, and one count for all beyond
+// (an infinite log10 s included).
 struct SizeHistogram {
-    static constexpr int exact_limit = 100;
-    static constexpr double fine_start = 2;  // log10 of exact_limit
+    // Bins end at powers of 2 up to 2^1023; beyond holds the sizes past it,
+    // where a double overflows.
+    using Values = WholeNumberHistogram<1023>;
+    static constexpr int exact_limit = Values::exact_limit;
+    static constexpr double fine_start = 3;  // log10 of exact_limit
     static constexpr double fine_width = 0.01;
-    static constexpr int fine_bins = 4000;
+    static constexpr int fine_bins = 3900;
     static constexpr double fine_end = fine_start + fine_bins * fine_width;  // 42
     static constexpr int coarse_bins = 4096;
     static constexpr double coarse_end = fine_end + coarse_bins;
 
     std::int64_t total = 0;
-    std::int64_t exact[exact_limit + 1] = {};  // exact[s], s = 1 .. exact_limit
+    Values values;
     std::int64_t fine[fine_bins] = {};
     std::int64_t coarse[coarse_bins] = {};
     std::int64_t beyond = 0;
@@ -34,7 +39,7 @@ struct SizeHistogram {
     void merge(const SizeHistogram& other);
 
     // Samples with s = size, for 1 <= size <= exact_limit.
-    std::int64_t count_of(int size) const { return exact[size]; }
+    std::int64_t count_of(int size) const { return values.exact[size]; }
     // Samples with s > size, for 0 <= size <= exact_limit.
     std::int64_t count_above(int size) const;
 
@@ -44,11 +49,16 @@ struct SizeHistogram {
     // in the coarse bins); +inf in the last count. Not a number without
     // samples.
     double log10_quantile(double p) const;
+    // The same quantile of s itself: the whole number s where it is at most
+    // exact_limit, else 10^log10_quantile(p) (within 1.2%, or +inf past the
+    // range of a double).
+    double quantile(double p) const;
 };
 
-// The means of a sample's class statistics. All but the vees are added for
-// every sample, so they share one count and one division per sample (this
-// is added on the thread that takes the results, once per sample).
+// The means of a sample's class statistics and the distributions of the
+// class size and of the counts. All but the vees are added for every sample, so they share one
+// count and one division per sample (this is added on the thread that takes the results, once per
+// sample).
 struct ClassAccumulator {
     enum Statistic : int {
         EDGES,
@@ -66,6 +76,13 @@ struct ClassAccumulator {
     double m2[STATISTICS] = {};  // sums of squared deviations (Welford)
     MeanAccumulator vee_mean;    // only the samples whose vees were counted
     SizeHistogram sizes;
+    // The distributions of the counts: lines, vertices of the largest chain
+    // component, chain components of 2 or more vertices, and vees (only the
+    // samples whose vees were counted).
+    CountHistogram line_counts;
+    CountHistogram largest_chain_components;
+    CountHistogram chain_component_counts;
+    CountHistogram vee_counts;
 
     void add(const ClassStatistics& c);
     void merge(const ClassAccumulator& other);

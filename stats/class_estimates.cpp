@@ -30,6 +30,21 @@ ShareEstimate share_of(std::int64_t count, std::int64_t of, std::optional<double
     return s;
 }
 
+// The bins of h that hold a sample; the bin of the single value `no_lines`
+// (the value of a class without lines) is held against the exact share
+// without lines.
+template <class Histogram>
+Distribution distribution_of(const Histogram& h, double no_lines,
+                             const std::optional<double>& exact_no_lines) {
+    Distribution d;
+    for (const HistogramBin& bin : h.seen()) {
+        const bool is_no_lines = bin.at_most == no_lines && bin.above == no_lines - 1;
+        d.push_back({bin.above, bin.at_most,
+                     share_of(bin.count, h.total, is_no_lines ? exact_no_lines : std::nullopt)});
+    }
+    return d;
+}
+
 }  // namespace
 
 ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& c) {
@@ -60,6 +75,18 @@ ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator&
     e.log10_size_median = h.log10_quantile(0.5);
     e.log10_size_90th = h.log10_quantile(0.9);
     e.log10_size_99th = h.log10_quantile(0.99);
+    e.size_median = h.quantile(0.5);
+    e.size_90th = h.quantile(0.9);
+    e.size_99th = h.quantile(0.99);
+
+    // A class without lines has s = 1, no line, no chain component of 2 or
+    // more vertices and a largest chain component of 1 vertex.
+    const std::optional<double>& none = run.no_lines.exact;
+    e.size_distribution = distribution_of(h.values, 1, none);
+    e.line_distribution = distribution_of(c.line_counts, 0, none);
+    e.largest_chain_component_distribution = distribution_of(c.largest_chain_components, 1, none);
+    e.chain_component_distribution = distribution_of(c.chain_component_counts, 0, none);
+    e.vee_distribution = distribution_of(c.vee_counts, -1, std::nullopt);
     return e;
 }
 

@@ -3,8 +3,9 @@
 // The summary's numbers on the samples' classes: for each statistic its mean
 // with standard error and 95% interval, and for the class size s its
 // distribution: the share of each size 1 .. 10 and of sizes above 10 with
-// Wilson intervals, and percentiles of log10 s. Each is held against its
-// exact value where one is known:
+// Wilson intervals, and percentiles of s and of log10 s; and the whole
+// distributions of s, of the lines, of the chain components and of the vees. Each is held against
+// its exact value where one is known:
 // - the share of size 1 is the share without lines (s = 1 exactly when the
 //   essential graph has no line);
 // - the mean of s over uniform classes is DAGs / classes, a(n) / EG(n);
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "stats/class_accumulator.hpp"
 #include "stats/estimates.hpp"
@@ -26,6 +28,14 @@ struct MeanEstimate {
     std::optional<double> exact;
     double z = 0;  // (mean - exact) / standard error; not a number without exact
 };
+
+// The share of the samples whose value v lies in above < v <= at_most.
+struct BinShare {
+    double above = 0;
+    double at_most = 0;
+    ShareEstimate share;
+};
+using Distribution = std::vector<BinShare>;
 
 struct ClassEstimates {
     MeanEstimate edges;
@@ -43,6 +53,20 @@ struct ClassEstimates {
     double log10_size_median = 0;
     double log10_size_90th = 0;
     double log10_size_99th = 0;
+    // The same percentiles of s itself (SizeHistogram::quantile).
+    double size_median = 0;
+    double size_90th = 0;
+    double size_99th = 0;
+
+    // The whole distributions: the share of the samples in each bin that
+    // holds any (whole numbers up to 1000 one by one, then bins up to
+    // powers of 2), with Wilson intervals; the vees' is empty when they
+    // were not counted.
+    Distribution size_distribution;
+    Distribution line_distribution;
+    Distribution largest_chain_component_distribution;
+    Distribution chain_component_distribution;
+    Distribution vee_distribution;
 };
 
 // run holds the run's other estimates, whose exact values (share without

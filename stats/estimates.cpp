@@ -40,8 +40,9 @@ RatioEstimate ratio(const RatioAccumulator& a, std::optional<double> exact) {
     return r;
 }
 
-RatioEstimate weighted_share(const RatioAccumulator& a, double exact) {
+RatioEstimate weighted_share(const RatioAccumulator& a, std::optional<double> exact) {
     RatioEstimate r = ratio(a, exact);
+    const double share = r.interval.estimate;
     // A weighted share with no event seen (all samples connected, say) has
     // no spread, so the delta method gives an interval of zero width, as if
     // the share were certain. Wilson's interval over the effective number
@@ -49,12 +50,23 @@ RatioEstimate weighted_share(const RatioAccumulator& a, double exact) {
     // then uses the binomial standard error of the exact share over the
     // effective number of samples, so that an exact share of 1 - 3e-12 is
     // not infinitely far from a sample of 1s.
-    const double share = r.interval.estimate;
     if (r.standard_error == 0 && (share == 0 || share == 1)) {
         r.interval = wilson_interval_for_share(share, a.effective_count());
         r.no_event_seen = true;
-        const double se = std::sqrt(exact * (1 - exact) / a.effective_count());
-        r.z = z_score(share, se, exact, 0);
+        if (exact) {
+            const double se = std::sqrt(*exact * (1 - *exact) / a.effective_count());
+            r.z = z_score(share, se, *exact, 0);
+        }
+        return r;
+    }
+    // Near 0 or 1 the delta method's interval, share +- 1.96 se, can leave
+    // [0, 1]. A share's interval never does: there it is Wilson's over the
+    // number of samples whose binomial standard error is se,
+    // n = share (1 - share) / se^2.
+    if (r.interval.low < 0 || r.interval.high > 1) {
+        const double n = share * (1 - share) / (r.standard_error * r.standard_error);
+        r.interval = wilson_interval_for_share(share, n);
+        r.beyond_delta_method = true;
     }
     return r;
 }
@@ -150,10 +162,8 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     } else {
         e.has_weighted = true;
         e.dags_drawn = s.dags_drawn;
-        e.weighted_no_lines = bounded ? ratio(s.single_dag_share, std::nullopt)
-                                      : weighted_share(s.single_dag_share, exact.no_lines.value);
-        e.weighted_connected = bounded ? ratio(s.connected_share, std::nullopt)
-                                       : weighted_share(s.connected_share, exact.connected.value);
+        e.weighted_no_lines = weighted_share(s.single_dag_share, truth(exact.no_lines.value));
+        e.weighted_connected = weighted_share(s.connected_share, truth(exact.connected.value));
         const Interval r = s.classes_per_dag.interval();
         std::optional<double> exact_classes_per_dag = truth(exact.classes_per_dag.value);
         if (e.edge_exact) {

@@ -42,6 +42,9 @@ struct RatioEstimate {
     // A share of exactly 0 or 1: the interval is then Wilson's over the
     // effective number of samples instead of the delta method's zero width.
     bool no_event_seen = false;
+    // A share whose delta-method interval would leave [0, 1]: the interval
+    // is Wilson's over share (1 - share) / se^2 samples instead.
+    bool beyond_delta_method = false;
 };
 
 // An exact count: its decimal digits (n_vars <= exact_count_limit) and log10.

@@ -180,6 +180,11 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
                 "  (a share of 0 or 1: Wilson interval over the effective number of samples,\n"
                 "  (sum w)^2 / sum w^2 with w = sum of 1/s over a sample's DAGs)\n";
         }
+        if (e.weighted_no_lines.beyond_delta_method || e.weighted_connected.beyond_delta_method) {
+            text +=
+                "  (near 0 or 1, where the delta method's interval would leave [0, 1]: Wilson\n"
+                "  interval over share (1 - share) / se^2 samples)\n";
+        }
     }
 
     if (e.bounded) {

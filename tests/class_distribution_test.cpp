@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <vector>
@@ -200,6 +201,65 @@ TEST(ClassDistribution, RecordedDagIsAUniformMemberOfItsClass) {
     EXPECT_LT(chi2, df * std::pow(1 - 2 / (9 * df) + 3.719 * std::sqrt(2 / (9 * df)), 3));
 }
 
+// The whole distributions the summary gives, at n = 6 against the brute
+// force over all 3781503 DAGs: for each statistic, chi^2 of the shares the
+// estimates list (cells pooled to an expected count of at least 5).
+TEST(ClassDistribution, WholeDistributionsAtSixMatchBruteForce) {
+    const int n = 6;
+    const std::vector<testing::ClassShape> shapes = testing::all_class_shapes(n);
+    ASSERT_EQ(shapes.size(), 1067825u);
+    const std::int64_t samples = 20000;
+    const DagCounts tables(n);
+    const RunStatistics s = run_workers(exact_workers(tables, 66, SampleExtras{true}), samples);
+    RunInfo info;
+    info.method = METHOD_EXACT;
+    info.n_vars = n;
+    const ClassEstimates estimates = estimate_classes(estimate_run(info, s), s.classes);
+    const struct {
+        const char* name;
+        int testing::ClassShape::*value;
+        const Distribution& distribution;
+    } cases[] = {
+        {"s", &testing::ClassShape::size, estimates.size_distribution},
+        {"lines", &testing::ClassShape::lines, estimates.line_distribution},
+        {"largest chain component", &testing::ClassShape::largest_chain_component,
+         estimates.largest_chain_component_distribution},
+        {"chain components", &testing::ClassShape::chain_components,
+         estimates.chain_component_distribution},
+        {"vees", &testing::ClassShape::vees, estimates.vee_distribution},
+    };
+    for (const auto& c : cases) {
+        std::map<int, double> expected;  // value -> share of classes
+        for (const auto& shape : shapes) {
+            expected[shape.*c.value] += 1.0 / static_cast<double>(shapes.size());
+        }
+        std::map<int, double> observed;
+        for (const BinShare& bin : c.distribution) {
+            ASSERT_EQ(bin.at_most, bin.above + 1) << c.name << ": n = 6 has no value above 1000";
+            ASSERT_TRUE(expected.count(static_cast<int>(bin.at_most)))
+                << c.name << " = " << bin.at_most << ": no class on 6 vertices has it";
+            EXPECT_EQ(bin.share.of, samples) << c.name;
+            observed[static_cast<int>(bin.at_most)] = static_cast<double>(bin.share.count);
+        }
+        double chi2 = 0;
+        int cells = 0;
+        double e = 0;
+        double o = 0;
+        for (const auto& [value, share] : expected) {
+            e += share * static_cast<double>(samples);
+            o += observed[value];
+            if (e >= 5 || value == expected.rbegin()->first) {
+                chi2 += (o - e) * (o - e) / e;
+                ++cells;
+                e = o = 0;
+            }
+        }
+        const double df = cells - 1;
+        const double limit = df * std::pow(1 - 2 / (9 * df) + 3.719 * std::sqrt(2 / (9 * df)), 3);
+        EXPECT_LT(chi2, limit) << c.name << ", " << df << " degrees of freedom, seed 66";
+    }
+}
+
 TEST(ClassDistribution, PercentilesOfLog10SizeFromTheHistogram) {
     SizeHistogram h;
     for (int i = 0; i < 50; ++i) {
@@ -218,6 +278,38 @@ TEST(ClassDistribution, PercentilesOfLog10SizeFromTheHistogram) {
     EXPECT_NEAR(h.log10_quantile(0.99), 6.005, 1e-12);
     EXPECT_EQ(h.log10_quantile(1), INFINITY);
     EXPECT_EQ(h.count_above(10), 10);
+    // The same percentiles of s: whole numbers up to 1000, 10^(bin middle) above.
+    EXPECT_EQ(h.quantile(0.5), 1);
+    EXPECT_EQ(h.quantile(0.9), 6);
+    EXPECT_NEAR(h.quantile(0.99), std::pow(10, 6.005), 1e-3);
+    EXPECT_EQ(h.quantile(1), INFINITY);
+}
+
+// Every value up to 1000 on its own, then bins (2^(k-1), 2^k] (the first
+// from 1000), and the values past the last bin.
+TEST(ClassDistribution, WholeNumberBinsEndAtPowersOfTwo) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    SizeHistogram h;
+    for (const double s :
+         {1000.0, 1001.0, 1024.0, 1025.0, 0x1p60, 0x1p60 + 0x1p8, 0x1p1023, 1e308, inf}) {
+        h.add(s, std::log10(s));
+    }
+    std::vector<std::pair<double, double>> bins;
+    std::vector<std::int64_t> counts;
+    for (const HistogramBin& bin : h.values.seen()) {
+        bins.emplace_back(bin.above, bin.at_most);
+        counts.push_back(bin.count);
+    }
+    const std::vector<std::pair<double, double>> expected = {
+        {999, 1000},      {1000, 1024},         {1024, 2048},   {0x1p59, 0x1p60},
+        {0x1p60, 0x1p61}, {0x1p1022, 0x1p1023}, {0x1p1023, inf}};
+    EXPECT_EQ(bins, expected);
+    EXPECT_EQ(counts, (std::vector<std::int64_t>{1, 2, 1, 1, 1, 1, 2}));
+    CountHistogram lines;
+    lines.add(0);
+    lines.add(std::uint64_t{1} << 63);
+    EXPECT_EQ(lines.seen().size(), 2u);
+    EXPECT_EQ(lines.seen().back().at_most, 0x1p63);
 }
 
 }  // namespace

@@ -757,7 +757,12 @@ TEST_F(Cli, StopWhileWaitingForTheFileLockPromisesNoWrongStatus) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     const pid_t pid = start({"--seed", "1", "6", "200", "200"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The first line on screen: the run now waits for the lock to save it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (read_file(dir_ / "run.out").empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_EQ(kill(pid, SIGINT), 0);
     const Finished f = wait(pid);
     ::close(fd);

@@ -140,6 +140,43 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
     EXPECT_TRUE(std::isnan(estimate_run(walk, RunStatistics{}).rate_mean[0]));
 }
 
+// A weighted share near 0 or 1 with few events: the delta method's interval,
+// share +- 1.96 se, would leave [0, 1]; the interval given never does, in
+// runs of every kind (bounded by edges: no exact share).
+// The parameter: the edge bound (exactly that many edges), or -1 for none.
+class WeightedShareInterval : public ::testing::TestWithParam<int> {};
+
+TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
+    RunStatistics s;
+    for (int i = 0; i < 300; ++i) {
+        SampleResult r;
+        r.dags_drawn = 100;
+        r.inverse_size_sum = 0.01;
+        // One sample of 300 holds the only DAG alone in its class, and one
+        // the only disconnected DAGs.
+        r.single_dag_count = i == 7 ? 0.005 : 0;
+        r.connected_weight = i == 8 ? 0 : r.inverse_size_sum;
+        s.add(r);
+    }
+    const EdgeBoundInfo bound =
+        GetParam() < 0 ? EdgeBoundInfo{} : EdgeBoundInfo{EDGES_EXACTLY, GetParam()};
+    const RunInfo info{METHOD_EXACT, "empty", 50, 0, 300, 1, 1, 0, true, {}, bound};
+    const RunEstimates e = estimate_run(info, s);
+    for (const RatioEstimate* r : {&e.weighted_no_lines, &e.weighted_connected}) {
+        EXPECT_TRUE(r->beyond_delta_method);
+        EXPECT_GE(r->interval.low, 0);
+        EXPECT_LE(r->interval.high, 1);
+        EXPECT_LT(r->interval.low, r->interval.estimate);
+        EXPECT_GT(r->interval.high, r->interval.estimate);
+    }
+    EXPECT_NEAR(e.weighted_no_lines.interval.estimate, 0.005 / 3, 1e-15);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, WeightedShareInterval, ::testing::Values(-1, 50),
+                         [](const auto& info) {
+                             return info.param < 0 ? "AllClasses" : "FiftyEdges";
+                         });
+
 TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     // a(30) = 2.71485...e158; a(10000) is far beyond double.
     EXPECT_EQ(format_log10(log10_of(exact_counts_up_to(30).dags[30])), "2.7149e+158");

@@ -255,6 +255,71 @@ TEST_F(SamplesFile, RecordsRebuildTheClassesTheReportCounted) {
     }
 }
 
+// The same seed writes the same samples as TSV (a header, one row each) as
+// it does as JSON Lines: every field, the graphs as the same JSON arrays, a
+// null as an empty field; without graphs, the statistics alone, and the vees
+// only with --stats.
+TEST_F(SamplesFile, TsvRowsHoldWhatJsonLinesHold) {
+    for (const bool exact : {true, false}) {
+        SCOPED_TRACE(exact ? "exact" : "walk");
+        const std::vector<std::string> args =
+            exact ? std::vector<std::string>{"--exact", "--seed", "9", "--no-results", "6", "150"}
+                  : std::vector<std::string>{"--seed", "9", "--no-results", "5", "3000", "150"};
+        auto with = [&](std::vector<std::string> options) {
+            options.insert(options.end(), args.begin(), args.end());
+            const Finished f = run(options);
+            EXPECT_EQ(f.status, 0) << f.err;
+            return lines_of(read_file(dir_ / "s"));
+        };
+        const auto jsonl = with({"--samples", "s"});
+        const auto tsv = with({"--samples", "s", "--samples-format", "tsv", "--samples-graphs",
+                               exact ? "essential+dag" : "essential", "--stats"});
+        const auto bare = with({"--samples", "s", "--samples-format", "tsv"});
+        ASSERT_EQ(jsonl.size(), 150u);
+        ASSERT_EQ(tsv.size(), 151u);
+        ASSERT_EQ(bare.size(), 151u);
+        auto fields = [](const std::string& line) {
+            std::vector<std::string> cells;
+            std::istringstream in(line);
+            for (std::string cell; std::getline(in, cell, '\t');) {
+                cells.push_back(cell);
+            }
+            if (!line.empty() && line.back() == '\t') {
+                cells.emplace_back();
+            }
+            return cells;
+        };
+        const auto header = fields(tsv[0]);
+        const auto bare_header = fields(bare[0]);
+        ASSERT_EQ(header.size(), exact ? 14u : 13u);
+        ASSERT_EQ(bare_header, std::vector<std::string>(header.begin(), header.begin() + 11));
+        for (std::size_t i = 0; i < jsonl.size(); ++i) {
+            const json record = json::parse(jsonl[i]);
+            ASSERT_EQ(record.size(), header.size());
+            const auto row = fields(tsv[i + 1]);
+            const auto bare_row = fields(bare[i + 1]);
+            ASSERT_EQ(row.size(), header.size()) << tsv[i + 1];
+            ASSERT_EQ(bare_row.size(), bare_header.size()) << bare[i + 1];
+            for (std::size_t k = 0; k < header.size(); ++k) {
+                const json& value = record.at(header[k]);
+                const std::string& cell = row[k];
+                if (value.is_null()) {
+                    EXPECT_EQ(cell, "") << header[k];
+                } else if (value.is_boolean()) {
+                    EXPECT_EQ(cell, value.get<bool>() ? "true" : "false") << header[k];
+                } else if (value.is_array()) {
+                    EXPECT_EQ(json::parse(cell), value) << header[k];
+                } else {
+                    EXPECT_EQ(std::stod(cell), value.get<double>()) << header[k];
+                }
+                if (k < bare_row.size()) {
+                    EXPECT_EQ(bare_row[k], header[k] == "vee_count" ? "" : cell) << header[k];
+                }
+            }
+        }
+    }
+}
+
 TEST_F(SamplesFile, FullDiskLeavesTheOldFileOrWholeRecords) {
     // A file-size limit fails writes as a full disk does.
     std::ofstream(dir_ / "s.jsonl") << "old\n";
@@ -293,7 +358,12 @@ TEST_F(SamplesFile, FullDiskLeavesTheOldFileOrWholeRecords) {
 TEST_F(SamplesFile, StoppedRunKeepsTheSamplesItsSummaryCounts) {
     const pid_t pid =
         start({"--exact", "--json", "j.json", "--samples", "s.jsonl", "12", "2000000000"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Some samples first, however busy the machine.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (read_file(dir_ / "pellimor_exact_12.txt").empty() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(wait(pid).status, 130);
     const json summary = json::parse(read_file(dir_ / "j.json"));

@@ -81,7 +81,7 @@ TEST_P(StoppedOutput, ReaderGetsWholeUnitsAndTheEndOfTheRun) {
     ::close(pipe_fds[0]);
     EXPECT_LT(std::chrono::steady_clock::now() - sent,
               reader == Reader::NEVER_READS_SECOND_SIGNAL
-                  ? std::chrono::milliseconds(1500)
+                  ? std::chrono::milliseconds(1000 * reader_wait_seconds)
                   : std::chrono::milliseconds(1000 * reader_wait_seconds + 2000));
     EXPECT_EQ(f.status, 128 + SIGTERM) << f.err;
     const auto json = nlohmann::json::parse(read_file(dir_ / "j.json"));
