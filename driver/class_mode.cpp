@@ -231,11 +231,10 @@ int run(const ClassOptions& options, const Provenance& provenance) {
     const GraphClass found = class_of(graph);
     const EquivalenceClass members(found.essential.graph);
     const mpz_class& size = members.size();
-    if (options.list && !options.max && size > max_listed_without_max) {
-        throw Failure{2, "the class holds " + size.get_str() + " DAGs, more than " +
-                             std::to_string(max_listed_without_max) +
-                             ", which --list writes at most without --max; give --max M for "
-                             "the first M, or --draw K for K uniformly drawn ones"};
+    if (options.list) {
+        if (auto why = list_refusal(size, options.max)) {
+            throw Failure{2, *why};
+        }
     }
     // What --out writes, made before the report so that a name the format
     // cannot hold is refused first.
@@ -331,6 +330,16 @@ double class_memory_bytes(double text_bytes, int n, std::int64_t edges, bool dag
     const double k = largest_clique;
     const double factorials = k > 1 ? k * k * std::log2(k) / 16.0 : 0.0;
     return text_bytes + graph + essential + factorials;
+}
+
+std::optional<std::string> list_refusal(const mpz_class& size, std::optional<std::int64_t> max) {
+    if (max || size <= max_listed_without_max) {
+        return std::nullopt;
+    }
+    return "the class holds " + size.get_str() + " DAGs, more than " +
+           std::to_string(max_listed_without_max) +
+           ", which --list writes at most without --max; give --max M for the first M, or "
+           "--draw K for K uniformly drawn ones";
 }
 
 int run_class_mode(const ClassOptions& options, const Provenance& provenance) {

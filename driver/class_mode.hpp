@@ -9,10 +9,20 @@
 // output fails or memory is short; 128 + N when stopped by signal N, with
 // every graph written whole.
 
+#include <gmpxx.h>
+
+#include <optional>
+#include <string>
+
 #include "driver/class_command_line.hpp"
 #include "stats/run_info.hpp"
 
 namespace pellimor {
+
+// Why --list (with --max `max`, if given) refuses a class of `size` DAGs:
+// more than max_listed_without_max of them and no --max. Nothing when it
+// does not.
+std::optional<std::string> list_refusal(const mpz_class& size, std::optional<std::int64_t> max);
 
 // Runs the mode; errors are said on standard error. Returns the exit status.
 int run_class_mode(const ClassOptions& options, const Provenance& provenance);

@@ -1,0 +1,32 @@
+"""Ctrl-C while the module works: KeyboardInterrupt, and no thread left."""
+
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+# Each call takes seconds; SIGINT comes 0.2 s into it. In a process of its
+# own, so that a late signal cannot stop the test session.
+SCRIPT = """
+import os, signal, threading
+import networkx as nx
+import pellimor
+timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+timer.start()
+try:
+    {call}
+    print("finished")
+except KeyboardInterrupt:
+    timer.join()
+    print("interrupted, threads left:", len(os.listdir("/proc/self/task")))
+"""
+
+
+@pytest.mark.parametrize("call", [
+    "pellimor.sample_dags(nx.complete_graph(60), 400000, seed=1, threads=2)",
+])
+def test_ctrl_c_raises_keyboard_interrupt_and_joins_every_thread(call):
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(SCRIPT).format(call=call)],
+                          capture_output=True, text=True, timeout=120)
+    assert done.stdout.strip() == "interrupted, threads left: 1", done.stderr
