@@ -70,9 +70,8 @@ ClassShape shape_of(const EdgeMatrix& m, ClassSizeCounter& counter, std::vector<
                 }
             }
         }
-        if (size > 1) {
-            shape.largest_component = std::max(shape.largest_component, size);
-        }
+        // Every vertex is in a chain component: without lines the largest has 1.
+        shape.largest_component = std::max(shape.largest_component, size);
     }
     return shape;
 }

@@ -1,6 +1,9 @@
 // pellimor: Monte-Carlo estimates over essential graphs by random walks.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -43,9 +46,23 @@ std::string utc_timestamp(std::chrono::system_clock::time_point when) {
 // The message for GMP running out of memory, made while there is memory.
 std::string gmp_failure_message = "pellimor: not enough memory for the exact counts\n";
 
+// Set by the first thread that reports running out of memory. The counts
+// are made by two threads at once, and both can run out together: only the
+// first says so; any other waits for it to end the run.
+std::atomic_flag out_of_memory_said;
+
+void wait_for_the_first_report() {
+    for (;;) {
+        ::pause();
+    }
+}
+
 // GMP cannot hand a failed allocation back, so the run ends here, as for a
 // std::bad_alloc: a message and status 1, with no temporary file left.
 void gmp_out_of_memory(std::size_t) {
+    if (out_of_memory_said.test_and_set()) {
+        wait_for_the_first_report();
+    }
     std::fputs(gmp_failure_message.c_str(), stderr);
     pellimor::end_run_now(1);
 }
@@ -158,6 +175,9 @@ int main(int argc, char** argv) {
             try {
                 return pellimor::run_count(options, outputs, provenance);
             } catch (const std::bad_alloc&) {
+                if (out_of_memory_said.test_and_set()) {
+                    wait_for_the_first_report();
+                }
                 std::fprintf(stderr, "pellimor: %s\n",
                              pellimor::counts_out_of_memory(options.n_vars).c_str());
             }

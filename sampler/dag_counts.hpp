@@ -29,13 +29,9 @@
 #include <stdexcept>
 #include <vector>
 
-namespace pellimor {
+#include "util/setup_stopped.hpp"
 
-// Thrown by a table build that saw its stop flag set.
-class SetupStopped : public std::runtime_error {
-  public:
-    SetupStopped() : std::runtime_error("setup stopped") {}
-};
+namespace pellimor {
 
 class DagCounts {
   public:

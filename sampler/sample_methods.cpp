@@ -132,6 +132,11 @@ WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_s
     return exact_class_workers<SparseExactSampler>(setup, setup.tables->size(), run_seed, extras);
 }
 
+WorkerFactory layered_exact_workers(const LayeredSetup& setup, std::uint64_t run_seed,
+                                    SampleExtras extras) {
+    return exact_class_workers<LayeredSampler>(setup, setup.table->size(), run_seed, extras);
+}
+
 WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed, SampleExtras extras) {
     return exact_class_workers<ExactSampler>(tables, tables.size(), run_seed, extras);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "sampler/dag_counts.hpp"
+#include "sampler/layered_sampler.hpp"
 #include "sampler/record_layout.hpp"
 #include "sampler/record_queue.hpp"
 #include "sampler/sample_run.hpp"
@@ -52,6 +53,11 @@ WorkerFactory exact_workers(const DagCounts& tables, std::uint64_t run_seed,
 // bound of setup, which must outlive the workers.
 WorkerFactory sparse_exact_workers(const SparseSetup& setup, std::uint64_t run_seed,
                                    SampleExtras extras = {});
+
+// Workers whose samples are classes kept by the layered method with the
+// edges and table of setup, which must outlive the workers.
+WorkerFactory layered_exact_workers(const LayeredSetup& setup, std::uint64_t run_seed,
+                                    SampleExtras extras = {});
 
 // The first sample number of the exact reference that a walk run compares
 // itself with: far above every sample a run can have, so the reference's

@@ -52,7 +52,7 @@ mapfile -t dense < <(json exact_10 exact_20 exact_50)
 mapfile -t sparse < <(json exact_50_degree_2 exact_50_degree_4 exact_50_degree_8)
 mapfile -t by_n < <(json exact_10 exact_20 exact_50 exact_100 exact_200 exact_1000 \
     exact_20_degree_2 exact_50_degree_2 exact_20_degree_4 exact_50_degree_4 exact_100_degree_4 \
-    exact_20_degree_8 exact_50_degree_8 exact_100_degree_8 exact_200_degree_8)
+    exact_20_degree_8 exact_50_degree_8 exact_100_degree_8)
 "$python" "$plot" "${dense[@]}" -o "$root/docs/class_sizes_dense.png" --dpi 200
 "$python" "$plot" "${sparse[@]}" -o "$root/docs/class_sizes_sparse.png" --dpi 200
 "$python" "$plot" "${by_n[@]}" --statistic class_size -o "$root/docs/class_size_by_n.png" --dpi 200

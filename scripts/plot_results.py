@@ -354,9 +354,8 @@ def plot_sizes(plt, args, summaries, paths):
         ax.errorbar(xs, shares, yerr=errors, marker="o", capsize=1.5, label=label)
     ax.set_xscale("log", base=2)
     ticks = [2 ** k for k in range(0, max(1, math.ceil(math.log2(largest))) + 1)]
-    step = max(1, len(ticks) // 8)
-    ticks = ticks[::step]
-    ax.set_xticks(ticks, [f"{t:g}" if t < 1e5 else f"$2^{{{int(math.log2(t))}}}$" for t in ticks])
+    ticks = ticks[::math.ceil(len(ticks) / 6)]  # at most six labels
+    ax.set_xticks(ticks, [f"{t:g}" if t < 1e4 else f"$2^{{{int(math.log2(t))}}}$" for t in ticks])
     ax.minorticks_off()
     if smallest < 0.01:
         ax.set_yscale("log")
@@ -423,7 +422,7 @@ def plot_versus(plt, args, summaries, paths, name):
         ax.set_xscale("log")
     values = [v for points in series.values() for p in points for v in p[1:4]
               if v is not None and v > 0]
-    if values and max(values) > 100 * min(values):
+    if values and max(values) > 20 * min(values):
         ax.set_yscale("log")
     ax.set_xlabel("n_vars (vertices)")
     ax.set_ylabel(AXIS_NAMES.get(name, name) + (" (mean)" if name in CLASS_STATISTICS else ""))
