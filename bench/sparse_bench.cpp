@@ -18,7 +18,7 @@ void BM_SparseDrawClass(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const auto degree = static_cast<double>(state.range(1));
     const auto edges = static_cast<std::int64_t>(std::llround(degree * n / 2));
-    const SparseSetup setup = make_sparse_setup(n, edges, EdgeBound::EXACTLY);
+    const SparseSetup setup = make_sparse_setup(n, EdgeBound::exactly(edges));
     SparseExactSampler sampler(setup);
     Xoshiro256StarStar rng(sample_stream(5, static_cast<std::uint64_t>(n)));
     double dags = 0;
@@ -38,9 +38,7 @@ void BM_SparseDrawClass(benchmark::State& state) {
     state.counters["proposals/DAG"] = static_cast<double>(sampler.proposals()) / dags;
 }
 
-BENCHMARK(BM_SparseDrawClass)
-    ->ArgsProduct({{20, 50, 100}, {4, 8}})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SparseDrawClass)->ArgsProduct({{20, 50, 100}, {4, 8}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace pellimor

@@ -24,7 +24,7 @@
 #include "graph/class_statistics.hpp"
 #include "sampler/random_walk.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
-#include "stats/edge_bound.hpp"
+#include "stats/edge_bound_exact.hpp"
 #include "stats/mixing_check.hpp"
 #include "stats/run_statistics.hpp"
 
@@ -92,7 +92,8 @@ int run(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<double> log10_sizes;
     RunStatistics statistics;
-    statistics.edge_bound = edges;
+    const EdgeBound bound = walk ? EdgeBound::at_most(edges) : EdgeBound::exactly(edges);
+    statistics.edge_bound = bound;
     std::int64_t dags = 0;
     std::int64_t size_one = 0;
     double largest_sum = 0;
@@ -103,13 +104,13 @@ int run(int argc, char** argv) {
     EdgeMatrix m(n);
     std::optional<SparseSetup> setup;
     if (!walk) {
-        setup = make_sparse_setup(n, edges, EdgeBound::EXACTLY);
+        setup = make_sparse_setup(n, EdgeBound::exactly(edges));
     }
     std::optional<SparseExactSampler> sampler;
     if (setup) {
         sampler.emplace(*setup);
     }
-    const Settings settings{n, n_its, false, edges};
+    const Settings settings{n, n_its, false, bound};
     for (int i = 1; i <= samples; ++i) {
         auto rng = sample_stream(seed, static_cast<std::uint64_t>(i));
         SampleResult r;
@@ -139,7 +140,7 @@ int run(int argc, char** argv) {
     if (walk) {
         std::optional<RunStatistics> reference;
         if (n <= 500) {
-            const SparseSetup at_most = make_sparse_setup(n, edges, EdgeBound::AT_MOST);
+            const SparseSetup at_most = make_sparse_setup(n, EdgeBound::at_most(edges));
             SparseExactSampler exact(at_most);
             auto rng = sample_stream(seed, std::uint64_t{1} << 63);
             const auto pilot_start = std::chrono::steady_clock::now();
@@ -151,7 +152,7 @@ int run(int argc, char** argv) {
                 pilot.inverse_size_sum > 0 ? pilot_seconds / pilot.inverse_size_sum : INFINITY;
             if (per_class * 1000 <= 60) {
                 reference.emplace();
-                reference->edge_bound = edges;
+                reference->edge_bound = bound;
                 for (int i = 0; i < 1000; ++i) {
                     SampleResult r;
                     exact.draw_class(rng, r);
@@ -161,8 +162,7 @@ int run(int argc, char** argv) {
         }
         // Bounded by edges: no exact share without lines; the exact edge
         // distribution where the counts by edges reach.
-        const std::optional<EdgeBoundExact> exact_edges =
-            edge_bound_exact(n, EdgeBoundInfo{EDGES_AT_MOST, edges});
+        const std::optional<EdgeBoundExact> exact_edges = edge_bound_exact(n, bound);
         const MixingCheckResult check = check_mixing(
             n_its, statistics, std::numeric_limits<double>::quiet_NaN(),
             reference ? &*reference : nullptr, 0, exact_edges ? &*exact_edges : nullptr);

@@ -78,13 +78,13 @@ void BM_EdgeLimitedWalk(benchmark::State& state) {
     EdgeMatrix graph(n);
     Xoshiro256StarStar rng = sample_stream(2027, static_cast<std::uint64_t>(n));
     MoveCounts counts;
-    run_walk(graph, rng, 200 * n * n, false, counts, nullptr, nullptr, limit);
+    run_walk(graph, rng, 200 * n * n, false, counts, nullptr, nullptr, EdgeBound::at_most(limit));
     if (count_edges(graph) > limit) {
         throw std::logic_error("the limited walk went past its limit");
     }
     const int batch = 1000000;
     for (auto _ : state) {
-        run_walk(graph, rng, batch, false, counts, nullptr, nullptr, limit);
+        run_walk(graph, rng, batch, false, counts, nullptr, nullptr, EdgeBound::at_most(limit));
         benchmark::DoNotOptimize(counts);
     }
     state.counters["moves/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * batch,

@@ -9,7 +9,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // list in the order of the struct.
     const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
                  json, results, no_results, strict, version, count, edges, stats, samples,
-                 samples_format, samples_graphs, exact_edges, max_edges, force] = options;
+                 samples_format, samples_graphs, edge_bound, force] = options;
     std::vector<std::string> args;
     if (help) {
         args.emplace_back("--help");
@@ -67,11 +67,11 @@ std::vector<std::string> canonical_arguments(const Options& options) {
         args.push_back(std::string("--samples-graphs=") + names[static_cast<int>(*samples_graphs)]);
     }
     // --mean-degree stands as the --edges it gives.
-    if (exact_edges) {
-        args.push_back("--edges=" + std::to_string(*exact_edges));
+    if (edge_bound.kind == EdgeBoundKind::EXACTLY) {
+        args.push_back("--edges=" + std::to_string(edge_bound.edges));
     }
-    if (max_edges) {
-        args.push_back("--max-edges=" + std::to_string(*max_edges));
+    if (edge_bound.kind == EdgeBoundKind::AT_MOST) {
+        args.push_back("--max-edges=" + std::to_string(edge_bound.edges));
     }
     if (force) {
         args.emplace_back("--force");

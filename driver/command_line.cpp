@@ -13,10 +13,6 @@ namespace {
 
 constexpr int max_threads = 1024;
 
-// The exact method's tables and bitsets are sized for at most this many
-// vertices; beyond it a single draw takes seconds.
-constexpr int max_exact_vars = 10000;
-
 std::string quoted(std::string_view text) {
     // Built by appending: GCC 12 at -O3 with the sanitizers warns (wrongly,
     // -Wrestrict) about the inlined operator+ chain.
@@ -190,6 +186,8 @@ std::int64_t edges_for_mean_degree(std::string_view text, int n) {
     return std::min(pairs, static_cast<std::int64_t>(std::llround(degree * n / 2)));
 }
 
+Options parse_arguments(std::span<const std::string_view> args, bool counting);
+
 }  // namespace
 
 std::optional<std::uint64_t> parse_whole_number(std::string_view text) {
@@ -246,13 +244,30 @@ RecordLayout samples_layout(const Options& options) {
 }
 
 Options parse_command_line(std::span<const std::string_view> args) {
+    // The mode the arguments name, for the usage line after an error.
+    const auto named = [&](std::string_view option) {
+        return std::find(args.begin(), args.end(), option) != args.end();
+    };
+    const bool counting = named("--count");
+    try {
+        return parse_arguments(args, counting);
+    } catch (const UsageError& error) {
+        throw UsageError(error.what(), counting           ? count_usage_line
+                                       : named("--exact") ? exact_usage_line
+                                                          : usage_line);
+    }
+}
+
+namespace {
+
+// With --count (`counting`), --edges is a switch; elsewhere it takes the
+// number of edges.
+Options parse_arguments(std::span<const std::string_view> args, bool counting) {
     Options options;
     bool start_given = false;
     std::vector<std::string_view> positional;
     // Edge bounds, read once n_vars is known: (option, value).
     std::vector<std::pair<std::string_view, std::string_view>> bounds;
-    // With --count, --edges is a switch; elsewhere it takes the number of edges.
-    const bool counting = std::find(args.begin(), args.end(), "--count") != args.end();
     std::vector<std::string_view> given;  // the options seen, each at most once
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -456,20 +471,21 @@ Options parse_command_line(std::span<const std::string_view> args) {
             if (name == "--max-edges") {
                 throw UsageError("--max-edges applies to the walk; with --exact use --edges");
             }
-            if (options.exact_edges) {
+            if (options.edge_bound.bounded()) {
                 throw UsageError("--edges and --mean-degree exclude each other");
             }
-            options.exact_edges = name == "--edges" ? parse_edges(name, text, options.n_vars)
-                                                    : edges_for_mean_degree(text, options.n_vars);
+            options.edge_bound =
+                EdgeBound::exactly(name == "--edges" ? parse_edges(name, text, options.n_vars)
+                                                     : edges_for_mean_degree(text, options.n_vars));
         }
-        if (options.exact_edges && options.n_vars > max_edge_bounded_exact_vars) {
+        if (options.edge_bound.bounded() && options.n_vars > max_edge_bounded_exact_vars) {
             throw UsageError(
                 "the exact method for classes with E edges goes up to n_vars = " +
                 std::to_string(max_edge_bounded_exact_vars) + ", got " + quoted(positional[0]) +
                 "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
                 "the walk: pellimor --max-edges E n_vars n_its n_samples");
         }
-        if (options.force && !options.exact_edges) {
+        if (options.force && !options.edge_bound.bounded()) {
             throw UsageError("--force applies to --edges and --mean-degree only");
         }
         return options;
@@ -489,20 +505,22 @@ Options parse_command_line(std::span<const std::string_view> args) {
     options.n_its = parse_int_at_least("n_its", positional[1], 0);
     options.n_samples = parse_int_at_least("n_samples", positional[2], 0);
     for (const auto& [name, text] : bounds) {
-        options.max_edges = parse_edges(name, text, options.n_vars);
+        options.edge_bound = EdgeBound::at_most(parse_edges(name, text, options.n_vars));
     }
-    if (options.max_edges && options.start == WalkStart::EXACT &&
+    if (options.edge_bound.bounded() && options.start == WalkStart::EXACT &&
         options.n_vars > max_edge_bounded_exact_vars) {
         throw UsageError("--start exact with --max-edges goes up to n_vars = " +
                          std::to_string(max_edge_bounded_exact_vars) + ", got " +
                          quoted(positional[0]) + "; use --start empty");
     }
-    if (options.force && !(options.max_edges && options.start == WalkStart::EXACT)) {
+    if (options.force && !(options.edge_bound.bounded() && options.start == WalkStart::EXACT)) {
         throw UsageError(
             "--force applies to --edges, --mean-degree, and --max-edges with "
             "--start exact");
     }
     return options;
 }
+
+}  // namespace
 
 }  // namespace pellimor

@@ -14,20 +14,30 @@
 #include <string>
 #include <string_view>
 
+#include "graph/edge_bound.hpp"
+#include "run/run_request.hpp"  // WalkStart, max_exact_vars, max_edge_bounded_exact_vars
 #include "sampler/record_layout.hpp"
 
 namespace pellimor {
 
+// The usage line, printed on standard error after every usage error.
+inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";
+inline constexpr std::string_view exact_usage_line = "\n pellimor --exact n_vars n_samples \n";
+inline constexpr std::string_view count_usage_line = "\n pellimor --count [--edges] n_vars \n";
+
 // A command line that cannot be run. The message names the argument and what
-// is allowed; main prints it with the usage line and exits with status 2.
+// is allowed; main prints it with the usage line of the mode the command line
+// asks for and exits with status 2.
 class UsageError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
-};
+    explicit UsageError(const std::string& message, std::string_view usage = usage_line)
+        : std::runtime_error(message), usage_(usage) {}
 
-// Where each walk starts: the empty graph, or an essential graph drawn
-// exactly from the sample's own stream.
-enum class WalkStart { EMPTY, EXACT };
+    std::string_view usage() const { return usage_; }
+
+  private:
+    std::string_view usage_;
+};
 
 struct Options {
     bool exact = false;  // the exact method instead of the walk
@@ -51,11 +61,9 @@ struct Options {
     std::optional<std::string> samples;  // write every sample to this file ("-": stdout)
     RecordFormat samples_format = RecordFormat::JSON_LINES;  // --samples-format jsonl|tsv
     std::optional<RecordGraphs> samples_graphs;  // --samples-graphs; see samples_layout()
-    // --exact: classes with exactly this many edges (--edges, or
-    // --mean-degree D as round(D n_vars / 2)).
-    std::optional<std::int64_t> exact_edges;
-    // The walk: graphs with at most this many edges (--max-edges).
-    std::optional<std::int64_t> max_edges;
+    // --exact: classes with exactly E edges (--edges E, or --mean-degree D as
+    // E = round(D n_vars / 2)); the walk: graphs with at most E (--max-edges).
+    EdgeBound edge_bound;
     // Run an edge-bounded exact draw even when it is expected to take hours.
     bool force = false;
 
@@ -66,14 +74,6 @@ struct Options {
 // as n_vars^7: about a minute at 90 and half an hour at 128).
 inline constexpr int max_count_vars = 10000;
 inline constexpr int max_edge_count_vars = 128;
-// The largest n_vars for exact draws bounded by edges (--edges, --mean-degree,
-// and walks with --max-edges and --start exact).
-inline constexpr int max_edge_bounded_exact_vars = 500;
-
-// The usage line, printed on standard error after every usage error.
-inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";
-inline constexpr std::string_view exact_usage_line = "\n pellimor --exact n_vars n_samples \n";
-inline constexpr std::string_view count_usage_line = "\n pellimor --count [--edges] n_vars \n";
 
 // The usage line followed by a description of the arguments and options.
 std::string help_text();
@@ -87,7 +87,8 @@ std::string shell_quoted(std::span<char*> argv);
 // exact method, its DAG.
 RecordLayout samples_layout(const Options& options);
 
-// Parses the arguments after the program name. Throws UsageError.
+// Parses the arguments after the program name. Throws UsageError, with the
+// usage line of the mode (--count, --exact or the walk) the arguments name.
 Options parse_command_line(std::span<const std::string_view> args);
 
 // A whole number from 0 to 2^64-1 as the options take it: decimal digits,

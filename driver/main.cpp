@@ -20,12 +20,12 @@
 #include "driver/command_line.hpp"
 #include "driver/count_mode.hpp"
 #include "driver/memory_budget.hpp"
+#include "driver/options_request.hpp"
 #include "driver/rank_agreement.hpp"
 #include "driver/run_outputs.hpp"
 #include "driver/sample_loop.hpp"
 #include "driver/stop_signals.hpp"
 #include "driver/version.hpp"
-#include "sampler/sample_scheduler.hpp"
 
 #ifdef PELLIMOR_MPI
 #include "cluster/mpi_session.hpp"
@@ -104,11 +104,14 @@ int main(int argc, char** argv) {
                                                 utc_timestamp(started_at)});
     }
     pellimor::RunOutputs outputs;
+    // The sampling run the command line asks for (none for --count).
+    std::optional<pellimor::RunRequest> request;
     try {
         // Each rank checks its own command line and memory, and rank 0 its
         // outputs; rank 0 decides for all of them, so that no rank starts,
         // or waits, alone.
         pellimor::RankCheck check;
+        std::string_view usage;  // after a command line that cannot be read
         try {
             options = pellimor::parse_command_line(args);
             gmp_failure_message =
@@ -120,16 +123,17 @@ int main(int argc, char** argv) {
                     "--samples needs a run of one process; run it without mpirun or with -np 1");
             }
             if (!options.help && !options.version) {
+                if (!options.count) {
+                    request = pellimor::request_of(options);
+                }
                 if (speaks) {
                     // Before the run, so that an output it could not write
                     // is known before any time is spent.
-                    outputs = pellimor::prepare_outputs(options);
+                    outputs = pellimor::prepare_outputs(options, request ? &*request : nullptr);
                 }
-                const int threads = options.threads.value_or(pellimor::usable_cpu_count());
-                if (const auto shortage = options.count
-                                              ? std::nullopt
-                                              : pellimor::memory_shortage(
-                                                    options, threads, pellimor::memory_limits())) {
+                if (const auto shortage =
+                        request ? pellimor::memory_shortage(*request, pellimor::memory_limits())
+                                : std::nullopt) {
                     check.status = 1;
                     check.message = *shortage;
                 }
@@ -137,21 +141,16 @@ int main(int argc, char** argv) {
         } catch (const pellimor::UsageError& error) {
             check.status = 2;
             check.message = error.what();
+            if (check.settings.empty()) {
+                usage = error.usage();  // the command line itself could not be read
+            }
         } catch (const pellimor::OutputError& error) {
             check.status = 1;
             check.message = error.what();
         }
         const pellimor::Verdict verdict = pellimor::agree_across_ranks(check);
         if (verdict.status != 0) {
-            const auto given = [&](std::string_view name) {
-                return std::find(args.begin(), args.end(), name) != args.end();
-            };
-            const bool usage_error = check.status == 2 && check.settings.empty();
-            pellimor::print_verdict(check, verdict,
-                                    !usage_error       ? std::string_view()
-                                    : given("--count") ? pellimor::count_usage_line
-                                    : given("--exact") ? pellimor::exact_usage_line
-                                                       : pellimor::usage_line);
+            pellimor::print_verdict(check, verdict, usage);
             return verdict.status;
         }
         if (options.help || options.version) {
@@ -193,10 +192,11 @@ int main(int argc, char** argv) {
                          static_cast<unsigned long long>(seed));
         }
         options.seed = pellimor::seed_of_rank_0(seed);
-        return pellimor::run_estimation(options, outputs, provenance, start);
+        request->seed = *options.seed;
+        return pellimor::run_estimation(options, *request, outputs, provenance, start);
     } catch (const std::bad_alloc&) {
         // What the check above could not foresee.
-        const double per_worker = pellimor::memory_needed(options, 1).per_worker;
+        const double per_worker = request ? pellimor::memory_needed(*request).per_worker : 0;
         std::fprintf(stderr, "pellimor: %s\n",
                      pellimor::not_enough_memory(options.n_vars, per_worker).c_str());
     } catch (const std::system_error& error) {

@@ -11,25 +11,11 @@
 #include <limits>
 #include <sstream>
 
-#include "graph/bit_rows.hpp"
-#include "sampler/dag_counts.hpp"
-#include "sampler/exact_sampler.hpp"
-#include "stats/mixing_check.hpp"
-
-#ifdef PELLIMOR_MPI
-#include "cluster/mpi_session.hpp"
-#endif
-
 namespace pellimor {
 
 namespace {
 
 constexpr double gib = 1024.0 * 1024.0 * 1024.0;
-
-// Beyond this many vertices the walk's matrix alone takes 4 TiB, more than
-// any machine has; the exact sampler's own sizes are then left out, as its
-// size computations are not made for such n.
-constexpr int largest_exact_estimate = 1 << 20;
 
 std::optional<std::string> read_text(const std::filesystem::path& path) {
     std::ifstream in(path);
@@ -66,27 +52,6 @@ std::optional<double> kilobyte_field(std::string_view listing, std::string_view 
         at = end + 1;
     }
     return std::nullopt;
-}
-
-// The walk's own graphs: the matrix, the judge of its moves, and the
-// statistics of the class it reaches.
-double walk_bytes_per_worker(const Options& options) {
-    const double n = options.n_vars;
-    // As words_for() counts them, without its int arithmetic, which would
-    // overflow for the largest n_vars.
-    const double words = n > word_bits ? std::ceil(n / word_bits) : 1;
-    const double matrix = 4 * n * n;
-    // The statistics of the class reached: three rows of bits per vertex and
-    // the class-size counter's row per vertex and memo of 2^16 counts.
-    const double statistics = 4 * n * words * 8 + 4 * n + (1 << 16) * 12.0;
-    if (options.full_check) {
-        // The complete test copies the matrix without its arrows, and keeps
-        // a level per vertex.
-        return matrix + statistics + 4 * n * n + 4 * n;
-    }
-    // The incremental judge: four rows of bits per vertex (a fifth while
-    // they are built) and a few arrays of one int per vertex.
-    return matrix + statistics + 5 * n * words * 8 + 6 * 4 * n;
 }
 
 std::string size_text(double bytes) {
@@ -149,35 +114,6 @@ void add_cgroup_limits(std::vector<MemoryLimit>& limits) {
 
 }  // namespace
 
-MemoryNeed memory_needed(const Options& options, int threads) {
-    MemoryNeed need;
-    const bool exact_parts = options.exact || options.start == WalkStart::EXACT;
-    if (exact_parts && options.n_vars <= largest_exact_estimate) {
-        need.shared = static_cast<double>(DagCounts::bytes_needed(options.n_vars));
-        need.per_worker = static_cast<double>(ExactSampler::bytes_per_worker(options.n_vars));
-    }
-    if (!options.exact) {
-        need.per_worker += walk_bytes_per_worker(options);
-    }
-    // A walk's mixing check draws up to max(1000, n_samples) reference
-    // classes, after the walks have let their graphs go: on the main thread
-    // in one process, on the same number of worker threads in a cluster run.
-    std::int64_t longest_batch = options.n_samples;
-    bool distributed = false;
-#ifdef PELLIMOR_MPI
-    const MpiSession* cluster = MpiSession::current();
-    distributed = cluster != nullptr && cluster->size() > 1;
-#endif
-    if (distributed && !options.exact && !mixing_skip_reason(options.n_its, options.n_samples)) {
-        longest_batch = std::max(longest_batch, reference_sample_count(options.n_samples));
-    }
-    need.threads = static_cast<int>(std::min<std::int64_t>(threads, longest_batch));
-    // Every worker builds the exact sampler when it starts; a walk from the
-    // empty graph builds its graphs with its first sample.
-    need.workers = exact_parts ? need.threads : std::min(threads, options.n_samples);
-    return need;
-}
-
 std::vector<MemoryLimit> memory_limits() {
     std::vector<MemoryLimit> limits;
     if (const auto meminfo = read_text("/proc/meminfo")) {
@@ -222,14 +158,14 @@ std::string not_enough_memory(int n_vars, double per_worker_bytes) {
            " GiB per worker thread); choose a smaller n_vars or fewer --threads";
 }
 
-std::optional<std::string> memory_shortage(const Options& options, int threads,
+std::optional<std::string> memory_shortage(const RunRequest& run,
                                            const std::vector<MemoryLimit>& limits) {
-    const MemoryNeed need = memory_needed(options, threads);
+    const MemoryNeed need = memory_needed(run);
     const auto fit = workers_that_fit(need, limits);
     if (!fit || fit->workers >= need.threads) {
         return std::nullopt;
     }
-    return not_enough_memory(options.n_vars, need.per_worker + fit->binding->per_thread) + "; " +
+    return not_enough_memory(run.n_vars, need.per_worker + fit->binding->per_thread) + "; " +
            (fit->workers >= 1 ? "--threads " + std::to_string(fit->workers)
                               : std::string("not even one worker thread")) +
            " fits in the " + size_text(std::max(fit->binding->room, 0.0)) + " GiB free " +

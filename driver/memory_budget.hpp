@@ -1,8 +1,9 @@
 #pragma once
 
-// Memory before allocation: what a run's graphs and tables take, against
-// what the process can still have, so that a run too large for the machine
-// is refused with a clear message before it allocates anything. Linux grants
+// Memory before allocation: what a run's graphs and tables take (run/
+// run_plan.hpp says from the samplers' own figures), against what the
+// process can still have, so that a run too large for the machine is
+// refused with a clear message before it allocates anything. Linux grants
 // far more than it has (overcommit), and a run that takes it is killed by
 // the kernel later, without a word, instead of failing an allocation.
 
@@ -11,23 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/command_line.hpp"
+#include "run/run_plan.hpp"
 
 namespace pellimor {
-
-// In bytes, as doubles: for the largest n_vars accepted they pass 2^64.
-struct MemoryNeed {
-    double shared = 0;      // built once, read by every worker: the exact method's tables
-    double per_worker = 0;  // held by each worker thread: its graphs and their scratch
-    int workers = 0;        // the worker threads that hold them at once
-    int threads = 0;        // the worker threads started (>= workers), each with its stack
-};
-
-// What the run `options` describes takes on `threads` worker threads. No
-// more threads start than a run's longest batch of samples has samples (in
-// a cluster run, a walk's mixing check draws up to max(1000, n_samples)
-// reference classes on worker threads).
-MemoryNeed memory_needed(const Options& options, int threads);
 
 // One bound on the memory the process can still have.
 struct MemoryLimit {
@@ -61,7 +48,7 @@ std::string not_enough_memory(int n_vars, double per_worker_bytes);
 // The message, without "pellimor: ", when the run does not fit under the
 // limits: not_enough_memory(), then how many --threads would fit, or that
 // not even one does. Nothing when it fits.
-std::optional<std::string> memory_shortage(const Options& options, int threads,
+std::optional<std::string> memory_shortage(const RunRequest& run,
                                            const std::vector<MemoryLimit>& limits);
 
 // MemAvailable from the text of /proc/meminfo, in bytes.

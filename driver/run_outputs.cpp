@@ -8,8 +8,8 @@
 
 namespace pellimor {
 
-std::optional<std::string> results_file_for(const Options& options) {
-    if (options.no_results || options.count) {
+std::optional<std::string> results_file_for(const Options& options, const RunRequest& run) {
+    if (options.no_results) {
         return std::nullopt;
     }
     if (options.results) {
@@ -21,21 +21,24 @@ std::optional<std::string> results_file_for(const Options& options) {
     auto with_bound = [](std::string name, const std::string& bound) {
         return name.insert(name.size() - 4, bound);  // before ".txt"
     };
-    if (options.exact && options.exact_edges) {
-        return with_bound(exact_results_file_name(options.n_vars),
-                          "_edges_" + std::to_string(*options.exact_edges));
+    const bool exact = run.method == METHOD_EXACT;
+    std::string name = exact ? exact_results_file_name(run.n_vars) : results_file_name(run.n_vars);
+    switch (run.edge_bound.kind) {
+        case EdgeBoundKind::EXACTLY:
+            return with_bound(name, "_edges_" + std::to_string(run.edge_bound.edges));
+        case EdgeBoundKind::AT_MOST:
+            return with_bound(name, "_max_edges_" + std::to_string(run.edge_bound.edges));
+        case EdgeBoundKind::NONE:
+            break;
     }
-    if (!options.exact && options.max_edges) {
-        return with_bound(results_file_name(options.n_vars),
-                          "_max_edges_" + std::to_string(*options.max_edges));
-    }
-    return options.exact ? exact_results_file_name(options.n_vars)
-                         : results_file_name(options.n_vars);
+    return name;
 }
 
-RunOutputs prepare_outputs(const Options& options) {
+RunOutputs prepare_outputs(const Options& options, const RunRequest* run) {
     RunOutputs outputs;
-    outputs.results_file = results_file_for(options);
+    if (run != nullptr) {
+        outputs.results_file = results_file_for(options, *run);
+    }
     // Every file named, with the option that names it, for the comparison.
     std::vector<std::pair<std::string, std::string>> named;
     if (outputs.results_file) {

@@ -12,6 +12,7 @@
 #include "driver/command_line.hpp"
 #include "driver/output_target.hpp"
 #include "driver/samples_file.hpp"
+#include "run/run_request.hpp"
 
 namespace pellimor {
 
@@ -28,13 +29,14 @@ struct RunOutputs {
     std::optional<SamplesFile> samples;       // --samples FILE
 };
 
-// The results file the options name: --results FILE, nothing with
-// --no-results or --count, else pellimor_<n_vars>.txt (pellimor_exact_<n_vars>.txt for
-// the exact method).
-std::optional<std::string> results_file_for(const Options& options);
+// The results file of the sampling run `run` that the options ask for:
+// --results FILE, nothing with --no-results, else pellimor_<n_vars>.txt
+// (pellimor_exact_<n_vars>.txt for the exact method).
+std::optional<std::string> results_file_for(const Options& options, const RunRequest& run);
 
-// Checks the outputs and opens the named targets. Throws UsageError when two
-// outputs name the same file, OutputError when one cannot be written.
-RunOutputs prepare_outputs(const Options& options);
+// Checks the outputs and opens the named targets; `run` is the sampling run,
+// nullptr for --count (which keeps no results file). Throws UsageError when
+// two outputs name the same file, OutputError when one cannot be written.
+RunOutputs prepare_outputs(const Options& options, const RunRequest* run);
 
 }  // namespace pellimor

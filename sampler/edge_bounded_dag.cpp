@@ -22,19 +22,20 @@ constexpr double negligible = 1e-20;
 
 }  // namespace
 
-EdgeBoundedDag::EdgeBoundedDag(const WeightedDagTables& tables, std::int64_t edges, EdgeBound bound)
+EdgeBoundedDag::EdgeBoundedDag(const WeightedDagTables& tables, EdgeBound bound)
     : tables_(tables),
-      bound_edges_(edges),
-      bound_(bound),
+      bound_edges_(bound.edges),
+      bound_(bound.kind),
       log_pi_(std::log(tables.edge_probability())),
       log_not_pi_(-std::log1p(tables.y())),
       dag_(tables.size()) {
     const int n = tables.size();
     const std::int64_t pairs = static_cast<std::int64_t>(n) * (n - 1) / 2;
-    if (edges < 0 || edges > pairs) {
+    const std::int64_t edges = bound.edges;
+    if (!bound.bounded() || edges < 0 || edges > pairs) {
         throw std::invalid_argument("edge bound out of range");
     }
-    if (bound == EdgeBound::AT_MOST && tables.y() > 1) {
+    if (bound.kind == EdgeBoundKind::AT_MOST && tables.y() > 1) {
         throw std::invalid_argument("at most E edges needs tables with y <= 1");
     }
     layer_start_.assign(static_cast<std::size_t>(n) + 1, 0);
@@ -78,7 +79,7 @@ void EdgeBoundedDag::place(int v, int u) {
 
 bool EdgeBoundedDag::accept(Xoshiro256StarStar& rng, std::int64_t t, std::int64_t slots) {
     const std::int64_t room = bound_edges_ - t;  // b may be at most this
-    if (bound_ == EdgeBound::EXACTLY) {
+    if (bound_ == EdgeBoundKind::EXACTLY) {
         if (room > slots) {
             return false;
         }

@@ -27,19 +27,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "graph/edge_bound.hpp"
 #include "graph/ordered_dag.hpp"
 #include "sampler/random.hpp"
 #include "sampler/weighted_dag_tables.hpp"
 
 namespace pellimor {
 
-enum class EdgeBound { EXACTLY, AT_MOST };
-
 class EdgeBoundedDag {
   public:
-    // Keeps a reference to tables (which must outlive this object). For
-    // AT_MOST the tables' y must be at most 1. Allocates all scratch.
-    EdgeBoundedDag(const WeightedDagTables& tables, std::int64_t edges, EdgeBound bound);
+    // Keeps a reference to tables (which must outlive this object). The
+    // bound is exactly E or at most E; for at most E the tables' y must be at
+    // most 1. Allocates all scratch.
+    EdgeBoundedDag(const WeightedDagTables& tables, EdgeBound bound);
 
     static std::size_t bytes_per_worker(int n, std::int64_t edges);
 
@@ -50,8 +50,7 @@ class EdgeBoundedDag {
     const OrderedDag& dag() const { return dag_; }
     // The edges of the DAG of the last accepted proposal.
     std::int64_t edges() const { return static_cast<std::int64_t>(placed_.size()); }
-    std::int64_t edge_bound() const { return bound_edges_; }
-    EdgeBound bound() const { return bound_; }
+    EdgeBound bound() const { return {bound_, bound_edges_}; }
 
   private:
     // Clears the parents placed by the last accepted proposal: O(E).
@@ -65,7 +64,7 @@ class EdgeBoundedDag {
 
     const WeightedDagTables& tables_;
     std::int64_t bound_edges_;
-    EdgeBound bound_;
+    EdgeBoundKind bound_;
     double log_pi_;
     double log_not_pi_;
     OrderedDag dag_;

@@ -224,7 +224,7 @@ bool incremental_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, 
 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint,
-              std::int64_t max_edges) {
+              EdgeBound bound) {
     const int n = m.size();
     // One judge for the whole walk, built once. With a midpoint the walk
     // runs as two walks in a row, which read the stream as one does: each
@@ -258,12 +258,13 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
             [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop, budget); },
             [&] { return judge.line_count(); });
     };
-    if (max_edges < 0) {
+    CHECK(bound.kind != EdgeBoundKind::EXACTLY);
+    if (!bound.bounded()) {
         EdgeBudget<false> unlimited;
         return walk_within(unlimited);
     }
-    EdgeBudget<true> budget{count_edges(m), max_edges};
-    CHECK(budget.edges <= max_edges);
+    EdgeBudget<true> budget{count_edges(m), bound.edges};
+    CHECK(budget.edges <= bound.edges);
     return walk_within(budget);
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "graph/edge_bound.hpp"
 #include "graph/edge_matrix.hpp"
 #include "graph/moves.hpp"  // move_kind_count
 #include "sampler/random.hpp"
@@ -25,9 +26,6 @@ struct WalkMidpoint {
     std::int64_t lines = 0;
 };
 
-// No limit on the edges of the walk's graphs.
-inline constexpr std::int64_t no_edge_limit = -1;
-
 // Performs n_its moves on m, which must be admissible, drawing from rng and
 // adding to counts. Every move is judged by the incremental test, or by the
 // complete is_admissible when full_check is set; both give the same answers,
@@ -35,13 +33,13 @@ inline constexpr std::int64_t no_edge_limit = -1;
 // true before the walk finished (checked every few thousand moves). With a
 // `midpoint`, records there the graph after n_its / 2 moves (0 moves when
 // n_its <= 1); the walk, its draws and its counts are the same either way.
-// With max_edges >= 0, a move whose changed graph would have more than
-// max_edges edges (lines and arrows) is rejected like an inadmissible one: it
-// changes and counts nothing. Moves are still proposed symmetrically, so the
-// walk is uniform over the admissible graphs with at most max_edges edges; m
-// must have at most that many.
+// Under a bound of at most E edges, a move whose changed graph would have
+// more than E edges (lines and arrows) is rejected like an inadmissible one:
+// it changes and counts nothing. Moves are still proposed symmetrically, so
+// the walk is uniform over the admissible graphs with at most E edges; m must
+// have at most that many. (A walk cannot keep exactly E edges.)
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop = nullptr,
-              WalkMidpoint* midpoint = nullptr, std::int64_t max_edges = no_edge_limit);
+              WalkMidpoint* midpoint = nullptr, EdgeBound bound = {});
 
 }  // namespace pellimor

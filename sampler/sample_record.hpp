@@ -43,7 +43,8 @@ void append_walk_record(std::string& out, const RecordLayout& layout, std::uint6
                         const SampleResult& result, const EdgeMatrix& m);
 
 // The record of an exact sample: the kept class (dag and its essential graph
-// eg) with vertex v named label[v].
+// eg) with vertex v named label[v] (label unread, and may be empty, with
+// RecordGraphs::NONE).
 void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                          const SampleResult& result, const OrderedDag& dag,
                          const EssentialGraph& eg, std::span<const int> label);

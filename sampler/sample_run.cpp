@@ -12,7 +12,7 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
     WalkMidpoint half;
     SampleResult result;
     if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half,
-                  settings.max_edges)) {
+                  settings.edge_bound)) {
         return result;
     }
     // With n_its = 0 every rate is 0/0, which is not a number, as reported.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "graph/class_statistics.hpp"
+#include "graph/edge_bound.hpp"
 #include "graph/edge_matrix.hpp"
 #include "graph/moves.hpp"  // MoveKind, move_kind_count
 #include "sampler/random.hpp"
@@ -15,10 +16,10 @@ namespace pellimor {
 
 // How every sample of a run is drawn.
 struct Settings {
-    int n_vars = 1;               // vertices of each graph
-    int n_its = 0;                // moves of each walk
-    bool full_check = false;      // judge every move with the complete test
-    std::int64_t max_edges = -1;  // walks over graphs with at most this many edges; -1: any
+    int n_vars = 1;             // vertices of each graph
+    int n_its = 0;              // moves of each walk
+    bool full_check = false;    // judge every move with the complete test
+    EdgeBound edge_bound = {};  // none, or at most E edges
 };
 
 // What one sample yields. Both methods fill the flags and the line count of

@@ -7,11 +7,10 @@
 
 namespace pellimor {
 
-SparseSetup make_sparse_setup(int n, std::int64_t edges, EdgeBound bound,
-                              const std::atomic<bool>* stop) {
+SparseSetup make_sparse_setup(int n, EdgeBound bound, const std::atomic<bool>* stop) {
     const double pairs = 0.5 * n * (n - 1.0);
+    const std::int64_t edges = bound.edges;
     SparseSetup setup;
-    setup.edges = edges;
     setup.bound = bound;
     // Any y gives exact draws; the one whose mean is E makes E most likely.
     // At the ends (E = 0, all pairs, n = 1) aim half an edge inside.
@@ -20,7 +19,7 @@ SparseSetup make_sparse_setup(int n, std::int64_t edges, EdgeBound bound,
         const double aim = std::clamp(static_cast<double>(edges), 0.5, pairs - 0.5);
         y = weight_for_mean_edges(n, aim, stop);
     }
-    if (bound == EdgeBound::AT_MOST) {
+    if (bound.kind == EdgeBoundKind::AT_MOST) {
         y = std::min(y, 1.0);
     }
     setup.tables = std::make_unique<WeightedDagTables>(n, y, stop);
@@ -28,7 +27,7 @@ SparseSetup make_sparse_setup(int n, std::int64_t edges, EdgeBound bound,
 }
 
 SparseExactSampler::SparseExactSampler(const SparseSetup& setup)
-    : dags_(*setup.tables, setup.edges, setup.bound),
+    : dags_(*setup.tables, setup.bound),
       essential_(setup.tables->size()),
       counter_(setup.tables->size()),
       reached_(static_cast<std::size_t>(words_for(setup.tables->size()))),

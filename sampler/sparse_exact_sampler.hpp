@@ -28,15 +28,13 @@ namespace pellimor {
 // The tables of a run with an edge bound, built once and shared read-only by
 // every worker.
 struct SparseSetup {
-    std::int64_t edges = 0;
-    EdgeBound bound = EdgeBound::EXACTLY;
+    EdgeBound bound;  // exactly E or at most E
     std::unique_ptr<WeightedDagTables> tables;
 };
 
 // Chooses y (the weight whose mean edge count is E; at most 1 for AT_MOST) and
 // builds the tables. n <= WeightedDagTables::max_vertices, 0 <= E <= n(n-1)/2.
-SparseSetup make_sparse_setup(int n, std::int64_t edges, EdgeBound bound,
-                              const std::atomic<bool>* stop = nullptr);
+SparseSetup make_sparse_setup(int n, EdgeBound bound, const std::atomic<bool>* stop = nullptr);
 
 class SparseExactSampler {
   public:

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 
 #include "counts/count_table.hpp"
 
@@ -100,17 +101,21 @@ const char* method_name(SampleMethod method) {
     return method == METHOD_EXACT ? "exact" : "walk";
 }
 
-RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
-    const int n = info.n_vars;
+RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s, const ExactValues& values) {
     // The truth at this n: exact rationals up to exact_count_limit, 320-bit
     // floating point beyond (counts/count_table.hpp). It is over all classes;
     // a run bounded by edges has the counts by edges instead.
-    const CountRow exact = count_row(n);
-    const bool bounded = info.edge_bound.kind != EDGES_ANY;
+    const bool bounded = info.edge_bound.bounded();
+    if (!bounded && !values.counts) {
+        throw std::invalid_argument("estimates over all classes need the count row");
+    }
+    static const CountRow no_counts;
+    const CountRow& exact = bounded ? no_counts : *values.counts;
     const auto truth = [bounded](double value) {
         return bounded ? std::nullopt : std::optional<double>(value);
     };
     RunEstimates e;
+    e.samples = s.samples;
     e.bounded = bounded;
 
     e.no_lines = share(s.no_lines_count, s.samples, truth(exact.no_lines.value));
@@ -132,7 +137,9 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s) {
     }
 
     if (bounded) {
-        e.edge_exact = edge_bound_exact(n, info.edge_bound);
+        e.edge_exact = values.edge_bound;
+        e.edges_seen = {s.edges.mean, s.edges.standard_error()};
+        e.at_bound_seen = {s.at_edge_bound.mean, s.at_edge_bound.standard_error()};
         e.dags = e.edge_exact ? ExactCount{e.edge_exact->dags, e.edge_exact->log10_dags}
                               : ExactCount{std::nullopt, not_a_number};
         e.essential_dags = {std::nullopt, not_a_number};

@@ -4,7 +4,7 @@
 // the four shares with Wilson intervals, the move rates, the exact method's
 // weighted estimates, and the estimated number of essential graphs with the
 // ratios derived from it. Every estimate also carries the exact value at
-// n_vars (counts/count_table.hpp) and its z against it.
+// n_vars (stats/exact_values.hpp) and its z against it.
 //
 // Counts outgrow double, so they are held as base-10 logarithms; the exact
 // ones also as decimal strings while n_vars <= exact_count_limit.
@@ -14,7 +14,8 @@
 #include <string>
 
 #include "counts/count_table.hpp"
-#include "stats/edge_bound.hpp"
+#include "stats/edge_bound_exact.hpp"
+#include "stats/exact_values.hpp"
 #include "stats/interval.hpp"
 #include "stats/run_info.hpp"
 #include "stats/run_statistics.hpp"
@@ -67,7 +68,15 @@ struct CountEstimate {
     double exact_value = 0;  // a ratio's exact value as the nearest double
 };
 
+// A mean over the samples with its standard error.
+struct MeanValue {
+    double mean = 0;
+    double standard_error = 0;
+};
+
 struct RunEstimates {
+    std::int64_t samples = 0;  // the samples the estimates are over
+
     ShareEstimate no_lines;
     ShareEstimate connected;
     ShareEstimate connected_among_no_lines;
@@ -100,9 +109,17 @@ struct RunEstimates {
     // walk derives no counts.
     bool bounded = false;
     std::optional<EdgeBoundExact> edge_exact;
+    // Runs bounded by edges: the samples' mean edge count and, under at most
+    // E, their share with exactly E edges.
+    MeanValue edges_seen;
+    MeanValue at_bound_seen;
 };
 
-RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics);
+// `exact` must hold the count row for a run without an edge bound (std::
+// invalid_argument otherwise); a run with one uses its edge-bound values
+// where they exist.
+RunEstimates estimate_run(const RunInfo& info, const RunStatistics& statistics,
+                          const ExactValues& exact);
 
 // 10^log10_value to 5 significant digits ("185.00", "1.0678e+06", "2.7149e+158"), for
 // values beyond the range of double too; "inf" and "nan" as such.

@@ -82,7 +82,7 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exac
         result.reference_seconds = reference_seconds;
         result.reference_lines = two_sample(walk.lines, reference->lines);
         result.passed = result.passed && !result.reference_lines.flagged();
-        if (walk.edge_bound >= 0) {
+        if (walk.edge_bound.bounded()) {
             result.has_reference_bounded = true;
             result.reference_no_lines = two_sample(walk.no_lines, reference->no_lines);
             result.reference_edges = two_sample(walk.edges, reference->edges);
@@ -90,7 +90,7 @@ MixingCheckResult check_mixing(int n_its, const RunStatistics& walk, double exac
                             !result.reference_edges.flagged();
         }
     }
-    if (exact_edges != nullptr && walk.edge_bound >= 0 && walk.samples > 1) {
+    if (exact_edges != nullptr && walk.edge_bound.bounded() && walk.samples > 1) {
         // The walk's mean against the exact mean, with the walk's standard
         // error; its share at the bound with the binomial one under the truth.
         result.has_exact_edges = true;
@@ -113,10 +113,9 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
     if (result.skipped) {
         return "  skipped: " + *result.skipped + "\n";
     }
-    std::string text =
-        result.has_exact_no_lines
-            ? comparison_line("share without lines", "walk", "exact", result.exact_no_lines)
-            : "";
+    std::string text = result.has_exact_no_lines ? comparison_line("share without lines", "walk",
+                                                                   "exact", result.exact_no_lines)
+                                                 : "";
     text += comparison_line("share without lines", "full walk", "half walk", result.half_no_lines);
     text += comparison_line("mean lines", "full walk", "half walk", result.half_lines);
     if (result.has_reference) {
@@ -135,7 +134,7 @@ std::string describe_mixing_check(const MixingCheckResult& result) {
     }
     if (result.has_exact_edges) {
         text += comparison_line("mean edges", "walk", "exact", result.exact_mean_edges);
-        const std::string what = "share at " + std::to_string(result.edge_bound) + " edges";
+        const std::string what = "share at " + std::to_string(result.edge_bound.edges) + " edges";
         text += comparison_line(what.c_str(), "walk", "exact", result.exact_share_at_bound);
     }
     char verdict[64];

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "stats/edge_bound.hpp"
+#include "stats/edge_bound_exact.hpp"
 #include "stats/run_statistics.hpp"
 
 namespace pellimor {
@@ -77,7 +77,7 @@ struct MixingCheckResult {
     // Walks bounded by edges, where the counts by edges reach: the mean edge
     // count and the share with exactly the bound, against the exact values.
     bool has_exact_edges = false;
-    std::int64_t edge_bound = 0;
+    EdgeBound edge_bound;
     MixingComparison exact_mean_edges;
     MixingComparison exact_share_at_bound;
 

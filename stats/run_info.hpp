@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "graph/edge_bound.hpp"
+
 namespace pellimor {
 
 enum SampleMethod : int {
@@ -19,15 +21,6 @@ struct Provenance {
     std::string started_at;    // UTC, ISO 8601: "2026-12-09T09:27:59Z"
 };
 
-// The edges a run's classes may have: any number, exactly E (the exact
-// method with --edges) or at most E (the walk with --max-edges).
-enum EdgeBoundKind : int { EDGES_ANY = 0, EDGES_EXACTLY = 1, EDGES_AT_MOST = 2 };
-
-struct EdgeBoundInfo {
-    EdgeBoundKind kind = EDGES_ANY;
-    std::int64_t edges = 0;
-};
-
 struct RunInfo {
     SampleMethod method = METHOD_WALK;
     std::string start = "empty";  // where each walk starts: "empty" or "exact"
@@ -39,7 +32,7 @@ struct RunInfo {
     double seconds = 0;    // wall-clock time of the run
     bool complete = true;  // false when the run was stopped early
     Provenance provenance;
-    EdgeBoundInfo edge_bound;
+    EdgeBound edge_bound = {};  // exactly E: the exact method; at most E: the walk
 };
 
 // "walk" or "exact".

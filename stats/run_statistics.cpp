@@ -22,8 +22,8 @@ void RunStatistics::add(const SampleResult& r) {
     connected_share.add(r.inverse_size_sum, r.connected_weight);
     classes.add(r.classes);
     edges.add(static_cast<double>(r.classes.edges));
-    if (edge_bound >= 0) {
-        at_edge_bound.add(r.classes.edges == edge_bound ? 1 : 0);
+    if (edge_bound.bounded()) {
+        at_edge_bound.add(r.classes.edges == edge_bound.edges ? 1 : 0);
     }
 }
 

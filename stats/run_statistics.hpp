@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "graph/edge_bound.hpp"
 #include "sampler/sample_run.hpp"
 #include "stats/class_accumulator.hpp"
 #include "stats/interval.hpp"
@@ -41,10 +42,10 @@ struct RunStatistics {
 
     // The samples' classes: means of their statistics, distribution of s.
     ClassAccumulator classes;
-    // The edge count of each sample's graph, and whether it equals
-    // edge_bound (a run bounded by edges sets edge_bound before adding; -1:
-    // no bound, and at_edge_bound stays empty).
-    std::int64_t edge_bound = -1;
+    // The edge count of each sample's graph, and whether it equals the
+    // bound's E (a run bounded by edges sets edge_bound before adding;
+    // without a bound at_edge_bound stays empty).
+    EdgeBound edge_bound;
     MeanAccumulator edges;
     MeanAccumulator at_edge_bound;
 

@@ -85,8 +85,7 @@ void count_line(std::string& text, const char* what, const CountEstimate& c) {
 }
 
 // The edges and counts of a run bounded by edges.
-void edge_bound_lines(std::string& text, const RunInfo& info, const RunStatistics& statistics,
-                      const RunEstimates& e) {
+void edge_bound_lines(std::string& text, const RunInfo& info, const RunEstimates& e) {
     const std::string bound = describe_edge_bound(info.edge_bound);
     const std::int64_t top = info.edge_bound.edges;
     append(text, "\n Edges (mean +- 1.96 standard errors)\n");
@@ -99,12 +98,12 @@ void edge_bound_lines(std::string& text, const RunInfo& info, const RunStatistic
         std::snprintf(line, sizeof line, "exact %.5f", e.edge_exact->share_at_bound);
         exact_share_text = line;
     }
-    append(text, "  %-26s %.4f +- %.4f  %s\n", "mean edges", statistics.edges.mean,
-           z_95 * statistics.edges.standard_error(), exact_mean.c_str());
-    if (info.edge_bound.kind == EDGES_AT_MOST) {
+    append(text, "  %-26s %.4f +- %.4f  %s\n", "mean edges", e.edges_seen.mean,
+           z_95 * e.edges_seen.standard_error, exact_mean.c_str());
+    if (info.edge_bound.kind == EdgeBoundKind::AT_MOST) {
         const std::string what = "share at " + std::to_string(top) + " edges";
-        append(text, "  %-26s %.5f +- %.5f  %s\n", what.c_str(), statistics.at_edge_bound.mean,
-               z_95 * statistics.at_edge_bound.standard_error(), exact_share_text.c_str());
+        append(text, "  %-26s %.5f +- %.5f  %s\n", what.c_str(), e.at_bound_seen.mean,
+               z_95 * e.at_bound_seen.standard_error, exact_share_text.c_str());
     }
 
     append(text, "\n Counts (%s)\n", bound.c_str());
@@ -136,9 +135,10 @@ void edge_bound_lines(std::string& text, const RunInfo& info, const RunStatistic
 
 }  // namespace
 
-std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
-                           const std::optional<MixingCheckResult>& mixing) {
-    const RunEstimates e = estimate_run(info, statistics);
+std::string format_summary(const RunReport& report) {
+    const RunInfo& info = report.info;
+    const RunEstimates& e = report.estimates;
+    const std::optional<MixingCheckResult>& mixing = report.mixing;
     std::string text = "\n Summary\n";
     if (info.method == METHOD_WALK) {
         append(text, "  method                     walk of %d moves from the %s graph\n",
@@ -151,7 +151,7 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
         append(text, "  edges                      %s (lines and arrows)\n",
                describe_edge_bound(info.edge_bound).c_str());
     }
-    append(text, "  samples                    %" PRId64 " of %" PRId64 "%s\n", statistics.samples,
+    append(text, "  samples                    %" PRId64 " of %" PRId64 "%s\n", e.samples,
            info.n_samples, info.complete ? "" : " (stopped early)");
     append(text, "  seed                       %" PRIu64 "\n", info.seed);
     append(text, "  threads                    %d\n", info.threads);
@@ -188,8 +188,8 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
     }
 
     if (e.bounded) {
-        edge_bound_lines(text, info, statistics, e);
-        append_class_summary(text, estimate_classes(e, statistics.classes));
+        edge_bound_lines(text, info, e);
+        append_class_summary(text, report.classes);
         if (mixing) {
             append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);
             text += describe_mixing_check(*mixing);
@@ -209,7 +209,7 @@ std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"
                                        : "  (essential graphs = a(n) * classes per DAG)\n";
 
-    append_class_summary(text, estimate_classes(e, statistics.classes));
+    append_class_summary(text, report.classes);
 
     if (mixing) {
         append(text, "\n Mixing check (walks of %d moves)\n", mixing->n_its);

@@ -4,18 +4,13 @@
 // the shares with their intervals, the move rates, the exact method's
 // weighted estimates, the counts, and the mixing check.
 
-#include <optional>
 #include <string>
 
-#include "stats/mixing_check.hpp"
-#include "stats/run_info.hpp"
-#include "stats/run_statistics.hpp"
+#include "stats/run_report.hpp"
 
 namespace pellimor {
 
-// The summary of every sample in `statistics`, ending in a newline. `mixing`
-// is the walk's mixing check (nothing for the exact method).
-std::string format_summary(const RunInfo& info, const RunStatistics& statistics,
-                           const std::optional<MixingCheckResult>& mixing);
+// The summary of a run, ending in a newline.
+std::string format_summary(const RunReport& report);
 
 }  // namespace pellimor

@@ -119,17 +119,17 @@ json mixing_json(const RunInfo& info, const std::optional<MixingCheckResult>& mi
 }
 
 // The bound of a run bounded by edges, its edge counts, and the exact values.
-json edge_bound_json(const RunInfo& info, const RunStatistics& statistics, const RunEstimates& e) {
-    json bound = {{"kind", info.edge_bound.kind == EDGES_AT_MOST ? "at_most" : "exactly"},
+json edge_bound_json(const RunInfo& info, const RunEstimates& e) {
+    const bool at_most = info.edge_bound.kind == EdgeBoundKind::AT_MOST;
+    json bound = {{"kind", at_most ? "at_most" : "exactly"},
                   {"edges", info.edge_bound.edges},
                   {"mean_edges",
-                   {{"mean", number(statistics.edges.mean)},
-                    {"standard_error", number(statistics.edges.standard_error())}}},
+                   {{"mean", number(e.edges_seen.mean)},
+                    {"standard_error", number(e.edges_seen.standard_error)}}},
                   {"share_at_bound",
-                   info.edge_bound.kind == EDGES_AT_MOST
-                       ? json{{"mean", number(statistics.at_edge_bound.mean)},
-                              {"standard_error", number(statistics.at_edge_bound.standard_error())}}
-                       : json(nullptr)},
+                   at_most ? json{{"mean", number(e.at_bound_seen.mean)},
+                                  {"standard_error", number(e.at_bound_seen.standard_error)}}
+                           : json(nullptr)},
                   {"exact", nullptr}};
     if (e.edge_exact) {
         // The distribution of edges: share of the classes with e edges, e from
@@ -138,25 +138,25 @@ json edge_bound_json(const RunInfo& info, const RunStatistics& statistics, const
         for (double share : e.edge_exact->edge_shares) {
             distribution.push_back(number(share));
         }
-        bound["exact"] = {
-            {"classes", e.edge_exact->classes},
-            {"log10_classes", number(e.edge_exact->log10_classes)},
-            {"dags", e.edge_exact->dags},
-            {"log10_dags", number(e.edge_exact->log10_dags)},
-            {"classes_per_dag", number(e.edge_exact->classes_per_dag)},
-            {"mean_edges", number(e.edge_exact->mean_edges)},
-            {"share_at_bound", number(e.edge_exact->share_at_bound)},
-            {"first_edges", info.edge_bound.kind == EDGES_AT_MOST ? 0 : info.edge_bound.edges},
-            {"edge_distribution", distribution}};
+        bound["exact"] = {{"classes", e.edge_exact->classes},
+                          {"log10_classes", number(e.edge_exact->log10_classes)},
+                          {"dags", e.edge_exact->dags},
+                          {"log10_dags", number(e.edge_exact->log10_dags)},
+                          {"classes_per_dag", number(e.edge_exact->classes_per_dag)},
+                          {"mean_edges", number(e.edge_exact->mean_edges)},
+                          {"share_at_bound", number(e.edge_exact->share_at_bound)},
+                          {"first_edges", at_most ? 0 : info.edge_bound.edges},
+                          {"edge_distribution", distribution}};
     }
     return bound;
 }
 
 }  // namespace
 
-json summary_json(const RunInfo& info, const RunStatistics& statistics,
-                  const std::optional<MixingCheckResult>& mixing) {
-    const RunEstimates e = estimate_run(info, statistics);
+json summary_json(const RunReport& report) {
+    const RunInfo& info = report.info;
+    const RunEstimates& e = report.estimates;
+    const std::optional<MixingCheckResult>& mixing = report.mixing;
     json j = {{"version", info.provenance.version},
               {"command_line", info.provenance.command_line},
               {"started_at", info.provenance.started_at},
@@ -165,7 +165,7 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
               {"n_vars", info.n_vars},
               {"n_its", info.method == METHOD_WALK ? json(info.n_its) : json(nullptr)},
               {"n_samples", info.n_samples},
-              {"samples", statistics.samples},
+              {"samples", e.samples},
               {"seed", info.seed},
               {"threads", info.threads},
               {"seconds", number(info.seconds)},
@@ -190,7 +190,7 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
                  e.mean_edges.text.empty() ? json(nullptr) : number(e.mean_edges.value)},
                 {"exact_variance_edges",
                  e.mean_edges.text.empty() ? json(nullptr) : number(e.variance_edges.value)}}}};
-    j["class_statistics"] = class_statistics_json(estimate_classes(e, statistics.classes));
+    j["class_statistics"] = class_statistics_json(report.classes);
     if (e.has_weighted) {
         j["weighted_shares"] = {{"dags_drawn", e.dags_drawn},
                                 {"no_lines", ratio_json(e.weighted_no_lines)},
@@ -207,7 +207,7 @@ json summary_json(const RunInfo& info, const RunStatistics& statistics,
     // Only runs bounded by edges have the key, so that other runs' documents
     // stay as they were.
     if (e.bounded) {
-        j["edge_bound"] = edge_bound_json(info, statistics, e);
+        j["edge_bound"] = edge_bound_json(info, e);
     }
     return j;
 }

@@ -5,17 +5,13 @@
 // beyond double) are null; counts beyond double are given by their log10.
 
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 
-#include "stats/mixing_check.hpp"
-#include "stats/run_info.hpp"
-#include "stats/run_statistics.hpp"
+#include "stats/run_report.hpp"
 
 namespace pellimor {
 
-nlohmann::json summary_json(const RunInfo& info, const RunStatistics& statistics,
-                            const std::optional<MixingCheckResult>& mixing);
+nlohmann::json summary_json(const RunReport& report);
 
 // A document's text as it is written: indented by two, ending in a newline.
 // Text that is not valid UTF-8 (a file name on the command line, say) is

@@ -111,7 +111,8 @@ TEST(ClassDistribution, ExactSamplerMeanEdgesAtTwenty) {
     RunInfo info;
     info.method = METHOD_EXACT;
     info.n_vars = n;
-    const ClassEstimates e = estimate_classes(estimate_run(info, s), s.classes);
+    const ClassEstimates e =
+        estimate_classes(estimate_run(info, s, make_exact_values(n, {})), s.classes);
     ASSERT_TRUE(e.edges.exact);
     EXPECT_NEAR(*e.edges.exact, exact, 1e-9 * exact);
     // Every edge is a line or an arrow.
@@ -214,7 +215,8 @@ TEST(ClassDistribution, WholeDistributionsAtSixMatchBruteForce) {
     RunInfo info;
     info.method = METHOD_EXACT;
     info.n_vars = n;
-    const ClassEstimates estimates = estimate_classes(estimate_run(info, s), s.classes);
+    const ClassEstimates estimates =
+        estimate_classes(estimate_run(info, s, make_exact_values(n, {})), s.classes);
     const struct {
         const char* name;
         int testing::ClassShape::*value;

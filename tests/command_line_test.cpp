@@ -205,14 +205,16 @@ namespace pellimor {
 namespace {
 
 TEST(ParseCommandLine, EdgeBounds) {
-    EXPECT_EQ(*parse({"--exact", "--edges", "40", "20", "100"}).exact_edges, 40);
+    EXPECT_EQ(parse({"--exact", "--edges", "40", "20", "100"}).edge_bound, EdgeBound::exactly(40));
     // round(D n / 2): 2.5 * 21 / 2 = 26.25.
-    EXPECT_EQ(*parse({"--exact", "--mean-degree=2.5", "21", "100"}).exact_edges, 26);
-    EXPECT_EQ(*parse({"--exact", "--mean-degree", "19", "20", "100"}).exact_edges, 190);
+    EXPECT_EQ(parse({"--exact", "--mean-degree=2.5", "21", "100"}).edge_bound,
+              EdgeBound::exactly(26));
+    EXPECT_EQ(parse({"--exact", "--mean-degree", "19", "20", "100"}).edge_bound,
+              EdgeBound::exactly(190));
     const Options walk = parse({"--max-edges", "0", "--start", "exact", "--force", "5", "1", "1"});
-    EXPECT_EQ(*walk.max_edges, 0);
+    EXPECT_EQ(walk.edge_bound, EdgeBound::at_most(0));
     EXPECT_TRUE(walk.force);
-    EXPECT_FALSE(parse({"5", "1", "1"}).max_edges);
+    EXPECT_FALSE(parse({"5", "1", "1"}).edge_bound.bounded());
 }
 
 TEST(ParseCommandLine, EdgeBoundErrors) {

@@ -49,7 +49,7 @@ std::vector<std::uint32_t> relabelled(const OrderedDag& dag, Xoshiro256StarStar&
 struct BoundCase {
     int n;
     int edges;
-    EdgeBound bound;
+    EdgeBoundKind bound;
 };
 
 class EdgeBoundedDagOnFew : public ::testing::TestWithParam<BoundCase> {};
@@ -59,15 +59,15 @@ TEST_P(EdgeBoundedDagOnFew, EveryDagWithinTheBoundEquallyLikely) {
     std::map<std::vector<std::uint32_t>, int> index;
     for (const auto& dag : testing::all_dags(n)) {
         const int e = edges_of(dag);
-        if (e == edges || (bound == EdgeBound::AT_MOST && e < edges)) {
+        if (e == edges || (bound == EdgeBoundKind::AT_MOST && e < edges)) {
             index.emplace(dag.parents, static_cast<int>(index.size()));
         }
     }
     const int cells = static_cast<int>(index.size());
     const int draws = 40 * cells;
     const std::uint64_t seed = 1000 * n + edges;
-    const SparseSetup setup = make_sparse_setup(n, edges, bound);
-    EdgeBoundedDag sampler(*setup.tables, edges, bound);
+    const SparseSetup setup = make_sparse_setup(n, {bound, edges});
+    EdgeBoundedDag sampler(*setup.tables, {bound, edges});
     Xoshiro256StarStar rng(seed);
     std::vector<int> seen(cells, 0);
     for (int i = 0; i < draws;) {
@@ -96,15 +96,20 @@ TEST_P(EdgeBoundedDagOnFew, EveryDagWithinTheBoundEquallyLikely) {
         << "seed " << seed << ", " << cells << " DAGs";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EdgeBoundedDag, EdgeBoundedDagOnFew,
-    ::testing::Values(BoundCase{4, 2, EdgeBound::EXACTLY}, BoundCase{4, 5, EdgeBound::EXACTLY},
-                      BoundCase{5, 3, EdgeBound::EXACTLY}, BoundCase{5, 7, EdgeBound::EXACTLY},
-                      BoundCase{4, 3, EdgeBound::AT_MOST}, BoundCase{5, 4, EdgeBound::AT_MOST}),
-    [](const ::testing::TestParamInfo<BoundCase>& info) {
-        return std::string(info.param.bound == EdgeBound::AT_MOST ? "AtMost" : "Exactly") +
-               std::to_string(info.param.edges) + "On" + std::to_string(info.param.n);
-    });
+INSTANTIATE_TEST_SUITE_P(EdgeBoundedDag, EdgeBoundedDagOnFew,
+                         ::testing::Values(BoundCase{4, 2, EdgeBoundKind::EXACTLY},
+                                           BoundCase{4, 5, EdgeBoundKind::EXACTLY},
+                                           BoundCase{5, 3, EdgeBoundKind::EXACTLY},
+                                           BoundCase{5, 7, EdgeBoundKind::EXACTLY},
+                                           BoundCase{4, 3, EdgeBoundKind::AT_MOST},
+                                           BoundCase{5, 4, EdgeBoundKind::AT_MOST}),
+                         [](const ::testing::TestParamInfo<BoundCase>& info) {
+                             return std::string(info.param.bound == EdgeBoundKind::AT_MOST
+                                                    ? "AtMost"
+                                                    : "Exactly") +
+                                    std::to_string(info.param.edges) + "On" +
+                                    std::to_string(info.param.n);
+                         });
 
 // The weight chosen for a mean of E edges, within 1% of a standard deviation,
 // and log a_5(y): against the DAGs by edges at n = 5, by enumeration.

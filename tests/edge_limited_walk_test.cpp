@@ -15,7 +15,7 @@
 #include "mixed_graphs.hpp"
 #include "sampler/random_walk.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
-#include "stats/edge_bound.hpp"
+#include "stats/edge_bound_exact.hpp"
 
 namespace pellimor {
 namespace {
@@ -47,7 +47,8 @@ TEST_P(EdgeLimitedWalkOnFive, EveryClassWithinTheLimitEquallyLikely) {
         EdgeMatrix m(n);
         auto rng = sample_stream(seed, static_cast<std::uint64_t>(i));
         MoveCounts counts;
-        run_walk(m, rng, n_its, full_check, counts, nullptr, nullptr, max_edges);
+        run_walk(m, rng, n_its, full_check, counts, nullptr, nullptr,
+                 EdgeBound::at_most(max_edges));
         const auto found = index.find(key_of(m));
         ASSERT_NE(found, index.end()) << "seed " << seed << " sample " << i
                                       << ": outside the limit: " << testing::edge_list(m);
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(EdgeLimitedWalk, EdgeLimitedWalkOnFive,
 TEST(EdgeLimitedWalk, EdgeDistributionMatchesCountsByEdges) {
     constexpr int n = 12;
     constexpr int max_edges = 12;
-    const auto exact = edge_bound_exact(n, {EDGES_AT_MOST, max_edges});
+    const auto exact = edge_bound_exact(n, EdgeBound::at_most(max_edges));
     ASSERT_TRUE(exact);
     constexpr int samples = 2000;
     const std::uint64_t seed = 1212;
@@ -86,7 +87,7 @@ TEST(EdgeLimitedWalk, EdgeDistributionMatchesCountsByEdges) {
         EdgeMatrix m(n);
         auto rng = sample_stream(seed, static_cast<std::uint64_t>(i));
         MoveCounts counts;
-        run_walk(m, rng, 20000, false, counts, nullptr, nullptr, max_edges);
+        run_walk(m, rng, 20000, false, counts, nullptr, nullptr, EdgeBound::at_most(max_edges));
         const std::int64_t e = count_edges(m);
         ASSERT_LE(e, max_edges) << "seed " << seed << " sample " << i;
         ++seen[e];
@@ -117,9 +118,9 @@ TEST(EdgeLimitedWalk, ExactStartsAgreeWithExactDraws) {
     constexpr int max_edges = 60;
     constexpr int samples = 600;
     const std::uint64_t seed = 3060;
-    const SparseSetup setup = make_sparse_setup(n, max_edges, EdgeBound::AT_MOST);
+    const SparseSetup setup = make_sparse_setup(n, EdgeBound::at_most(max_edges));
     SparseExactSampler sampler(setup);
-    const Settings settings{n, 3000, false, max_edges};
+    const Settings settings{n, 3000, false, EdgeBound::at_most(max_edges)};
     struct Moments {
         double sum[3] = {};
         double square[3] = {};

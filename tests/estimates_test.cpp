@@ -24,7 +24,8 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
         for (int i = 1; i <= 100; ++i) {
             statistics.add(run_sample(settings, seed, static_cast<std::uint64_t>(i)));
         }
-        const ShareEstimate s = estimate_run(info, statistics).no_lines;
+        const ShareEstimate s =
+            estimate_run(info, statistics, make_exact_values(info.n_vars, {})).no_lines;
         ASSERT_NEAR(*s.exact, 59.0 / 185.0, 1e-15);
         covered += s.interval.low <= *s.exact && *s.exact <= s.interval.high ? 1 : 0;
     }
@@ -37,7 +38,7 @@ TEST(Estimates, WalkNoLineIntervalCoversExactShare) {
 // that are 1/6 but for rounding, with no spread. Its counts agree with the
 // exact ones, z = 0 (not an infinity, and not -0).
 TEST(Estimates, CountsThatAgreeToRoundingHaveZeroZ) {
-    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 100, 0, 1, 0, true, {}, {EDGES_EXACTLY, 3}};
+    const RunInfo info{METHOD_EXACT, "empty", 3, 0, 100, 0, 1, 0, true, {}, EdgeBound::exactly(3)};
     RunStatistics statistics;
     for (int i = 1; i <= 100; ++i) {
         SampleResult r;
@@ -49,7 +50,8 @@ TEST(Estimates, CountsThatAgreeToRoundingHaveZeroZ) {
         r.connected_weight = r.inverse_size_sum;
         statistics.add(r);
     }
-    const RunEstimates e = estimate_run(info, statistics);
+    const RunEstimates e =
+        estimate_run(info, statistics, make_exact_values(info.n_vars, info.edge_bound));
     for (const CountEstimate* count :
          {&e.classes_per_dag, &e.dags_per_class, &e.essential_graphs}) {
         EXPECT_EQ(count->z, 0.0);
@@ -95,7 +97,7 @@ TEST(Estimates, ExactMethodWeightedEstimatesFindTheTruth) {
         statistics.add(r);
     }
     const RunInfo info{METHOD_EXACT, "empty", 3, 0, 4000, seed, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, statistics);
+    const RunEstimates e = estimate_run(info, statistics, make_exact_values(info.n_vars, {}));
     ASSERT_TRUE(e.has_weighted);
     EXPECT_NEAR(*e.weighted_no_lines.exact, 4.0 / 11.0, 1e-15);
     EXPECT_NEAR(*e.weighted_connected.exact, 7.0 / 11.0, 1e-15);
@@ -125,7 +127,7 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
         s.add(r);
     }
     const RunInfo info{METHOD_EXACT, "empty", 20, 0, 300, 1, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, s);
+    const RunEstimates e = estimate_run(info, s, make_exact_values(info.n_vars, {}));
     EXPECT_EQ(e.dags_drawn, 900);
     const RatioEstimate& c = e.weighted_connected;
     EXPECT_EQ(c.interval.estimate, 1.0);
@@ -137,7 +139,8 @@ TEST(Estimates, ShareWithNoEventSeenIsNotCertain) {
     EXPECT_FALSE(e.weighted_no_lines.no_event_seen);
 
     const RunInfo walk{METHOD_WALK, "empty", 6, 100, 0, 1, 1, 0, true, {}, {}};
-    EXPECT_TRUE(std::isnan(estimate_run(walk, RunStatistics{}).rate_mean[0]));
+    EXPECT_TRUE(std::isnan(
+        estimate_run(walk, RunStatistics{}, make_exact_values(walk.n_vars, {})).rate_mean[0]));
 }
 
 // A weighted share near 0 or 1 with few events: the delta method's interval,
@@ -158,10 +161,9 @@ TEST_P(WeightedShareInterval, StaysWithinZeroAndOne) {
         r.connected_weight = i == 8 ? 0 : r.inverse_size_sum;
         s.add(r);
     }
-    const EdgeBoundInfo bound =
-        GetParam() < 0 ? EdgeBoundInfo{} : EdgeBoundInfo{EDGES_EXACTLY, GetParam()};
+    const EdgeBound bound = GetParam() < 0 ? EdgeBound{} : EdgeBound::exactly(GetParam());
     const RunInfo info{METHOD_EXACT, "empty", 50, 0, 300, 1, 1, 0, true, {}, bound};
-    const RunEstimates e = estimate_run(info, s);
+    const RunEstimates e = estimate_run(info, s, make_exact_values(info.n_vars, info.edge_bound));
     for (const RatioEstimate* r : {&e.weighted_no_lines, &e.weighted_connected}) {
         EXPECT_TRUE(r->beyond_delta_method);
         EXPECT_GE(r->interval.low, 0);
@@ -185,7 +187,7 @@ TEST(Estimates, LargeCountsPrintWithFiveSignificantDigits) {
     EXPECT_EQ(format_log10(1000.0 + std::log10(9.999996)), "1.0000e+1001");
     EXPECT_FALSE(from_log10(400));
     const RunInfo info{METHOD_WALK, "empty", 1000, 10, 0, 0, 1, 0, true, {}, {}};
-    const RunEstimates e = estimate_run(info, RunStatistics{});
+    const RunEstimates e = estimate_run(info, RunStatistics{}, make_exact_values(info.n_vars, {}));
     EXPECT_FALSE(e.dags.decimal);
     // a(n) ~ n! 2^(n(n-1)/2) / (0.574 * 1.488^n): log10 a(1000) = 152759.9.
     EXPECT_EQ(format_log10(e.dags.log10).substr(6), "e+152759");

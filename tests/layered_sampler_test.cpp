@@ -289,7 +289,7 @@ TEST_P(LayeredAgainstDags, SameShareWithoutLinesAndMeanLines) {
     const auto [n, edges, layered_samples, dag_samples] = GetParam();
     const std::uint64_t seed = 300 + static_cast<std::uint64_t>(n + edges);
     const LayeredSetup layered = make_layered_setup(n, edges);
-    const SparseSetup dags = make_sparse_setup(n, edges, EdgeBound::EXACTLY);
+    const SparseSetup dags = make_sparse_setup(n, EdgeBound::exactly(edges));
     const Shares a = run_method(layered_exact_workers(layered, seed), layered_samples, 2);
     const Shares b = run_method(sparse_exact_workers(dags, seed), dag_samples, 2);
     const double pa = a.no_lines / a.samples;

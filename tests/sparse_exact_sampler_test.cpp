@@ -2,7 +2,6 @@
 // every DAG on 5 vertices, the exact values by edges against the same
 // grouping, and the share of DAGs kept at n = 12 against the counts by edges.
 
-#include "graph/matrix_queries.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 
 #include <gtest/gtest.h>
@@ -13,8 +12,9 @@
 #include <vector>
 
 #include "dag_classes.hpp"
+#include "graph/matrix_queries.hpp"
 #include "mixed_graphs.hpp"
-#include "stats/edge_bound.hpp"
+#include "stats/edge_bound_exact.hpp"
 
 namespace pellimor {
 namespace {
@@ -46,7 +46,7 @@ const Grouping& five_vertices() {
 
 struct BoundCase {
     int edges;
-    EdgeBound bound;
+    EdgeBoundKind bound;
 };
 
 class SparseClassesOnFive : public ::testing::TestWithParam<BoundCase> {};
@@ -57,14 +57,14 @@ TEST_P(SparseClassesOnFive, EveryClassWithinTheBoundEquallyLikely) {
     std::map<std::uint64_t, int> index;
     for (const auto& c : g.classes) {
         const std::int64_t e = count_edges(c.essential);
-        if (e == edges || (bound == EdgeBound::AT_MOST && e < edges)) {
+        if (e == edges || (bound == EdgeBoundKind::AT_MOST && e < edges)) {
             index.emplace(key_of(c.essential), static_cast<int>(index.size()));
         }
     }
     const int cells = static_cast<int>(index.size());
     const int samples = 40 * cells;
     const std::uint64_t seed = 77 + static_cast<std::uint64_t>(edges);
-    const SparseSetup setup = make_sparse_setup(5, edges, bound);
+    const SparseSetup setup = make_sparse_setup(5, {bound, edges});
     SparseExactSampler sampler(setup);
     Xoshiro256StarStar rng(seed);
     EdgeMatrix m(5);
@@ -92,10 +92,10 @@ TEST_P(SparseClassesOnFive, EveryClassWithinTheBoundEquallyLikely) {
 
 INSTANTIATE_TEST_SUITE_P(
     SparseExactSampler, SparseClassesOnFive,
-    ::testing::Values(BoundCase{4, EdgeBound::EXACTLY}, BoundCase{6, EdgeBound::EXACTLY},
-                      BoundCase{3, EdgeBound::AT_MOST}),
+    ::testing::Values(BoundCase{4, EdgeBoundKind::EXACTLY}, BoundCase{6, EdgeBoundKind::EXACTLY},
+                      BoundCase{3, EdgeBoundKind::AT_MOST}),
     [](const ::testing::TestParamInfo<BoundCase>& info) {
-        return std::string(info.param.bound == EdgeBound::AT_MOST ? "AtMost" : "Exactly") +
+        return std::string(info.param.bound == EdgeBoundKind::AT_MOST ? "AtMost" : "Exactly") +
                std::to_string(info.param.edges);
     });
 
@@ -108,11 +108,11 @@ TEST(EdgeBoundExact, MatchesTheBruteForceGrouping) {
     for (int e = 0; e <= 10; ++e) {
         classes_so_far += g.classes_by_edges[e];
         dags_so_far += g.dags_by_edges[e];
-        const auto exactly = edge_bound_exact(5, {EDGES_EXACTLY, e});
+        const auto exactly = edge_bound_exact(5, EdgeBound::exactly(e));
         ASSERT_TRUE(exactly);
         EXPECT_EQ(exactly->classes, std::to_string(g.classes_by_edges[e])) << "e = " << e;
         EXPECT_EQ(exactly->dags, std::to_string(g.dags_by_edges[e])) << "e = " << e;
-        const auto at_most = edge_bound_exact(5, {EDGES_AT_MOST, e});
+        const auto at_most = edge_bound_exact(5, EdgeBound::at_most(e));
         ASSERT_TRUE(at_most);
         EXPECT_EQ(at_most->classes, std::to_string(classes_so_far)) << "e = " << e;
         EXPECT_EQ(at_most->dags, std::to_string(dags_so_far)) << "e = " << e;
@@ -125,7 +125,7 @@ TEST(EdgeBoundExact, MatchesTheBruteForceGrouping) {
         }
         EXPECT_NEAR(at_most->mean_edges, mean, 1e-12) << "e = " << e;
     }
-    EXPECT_FALSE(edge_bound_exact(edge_counts_run_limit + 1, {EDGES_EXACTLY, 3}));
+    EXPECT_FALSE(edge_bound_exact(edge_counts_run_limit + 1, EdgeBound::exactly(3)));
 }
 
 // The share of DAGs with E edges kept (classes per DAG), over the kept
@@ -136,11 +136,11 @@ class SparseKeptShare : public ::testing::TestWithParam<int> {};
 TEST_P(SparseKeptShare, MatchesCountsByEdges) {
     constexpr int n = 12;
     const int edges = GetParam();
-    const auto exact = edge_bound_exact(n, {EDGES_EXACTLY, edges});
+    const auto exact = edge_bound_exact(n, EdgeBound::exactly(edges));
     ASSERT_TRUE(exact);
     const double r = exact->classes_per_dag;
     const std::uint64_t seed = 1200 + static_cast<std::uint64_t>(edges);
-    const SparseSetup setup = make_sparse_setup(n, edges, EdgeBound::EXACTLY);
+    const SparseSetup setup = make_sparse_setup(n, EdgeBound::exactly(edges));
     SparseExactSampler sampler(setup);
     Xoshiro256StarStar rng(seed);
     constexpr int samples = 4000;

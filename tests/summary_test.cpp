@@ -1,5 +1,5 @@
 // The end of a run: summary text and JSON document, as the driver gets them
-// from end_run.
+// from end_run, over one report.
 
 #include "stats/summary.hpp"
 
@@ -23,7 +23,8 @@ RunStatistics walk_samples(int count) {
 TEST(RunEnding, WalkWritesSummaryAndJsonWithEveryKey) {
     const RunInfo info{METHOD_WALK, "empty", 4, 400, 250, 9, 2, 1.5, false, {}, {}};
     const RunStatistics samples = walk_samples(250);
-    const RunEnding ending = end_run(info, samples, nullptr, {true, true});
+    const RunEnding ending =
+        end_run(report_run(info, samples, make_exact_values(4, {})), {true, true});
     EXPECT_NE(ending.summary.find("250 of 250 (stopped early)"), std::string::npos)
         << ending.summary;
     EXPECT_NE(ending.summary.find("essential graphs"), std::string::npos);
@@ -75,7 +76,8 @@ TEST(RunEnding, ExactMethodHasWeightedSharesAndNoWalkFields) {
     r.dags_drawn = 1;
     samples.add(r);
     const RunInfo info{METHOD_EXACT, "empty", 20, 0, 2, 1, 1, 0.1, true, {}, {}};
-    const nlohmann::json j = summary_json(info, samples, std::nullopt);
+    const RunReport report = report_run(info, samples, make_exact_values(20, {}));
+    const nlohmann::json j = summary_json(report);
     EXPECT_EQ(j["method"], "exact");
     EXPECT_TRUE(j["n_its"].is_null());
     EXPECT_TRUE(j["move_rates"].is_null());
@@ -91,7 +93,7 @@ TEST(RunEnding, ExactMethodHasWeightedSharesAndNoWalkFields) {
               "626387745447272107209859230147328236773758251434198858092393347107578604");
     EXPECT_TRUE(j["counts"]["essential_graphs"]["z"].is_number());
     EXPECT_NEAR(j["counts"]["classes_per_dag"]["exact"].get<double>(), 0.267129927740, 1e-12);
-    EXPECT_TRUE(end_run(info, samples, nullptr, {}).summary.empty());
+    EXPECT_TRUE(end_run(report, {}).summary.empty());
 }
 
 }  // namespace

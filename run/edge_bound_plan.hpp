@@ -11,7 +11,7 @@
 #include <string>
 
 #include "sampler/sparse_exact_sampler.hpp"
-#include "stats/run_info.hpp"
+#include "stats/edge_bound_exact.hpp"
 
 namespace pellimor {
 
@@ -28,11 +28,12 @@ struct EdgeBoundPlan {
     bool lower_bound = false;     // the pilot met no DAG within the bound: at least this
 };
 
-// The plan for drawing `classes` classes within the bound of setup on n
-// vertices with `threads` threads. The pilot draws from its own stream (from
-// `seed`) for about a fifth of a second.
-EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, int n, std::int64_t classes,
-                                      int threads, std::uint64_t seed);
+// The plan for drawing `classes` classes within the bound of setup with
+// `threads` threads; `exact` holds the bound's exact values
+// where they are known (nullptr elsewhere). The pilot draws from its own
+// stream (from `seed`) for about a fifth of a second.
+EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t classes, int threads,
+                                      std::uint64_t seed, const EdgeBoundExact* exact);
 
 // "4.76 DAGs drawn per kept class (exact), 30 weighted proposals per DAG;
 // about 12 s for 1000 classes on 2 threads"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "stats/run_info.hpp"
+#include "graph/edge_bound.hpp"
 
 namespace pellimor {
 
@@ -31,12 +31,12 @@ struct EdgeBoundExact {
     double share_at_bound = 0;
 };
 
-// The exact values for n vertices under `bound`, or nothing when the bound
-// is EDGES_ANY or n > edge_counts_run_limit. Computed once per (n, bound) and
-// kept; safe to call from any thread.
-std::optional<EdgeBoundExact> edge_bound_exact(int n, const EdgeBoundInfo& bound);
+// The exact values for n vertices under `bound`, or nothing when there is no
+// bound, or n > edge_counts_run_limit. Computed afresh by every call (up to
+// about 0.3 s): a run makes them once, when it is planned.
+std::optional<EdgeBoundExact> edge_bound_exact(int n, EdgeBound bound);
 
 // "exactly 40 edges", "at most 40 edges".
-std::string describe_edge_bound(const EdgeBoundInfo& bound);
+std::string describe_edge_bound(EdgeBound bound);
 
 }  // namespace pellimor

@@ -1,8 +1,4 @@
-#include "stats/edge_bound.hpp"
-
-#include <map>
-#include <mutex>
-#include <tuple>
+#include "stats/edge_bound_exact.hpp"
 
 #include "counts/edge_counts.hpp"
 #include "counts/exact_counts.hpp"
@@ -15,7 +11,7 @@ double ratio(const mpz_class& a, const mpz_class& b) {
     return mpq_class(a, b).get_d();
 }
 
-EdgeBoundExact compute(int n, const EdgeBoundInfo& bound) {
+EdgeBoundExact compute(int n, EdgeBound bound) {
     const EdgeTriangle classes = essential_graphs_by_edges(n);
     const EdgeTriangle dags = dags_by_edges(n);
     const std::vector<mpz_class>& c = classes[static_cast<std::size_t>(n)];
@@ -24,7 +20,7 @@ EdgeBoundExact compute(int n, const EdgeBoundInfo& bound) {
     mpz_class class_total = 0;
     mpz_class dag_total = 0;
     mpz_class weighted = 0;  // sum of e times the classes with e edges
-    const std::size_t first = bound.kind == EDGES_AT_MOST ? 0 : top;
+    const std::size_t first = bound.kind == EdgeBoundKind::AT_MOST ? 0 : top;
     for (std::size_t e = first; e <= top; ++e) {
         class_total += c[e];
         dag_total += d[e];
@@ -46,29 +42,21 @@ EdgeBoundExact compute(int n, const EdgeBoundInfo& bound) {
 
 }  // namespace
 
-std::optional<EdgeBoundExact> edge_bound_exact(int n, const EdgeBoundInfo& bound) {
-    if (bound.kind == EDGES_ANY || n < 1 || n > edge_counts_run_limit || bound.edges < 0 ||
+std::optional<EdgeBoundExact> edge_bound_exact(int n, EdgeBound bound) {
+    if (!bound.bounded() || n < 1 || n > edge_counts_run_limit || bound.edges < 0 ||
         bound.edges > static_cast<std::int64_t>(n) * (n - 1) / 2) {
         return std::nullopt;
     }
-    static std::mutex mutex;
-    static std::map<std::tuple<int, int, std::int64_t>, EdgeBoundExact> known;
-    const std::lock_guard lock(mutex);
-    const auto key = std::make_tuple(n, static_cast<int>(bound.kind), bound.edges);
-    auto found = known.find(key);
-    if (found == known.end()) {
-        found = known.emplace(key, compute(n, bound)).first;
-    }
-    return found->second;
+    return compute(n, bound);
 }
 
-std::string describe_edge_bound(const EdgeBoundInfo& bound) {
+std::string describe_edge_bound(EdgeBound bound) {
     switch (bound.kind) {
-        case EDGES_EXACTLY:
+        case EdgeBoundKind::EXACTLY:
             return "exactly " + std::to_string(bound.edges) + " edges";
-        case EDGES_AT_MOST:
+        case EdgeBoundKind::AT_MOST:
             return "at most " + std::to_string(bound.edges) + " edges";
-        case EDGES_ANY:
+        case EdgeBoundKind::NONE:
             break;
     }
     return "any number of edges";

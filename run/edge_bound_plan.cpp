@@ -1,12 +1,10 @@
-#include "driver/edge_bound_plan.hpp"
+#include "run/edge_bound_plan.hpp"
 
 #include <chrono>
 #include <cstdio>
 #include <limits>
-#include <optional>
 
 #include "sampler/random.hpp"
-#include "stats/edge_bound.hpp"
 
 namespace pellimor {
 
@@ -20,8 +18,8 @@ constexpr std::int64_t pilot_enough_dags = 2000;
 
 }  // namespace
 
-EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, int n, std::int64_t classes,
-                                      int threads, std::uint64_t seed) {
+EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t classes, int threads,
+                                      std::uint64_t seed, const EdgeBoundExact* exact) {
     using Clock = std::chrono::steady_clock;
     SparseExactSampler sampler(setup);
     auto rng = sample_stream(seed, pilot_sample);
@@ -37,9 +35,7 @@ EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, int n, std::int6
     }
     EdgeBoundPlan plan;
     plan.pilot_dags = total.dags;
-    const EdgeBoundInfo bound{setup.bound == EdgeBound::AT_MOST ? EDGES_AT_MOST : EDGES_EXACTLY,
-                              setup.edges};
-    if (const std::optional<EdgeBoundExact> exact = edge_bound_exact(n, bound)) {
+    if (exact != nullptr) {
         plan.dags_per_class = 1 / exact->classes_per_dag;
         plan.exact_ratio = true;
     } else if (total.inverse_size_sum > 0) {

@@ -1,0 +1,191 @@
+#include "run/run_plan.hpp"
+
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "sampler/dag_counts.hpp"
+#include "sampler/exact_sampler.hpp"
+#include "sampler/sparse_exact_sampler.hpp"
+
+namespace pellimor {
+namespace {
+
+RunRequest walk(int n_vars, int n_samples, int threads) {
+    RunRequest request;
+    request.n_vars = n_vars;
+    request.n_its = 100;
+    request.n_samples = n_samples;
+    request.threads = threads;
+    return request;
+}
+
+TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
+    // 65536 vertices: a 16 GiB matrix and 1024-word rows of bits.
+    const MemoryNeed need = memory_needed(walk(65536, 2, 4));
+    EXPECT_EQ(need.shared, 0);
+    // ... and the statistics of the class it reaches: 4 rows of bits, an
+    // int per vertex and the class-size counter's memo.
+    const double statistics = 4.0 * 65536 * 1024 * 8 + 4.0 * 65536 + 65536 * 12.0;
+    EXPECT_DOUBLE_EQ(need.per_worker,
+                     4.0 * 65536 * 65536 + 5.0 * 65536 * 1024 * 8 + 24.0 * 65536 + statistics);
+    EXPECT_EQ(need.workers, 2);  // no more workers than samples hold graphs
+    EXPECT_EQ(memory_needed(walk(6, 0, 4)).workers, 0);
+
+    RunRequest full = walk(1000, 10, 4);
+    full.full_check = true;
+    EXPECT_DOUBLE_EQ(
+        memory_needed(full).per_worker,
+        8.0 * 1000 * 1000 + 4.0 * 1000 + 4.0 * 1000 * 16 * 8 + 4.0 * 1000 + 65536 * 12.0);
+    EXPECT_EQ(memory_needed(full).workers, 4);
+    // No overflow at the largest n_vars.
+    EXPECT_GT(memory_needed(walk(2147483647, 1, 1)).per_worker, 2.1e19);
+}
+
+TEST(MemoryNeeded, ExactSamplerInEveryWorkerAndTablesShared) {
+    RunRequest exact = walk(10000, 5, 3);
+    exact.method = METHOD_EXACT;
+    const MemoryNeed need = memory_needed(exact);
+    EXPECT_EQ(need.shared, static_cast<double>(DagCounts::bytes_needed(10000)));
+    EXPECT_EQ(need.per_worker, static_cast<double>(ExactSampler::bytes_per_worker(10000)));
+    EXPECT_EQ(need.workers, 3);
+
+    RunRequest start = walk(10000, 5, 3);
+    start.start = WalkStart::EXACT;
+    const MemoryNeed both = memory_needed(start);
+    EXPECT_EQ(both.shared, need.shared);
+    EXPECT_DOUBLE_EQ(both.per_worker,
+                     need.per_worker + memory_needed(walk(10000, 1, 3)).per_worker);
+    EXPECT_EQ(both.workers, 3);
+}
+
+// Runs bounded by edges build the weighted tables and a sparse sampler per
+// worker, not the tables and sampler of uniform DAGs.
+TEST(MemoryNeeded, BoundedRunsHoldTheWeightedTablesAndSparseSamplers) {
+    RunRequest exact = walk(400, 5, 3);
+    exact.method = METHOD_EXACT;
+    exact.edge_bound = EdgeBound::exactly(800);
+    const MemoryNeed need = memory_needed(exact);
+    EXPECT_EQ(need.shared, static_cast<double>(WeightedDagTables::bytes_needed(400)));
+    EXPECT_EQ(need.per_worker, static_cast<double>(SparseExactSampler::bytes_per_worker(400, 800)));
+    EXPECT_EQ(need.workers, 3);
+
+    RunRequest start = walk(400, 5, 3);
+    start.start = WalkStart::EXACT;
+    start.edge_bound = EdgeBound::at_most(800);
+    const MemoryNeed both = memory_needed(start);
+    EXPECT_EQ(both.shared, need.shared);
+    EXPECT_DOUBLE_EQ(both.per_worker, need.per_worker + memory_needed(walk(400, 1, 3)).per_worker);
+}
+
+// What no run can carry out is refused before anything is built.
+TEST(PlanRun, RefusesRequestsNoRunCanCarryOut) {
+    RunRequest walk_exactly = walk(10, 5, 1);
+    walk_exactly.edge_bound = EdgeBound::exactly(3);
+    RunRequest exact_at_most = walk(10, 5, 1);
+    exact_at_most.method = METHOD_EXACT;
+    exact_at_most.edge_bound = EdgeBound::at_most(3);
+    RunRequest beyond_pairs = walk(10, 5, 1);
+    beyond_pairs.edge_bound = EdgeBound::at_most(46);
+    RunRequest bounded_exact_too_large = walk(501, 5, 1);
+    bounded_exact_too_large.method = METHOD_EXACT;
+    bounded_exact_too_large.edge_bound = EdgeBound::exactly(501);
+    for (const RunRequest& request : {walk_exactly, exact_at_most, beyond_pairs,
+                                      bounded_exact_too_large, walk(0, 5, 1), walk(5, 5, 0)}) {
+        EXPECT_THROW(plan_run(request), std::invalid_argument)
+            << request.n_vars << " vertices, bound " << request.edge_bound.edges;
+    }
+    beyond_pairs.edge_bound = EdgeBound::at_most(45);
+    EXPECT_NO_THROW(plan_run(beyond_pairs));
+}
+
+// The tables for n vertices and `workers` exact samplers, each of which has
+// drawn a class.
+struct Workers {
+    Workers(int n, int workers) : tables(n) {
+        samplers.reserve(static_cast<std::size_t>(workers));
+        for (int i = 0; i < workers; ++i) {
+            samplers.emplace_back(tables);
+            Xoshiro256StarStar rng(sample_stream(1, static_cast<std::uint64_t>(i)));
+            SampleResult result;
+            drew = samplers.back().draw_class(rng, result) && drew;
+        }
+    }
+    DagCounts tables;
+    std::vector<ExactSampler> samplers;
+    bool drew = true;
+};
+
+// The growth of the peak resident memory of a child process that builds the
+// tables for n vertices and `workers` exact samplers that draw a class, in
+// bytes;
+// -1 when it could not be measured. Every allocation of a page or more is
+// made a mapping of its own, so that all of it is fresh memory, counted once
+// touched, and none reuses what the test process freed before; a worker for
+// n = 2, kept meanwhile, first brings in the code's pages, which are no
+// allocation.
+double measured_exact_peak(int n, int workers) {
+    int out[2];
+    if (pipe(out) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        return -1;
+    }
+    if (child == 0) {
+        close(out[0]);
+        mallopt(M_MMAP_THRESHOLD, 4096);
+        double grown = -1;
+        const Workers warm_up(2, 1);
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        if (warm_up.drew && Workers(n, workers).drew) {
+            rusage after{};
+            getrusage(RUSAGE_SELF, &after);
+            grown = 1024.0 * static_cast<double>(after.ru_maxrss - before.ru_maxrss);
+        }
+        const bool written = write(out[1], &grown, sizeof grown) == sizeof grown;
+        _exit(written ? 0 : 1);
+    }
+    close(out[1]);
+    double grown = -1;
+    if (read(out[0], &grown, sizeof grown) != sizeof grown) {
+        grown = -1;
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? grown : -1;
+}
+
+// The memory check counts what the exact method really holds: the tables and
+// the workers' samplers within 10% of the peak memory they take. (Sixteen
+// workers at n = 1000: one worker takes about 150 kB and the tables under
+// 1 MB, and with four a quarter of a megabyte of other growth, as seen, would
+// weigh in.)
+class ExactMemory : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+TEST_P(ExactMemory, EstimateWithinTenPercentOfMeasuredPeak) {
+#ifdef PELLIMOR_SANITIZE
+    GTEST_SKIP() << "the sanitizers' allocator keeps memory of its own";
+#endif
+    const auto [n, workers] = GetParam();
+    // A sample for each worker, or fewer threads start.
+    RunRequest exact = walk(n, workers, workers);
+    exact.method = METHOD_EXACT;
+    const MemoryNeed need = memory_needed(exact);
+    const double estimate = need.shared + need.workers * need.per_worker;
+    const double measured = measured_exact_peak(n, workers);
+    ASSERT_GT(measured, 0) << "the child process could not measure its memory";
+    EXPECT_NEAR(estimate, measured, 0.1 * measured)
+        << "n = " << n << ": estimated " << estimate << " bytes, measured " << measured;
+}
+
+INSTANTIATE_TEST_SUITE_P(MemoryNeeded, ExactMemory,
+                         ::testing::Values(std::pair{1000, 16}, std::pair{10000, 1}));
+
+}  // namespace
+}  // namespace pellimor
