@@ -11,6 +11,7 @@
 #include "graph/graph_error.hpp"
 #include "python/class_binding.hpp"
 #include "python/counts_binding.hpp"
+#include "python/sample_binding.hpp"
 
 PYBIND11_MODULE(_core, module) {
     module.doc() = "The compiled core of pellimor; use the functions of the package pellimor.";
@@ -27,4 +28,5 @@ PYBIND11_MODULE(_core, module) {
     });
     pellimor::python::add_counts(module);
     pellimor::python::add_user_classes(module);
+    pellimor::python::add_sample(module);
 }

@@ -47,8 +47,8 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
     auto stop_asked = [&] { return hooks.stop && hooks.stop(); };
 
     // Records come from the workers, which hold the graphs (and so the exact
-    // class sizes), in a queue whose room the workers wait for before they
-    // claim samples.
+    // class sizes, text or binary), in a queue whose room the workers wait
+    // for before they claim samples.
     std::optional<RecordQueue> records;
     ClaimGate record_room;
     if (r.records) {

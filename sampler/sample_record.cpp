@@ -7,6 +7,8 @@
 
 #include "graph/equivalence_class.hpp"
 
+#include "sampler/binary_record.hpp"
+
 namespace pellimor {
 
 namespace {
@@ -185,6 +187,10 @@ std::string record_header(const RecordLayout& layout) {
 
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                         const SampleResult& result, const EdgeMatrix& m) {
+    if (layout.format == RecordFormat::BINARY) {
+        append_binary_walk_record(out, layout, result, m);
+        return;
+    }
     const int n = m.size();
     reserve_record(out, n, layout.graphs == RecordGraphs::NONE ? 0 : result.classes.edges);
     FieldWriter w(out, layout.format);
@@ -225,6 +231,10 @@ void append_walk_record(std::string& out, const RecordLayout& layout, std::uint6
 void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                          const SampleResult& result, const OrderedDag& dag,
                          const EssentialGraph& eg, std::span<const int> label) {
+    if (layout.format == RecordFormat::BINARY) {
+        append_binary_exact_record(out, layout, result, dag, eg, label);
+        return;
+    }
     const int n = dag.size();
     const int words = dag.words();
     const Word* heads = eg.line_heads();

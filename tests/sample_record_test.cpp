@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <span>
 #include <nlohmann/json.hpp>
 
 #include "graph/class_size.hpp"
@@ -88,23 +89,31 @@ TEST_P(ExactClassSize, RecordsHoldTheClassSizeWithAllItsDigits) {
     eg.build(dag);
     SampleResult result;
     result.classes.size = ClassSizeCounter(n).class_size(eg);  // rounded
+    result.classes.edges = static_cast<std::int64_t>(arrows.size());  // the binary room
     ASSERT_NE(mpz_class(result.classes.size), size) << "the double would do";
     std::vector<int> label(static_cast<std::size_t>(n));
     for (int v = 0; v < n; ++v) {
         label[static_cast<std::size_t>(v)] = v;
     }
-    // Statistics alone as JSON, and the graphs too as TSV.
+    // Statistics alone as JSON and binary (whose exact samples, without
+    // graphs, come without a relabelling), and the graphs too as TSV.
     const RecordLayout json{RecordFormat::JSON_LINES, RecordGraphs::NONE};
+    const RecordLayout binary{RecordFormat::BINARY, RecordGraphs::NONE};
     const RecordLayout tsv{RecordFormat::TSV, RecordGraphs::ESSENTIAL_AND_DAG};
-    for (const RecordLayout& layout : {json, tsv}) {
+    for (const RecordLayout& layout : {json, binary, tsv}) {
         std::string walk;
         std::string exact;
         append_walk_record(walk, layout, 1, result, m);
-        append_exact_record(exact, layout, 1, result, dag, eg, label);
+        append_exact_record(exact, layout, 1, result, dag, eg,
+                            layout.graphs == RecordGraphs::NONE ? std::span<const int>() : label);
         // Built by appending: GCC 12 warns (wrongly) on + chains.
-        std::string field = layout.format == RecordFormat::JSON_LINES ? "\"class_size\":" : "\t";
+        std::string field = layout.format == RecordFormat::JSON_LINES ? "\"class_size\":"
+                            : layout.format == RecordFormat::TSV      ? "\t"
+                                                                      : "";
         field += size.get_str();
-        field += layout.format == RecordFormat::JSON_LINES ? "," : "\t";
+        field += layout.format == RecordFormat::JSON_LINES ? ","
+                 : layout.format == RecordFormat::TSV      ? "\t"
+                                                           : "";
         for (const std::string& record : {walk, exact}) {
             EXPECT_NE(record.find(field), std::string::npos) << record.substr(0, 300);
             if (layout.format == RecordFormat::JSON_LINES) {

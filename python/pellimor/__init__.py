@@ -16,8 +16,10 @@ from typing import Any
 
 from . import _core
 from ._graphs import CONVENTIONS, _Graph, _text
+from ._run import Run, SampledClass
 
-__all__ = ["counts", "essential_graph", "class_size", "sample_dags", "list_dags", "CONVENTIONS"]
+__all__ = ["counts", "sample", "Run", "SampledClass", "essential_graph", "class_size",
+           "sample_dags", "list_dags", "CONVENTIONS"]
 
 
 def _number(value: Any) -> str:
@@ -51,6 +53,65 @@ def counts(n: int, by_edges: bool = False) -> list[dict[str, Any]]:
     """
     args = ["--count"] + (["--edges"] if by_edges else []) + ["--", _number(n)]
     return _core.counts(args)
+
+
+def sample(n_vars: int, samples: int, *, method: str = "exact", seed: int | None = None,
+           threads: int | None = None, edges: int | None = None,
+           mean_degree: float | None = None, max_edges: int | None = None,
+           moves: int | None = None, start: str = "empty", graphs: bool = True,
+           force: bool = False) -> Run:
+    """Random essential graphs (Markov equivalence classes) on n_vars
+    vertices, from the engine of the command line, returned as a Run.
+
+    method="exact" (`pellimor --exact`) draws independent, exactly uniform
+    classes; edges=E keeps to the classes with exactly E edges (arrows and
+    lines), mean_degree=D to those with round(D * n_vars / 2). method="walk"
+    (the classic walk, `pellimor n_vars moves samples`) takes `moves` per
+    walk from `start` ("empty" or "exact"), and max_edges=E keeps it to the
+    classes with at most E edges.
+
+    The same seed and arguments give the same classes and the same summary
+    as the command line (`pellimor --exact --stats --seed S ...`), for any
+    number of threads (default: every usable CPU). Without a seed one is
+    drawn afresh; run.seed holds it. Vees are always counted (as --stats
+    does).
+
+    With graphs=True each class has its arrows and lines, and for the exact
+    method the DAG drawn for it; graphs=False keeps the statistics alone,
+    which is faster. force=True runs an edges= draw that is expected to take
+    more than an hour instead of refusing it.
+
+    Sampling releases the GIL. Ctrl-C raises KeyboardInterrupt, with every
+    worker thread stopped. Bad arguments raise ValueError with the command
+    line's message; a run that does not fit in memory, MemoryError.
+    """
+    if method not in ("exact", "walk"):
+        raise ValueError(f"method must be 'exact' or 'walk', got {method!r}")
+    args = ["--exact"] if method == "exact" else []
+    args.append("--stats")
+    options = (("--seed", seed), ("--threads", threads), ("--edges", edges),
+               ("--mean-degree", mean_degree), ("--max-edges", max_edges))
+    for flag, value in options:
+        if value is not None:
+            args += [flag, _text(value)]
+    if start != "empty":
+        args += ["--start", _text(start)]
+    if method == "walk":
+        if moves is None:
+            raise ValueError("the walk needs moves=, the moves of each walk")
+        positional = [n_vars, moves, samples]
+    else:
+        if moves is not None:
+            raise ValueError("moves= is for the walk (method='walk'); the exact method draws "
+                             "each class directly")
+        positional = [n_vars, samples]
+    args += ["--"] + [_text(value) for value in positional]
+    core = _core.sample(args, graphs=bool(graphs), force=bool(force))
+    if core["warning"]:
+        import warnings
+
+        warnings.warn(core["warning"].strip(), RuntimeWarning, stacklevel=2)
+    return Run(core)
 
 
 def essential_graph(graph: Any, convention: str | None = None) -> Any:

@@ -25,6 +25,8 @@ except KeyboardInterrupt:
 
 @pytest.mark.parametrize("call", [
     "pellimor.sample_dags(nx.complete_graph(60), 400000, seed=1, threads=2)",
+    "pellimor.sample(200, 10**8, seed=1, threads=2)",
+    "pellimor.sample(60, 10**6, method='walk', moves=10**6, seed=1, threads=3, graphs=False)",
 ])
 def test_ctrl_c_raises_keyboard_interrupt_and_joins_every_thread(call):
     done = subprocess.run([sys.executable, "-c", textwrap.dedent(SCRIPT).format(call=call)],
