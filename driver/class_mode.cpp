@@ -30,8 +30,6 @@ namespace pellimor {
 
 namespace {
 
-constexpr double gib = 1024.0 * 1024.0 * 1024.0;
-
 // A failure of this run, with its exit status.
 struct Failure {
     int status;
@@ -77,15 +75,8 @@ std::variant<std::string, Failure> read_input(const std::string& path) {
 
 // Nothing when `bytes` fit under every limit, else why not.
 std::optional<std::string> memory_short(double bytes) {
-    for (const MemoryLimit& limit : memory_limits()) {
-        if (bytes > limit.room) {
-            char text[200];
-            std::snprintf(
-                text, sizeof text,
-                "not enough memory for this graph: about %.2f GiB needed, %.2f GiB free %s",
-                bytes / gib, std::max(limit.room, 0.0) / gib, limit.name.c_str());
-            return std::string(text);
-        }
+    if (auto why = bytes_shortage(bytes, memory_limits())) {
+        return "not enough memory for this graph: " + *why;
     }
     return std::nullopt;
 }
@@ -212,21 +203,9 @@ int run(const ClassOptions& options, const Provenance& provenance) {
     if (graph.graph.n == 0) {
         throw GraphError("the input holds no vertex");
     }
-    {
-        // The clique sizes are bounded by the largest line degree + 1.
-        std::vector<int> degree(static_cast<std::size_t>(graph.graph.n), 0);
-        int largest = 1;
-        for (const VertexPair& l : graph.graph.lines) {
-            largest = std::max({largest, ++degree[static_cast<std::size_t>(l.from)] + 1,
-                                ++degree[static_cast<std::size_t>(l.to)] + 1});
-        }
-        const auto edges =
-            static_cast<std::int64_t>(graph.graph.arrows.size() + graph.graph.lines.size());
-        if (auto why =
-                memory_short(class_memory_bytes(static_cast<double>(text.size()), graph.graph.n,
-                                                edges, graph.graph.lines.empty(), largest))) {
-            throw Failure{1, *why};
-        }
+    if (auto why =
+            memory_short(class_memory_bytes(static_cast<double>(text.size()), graph.graph))) {
+        throw Failure{1, *why};
     }
     const GraphClass found = class_of(graph);
     const EquivalenceClass members(found.essential.graph);
@@ -330,6 +309,19 @@ double class_memory_bytes(double text_bytes, int n, std::int64_t edges, bool dag
     const double k = largest_clique;
     const double factorials = k > 1 ? k * k * std::log2(k) / 16.0 : 0.0;
     return text_bytes + graph + essential + factorials;
+}
+
+double class_memory_bytes(double text_bytes, const MixedGraph& graph) {
+    // The clique sizes are bounded by the largest line degree + 1.
+    std::vector<int> degree(static_cast<std::size_t>(graph.n), 0);
+    int largest = 1;
+    for (const VertexPair& l : graph.lines) {
+        largest = std::max({largest, ++degree[static_cast<std::size_t>(l.from)] + 1,
+                            ++degree[static_cast<std::size_t>(l.to)] + 1});
+    }
+    return class_memory_bytes(text_bytes, graph.n,
+                              static_cast<std::int64_t>(graph.arrows.size() + graph.lines.size()),
+                              graph.lines.empty(), largest);
 }
 
 std::optional<std::string> list_refusal(const mpz_class& size, std::optional<std::int64_t> max) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "driver/class_command_line.hpp"
+#include "graph/mixed_graph.hpp"
 #include "stats/run_info.hpp"
 
 namespace pellimor {
@@ -33,5 +34,9 @@ int run_class_mode(const ClassOptions& options, const Provenance& provenance);
 // for the counts.
 double class_memory_bytes(double text_bytes, int n, std::int64_t edges, bool dag,
                           int largest_clique);
+
+// The same for `graph` as read, its largest clique bounded by its largest
+// line degree + 1.
+double class_memory_bytes(double text_bytes, const MixedGraph& graph);
 
 }  // namespace pellimor

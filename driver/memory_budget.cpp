@@ -172,6 +172,16 @@ std::optional<std::string> memory_shortage(const RunRequest& run,
            fit->binding->name;
 }
 
+std::optional<std::string> bytes_shortage(double bytes, const std::vector<MemoryLimit>& limits) {
+    for (const MemoryLimit& limit : limits) {
+        if (bytes > limit.room) {
+            return "about " + size_text(bytes) + " GiB needed, " +
+                   size_text(std::max(limit.room, 0.0)) + " GiB free " + limit.name;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<double> mem_available(std::string_view meminfo) {
     return kilobyte_field(meminfo, "MemAvailable");
 }

@@ -51,6 +51,10 @@ std::string not_enough_memory(int n_vars, double per_worker_bytes);
 std::optional<std::string> memory_shortage(const RunRequest& run,
                                            const std::vector<MemoryLimit>& limits);
 
+// "about X GiB needed, Y GiB free by ..." for the first limit that `bytes`
+// do not fit under; nothing when they fit under every one.
+std::optional<std::string> bytes_shortage(double bytes, const std::vector<MemoryLimit>& limits);
+
 // MemAvailable from the text of /proc/meminfo, in bytes.
 std::optional<double> mem_available(std::string_view meminfo);
 

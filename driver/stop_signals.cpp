@@ -79,13 +79,24 @@ void handle(int signal_number, void (*handler)(int)) {
     sigaction(signal_number, &action, nullptr);
 }
 
+// A stop signal that whoever started the process ignores stays ignored:
+// nohup ignores SIGHUP, and a shell script starts its background jobs with
+// SIGINT ignored, so that a hangup or the terminal's Ctrl-C leaves them be.
+void handle_unless_ignored(int signal_number) {
+    struct sigaction current {};
+    if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+        return;
+    }
+    handle(signal_number, remember_signal);
+}
+
 }  // namespace
 
 void install_stop_signals() {
     main_thread = pthread_self();
-    handle(SIGINT, remember_signal);
-    handle(SIGTERM, remember_signal);
-    handle(SIGHUP, remember_signal);
+    handle_unless_ignored(SIGINT);
+    handle_unless_ignored(SIGTERM);
+    handle_unless_ignored(SIGHUP);
     handle(SIGALRM, interrupt_again);
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);

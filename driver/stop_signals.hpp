@@ -18,7 +18,8 @@
 
 namespace pellimor {
 
-// Installs the handlers for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP (except those the
+// process was started with ignored, as by nohup), and ignores SIGPIPE
 // and SIGXFSZ, so that a closed pipe or a file-size limit makes a write fail
 // (EPIPE, EFBIG) like a full disk instead of killing the process. Call it on
 // the main thread: a signal that reaches another thread is passed on to it.

@@ -11,6 +11,7 @@
 
 #include "driver/class_command_line.hpp"
 #include "driver/class_mode.hpp"
+#include "driver/memory_budget.hpp"
 #include "driver/sample_loop.hpp"
 #include "formats/adjacency_matrix.hpp"
 #include "graph/dag_lister.hpp"
@@ -64,6 +65,23 @@ std::vector<VertexPair> pairs_of(const Pairs& array, int n, const char* what) {
     return pairs;
 }
 
+// Raises MemoryError, saying what does not fit, when `bytes` are more than
+// the process can still have: the results are held in memory, where Linux
+// would grant more than it has and the kernel end the interpreter later.
+void check_memory(double bytes, const std::string& what, const std::string& advice) {
+    if (auto why = bytes_shortage(bytes, memory_limits())) {
+        const std::string message = "not enough memory for " + what + ": " + *why + "; " + advice;
+        PyErr_SetString(PyExc_MemoryError, message.c_str());
+        throw py::error_already_set();
+    }
+}
+
+// Bytes for `count` DAGs of `edges` arrows each, as index pairs, and
+// `extra` each for what the caller makes of them.
+double dag_bytes(double count, std::size_t edges, double extra) {
+    return count * (static_cast<double>(edges) * sizeof(VertexPair) + extra);
+}
+
 Pairs array_of(const std::vector<VertexPair>& pairs) {
     Pairs out({static_cast<py::ssize_t>(pairs.size()), py::ssize_t{2}});
     auto view = out.mutable_unchecked<2>();
@@ -78,6 +96,7 @@ Pairs array_of(const std::vector<VertexPair>& pairs) {
 class UserClass {
   public:
     explicit UserClass(const NamedGraph& input) {
+        check_memory(class_memory_bytes(0, input.graph), "this graph", "it is too large");
         const py::gil_scoped_release unlocked;
         found_ = class_of(input);
         members_.emplace(found_.essential.graph);
@@ -140,13 +159,18 @@ class UserClass {
     // `pellimor --class - ARGS` with --draw K [--seed S] [--threads N]: the
     // seed and the K DAGs, shape (K, m, 2), draw i from the stream of sample
     // i + 1 of the seed, as the command line draws them.
-    py::tuple draw(const std::vector<std::string>& args) const {
+    // `bytes_per_dag`: what the caller makes of each DAG besides, for the
+    // memory check.
+    py::tuple draw(const std::vector<std::string>& args, double bytes_per_dag) const {
         const ClassOptions options = parse(args);
         const std::int64_t count = options.draw.value_or(0);
         const std::uint64_t seed = options.seed ? *options.seed : fresh_run_seed();
         const int threads = static_cast<int>(std::clamp<std::int64_t>(
             options.threads.value_or(usable_cpu_count()), 1, std::max<std::int64_t>(count, 1)));
         const std::size_t edges = edge_count();
+        check_memory(dag_bytes(static_cast<double>(count), edges, bytes_per_dag),
+                     std::to_string(count) + " DAGs of " + std::to_string(edges) + " arrows",
+                     "draw fewer at a time");
         Pairs out(
             {static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(edges), py::ssize_t{2}});
         auto* const data = reinterpret_cast<VertexPair*>(out.mutable_data());
@@ -165,14 +189,20 @@ class UserClass {
 
     // `pellimor --class - ARGS` with --list [--max M]: the DAGs in the
     // order the command line lists them, shape (count, m, 2).
-    Pairs list(const std::vector<std::string>& args) const {
+    Pairs list(const std::vector<std::string>& args, double bytes_per_dag) const {
         const ClassOptions options = parse(args);
         if (auto why = list_refusal(members_->size(), options.max)) {
             throw UsageError(*why);
         }
         const std::int64_t limit = options.max.value_or(max_listed_without_max);
         const std::size_t edges = edge_count();
+        // The DAGs listed, once here and once in the array returned.
+        const double count = std::min(members_->size().get_d(), static_cast<double>(limit));
+        check_memory(dag_bytes(count, edges, sizeof(VertexPair) * edges + bytes_per_dag),
+                     "the " + std::to_string(static_cast<std::int64_t>(count)) + " DAGs listed",
+                     "list fewer with max_dags");
         std::vector<VertexPair> all;
+        all.reserve(static_cast<std::size_t>(count) * edges);
         std::int64_t listed = 0;
         run_interruptibly(1, [&](int, const std::atomic<bool>& stop) {
             DagLister lister(*members_);
@@ -230,10 +260,13 @@ void add_user_classes(py::module_& module) {
         .def("matrices", &UserClass::matrices, py::arg("convention"), py::arg("dags") = py::none(),
              "The essential graph as an n x n matrix, or the DAGs (shape (k, m, 2)) as k of "
              "them, in a convention.")
-        .def("draw", &UserClass::draw, py::arg("args"),
-             "(seed, DAGs) for the arguments of `pellimor --class - --draw K ...`.")
-        .def("list", &UserClass::list, py::arg("args"),
-             "The DAGs for the arguments of `pellimor --class - --list [--max M]`.");
+        .def("draw", &UserClass::draw, py::arg("args"), py::arg("bytes_per_dag") = 0.0,
+             "(seed, DAGs) for the arguments of `pellimor --class - --draw K ...`; raises "
+             "MemoryError before drawing when the DAGs, with bytes_per_dag more each, would "
+             "not fit.")
+        .def("list", &UserClass::list, py::arg("args"), py::arg("bytes_per_dag") = 0.0,
+             "The DAGs for the arguments of `pellimor --class - --list [--max M]`; raises "
+             "MemoryError as draw does.");
 }
 
 }  // namespace pellimor::python

@@ -730,6 +730,23 @@ TEST_F(Cli, ClosedOutputAndHangupStillWriteTheJson) {
     EXPECT_EQ(names, (std::vector<std::string>{"h.json", "o.json", "pellimor_6.txt"}));
 }
 
+// A stop signal the run was started with ignored (nohup, a script's
+// background job) leaves it running; the others still stop it.
+TEST_F(Cli, SignalsIgnoredAtStartStayIgnored) {
+    Launch immune;
+    immune.ignored_signals = {SIGHUP, SIGINT};
+    const pid_t pid = start({"--seed", "1", "12", "200", "2000000000"}, "run", immune);
+    // The handlers are in place once the first report line is out.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (results(12).empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(kill(pid, SIGHUP), 0);
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(wait(pid).status, 128 + SIGTERM);
+}
+
 // A stop during the mixing check's reference draws is a stopped run: the
 // summary and the JSON must not call it complete.
 TEST_F(Cli, StopDuringTheMixingCheckIsNotComplete) {

@@ -42,6 +42,10 @@ struct Launch {
     // As on a file system without anonymous files: open() with O_TMPFILE
     // fails with EOPNOTSUPP.
     bool without_anonymous_files = false;
+    // Started with these ignored, as nohup or a script's background job is
+    // (the stop signals are otherwise at their defaults, however the tests
+    // were started).
+    std::vector<int> ignored_signals;
 };
 
 // Status of a child that could not set up the run as asked.
@@ -114,6 +118,12 @@ class ProgramRuns : public ::testing::Test {
                 !limit(RLIMIT_AS, launch.address_space_limit) ||
                 (launch.without_anonymous_files && !refuse_anonymous_files())) {
                 ::_exit(launch_failed);
+            }
+            for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
+                ::signal(stop, SIG_DFL);
+            }
+            for (const int ignored : launch.ignored_signals) {
+                ::signal(ignored, SIG_IGN);
             }
             ::execv(argv[0], argv.data());
             ::_exit(127);

@@ -154,7 +154,8 @@ def sample_dags(graph: Any, count: int, *, convention: str | None = None, seed: 
     matrix an int8 array of shape (count, n, n) in its convention (far
     faster for many DAGs of a large class: networkx takes about 2 us an
     edge). The GIL is released while drawing; Ctrl-C raises
-    KeyboardInterrupt.
+    KeyboardInterrupt. DAGs that would not fit in the memory the process can
+    still have raise MemoryError, saying how much, before any is drawn.
     """
     drawn = _Graph(graph, convention)
     args = ["--class", "-", "--draw", _text(count)]
@@ -162,7 +163,7 @@ def sample_dags(graph: Any, count: int, *, convention: str | None = None, seed: 
         args += ["--seed", _text(seed)]
     if threads is not None:
         args += ["--threads", _text(threads)]
-    _, dags = drawn.core.draw(args)
+    _, dags = drawn.core.draw(args, drawn.bytes_per_dag())
     return drawn.dags(dags)
 
 
@@ -171,10 +172,11 @@ def list_dags(graph: Any, max_dags: int | None = None, *, convention: str | None
     `pellimor --class FILE --list [--max max_dags]` (the time between two
     stays polynomial in the graph). Without max_dags a class of more than
     10**7 DAGs is refused with ValueError, before any is made. Returned as
-    sample_dags returns them. Ctrl-C raises KeyboardInterrupt.
+    sample_dags returns them, with the same memory check. Ctrl-C raises
+    KeyboardInterrupt.
     """
     listed = _Graph(graph, convention)
     args = ["--class", "-", "--list"]
     if max_dags is not None:
         args += ["--max", _text(max_dags)]
-    return listed.dags(listed.core.list(args))
+    return listed.dags(listed.core.list(args, listed.bytes_per_dag()))

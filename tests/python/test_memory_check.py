@@ -1,0 +1,48 @@
+"""Results held in memory are checked against what the process can still
+have before they are made: MemoryError saying what and what to do, instead
+of an interpreter the kernel ends later."""
+
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+# In a process of its own, under an address-space limit 256 MiB above what
+# it holds once the graph is built.
+SCRIPT = """
+import resource
+import networkx as nx
+import pellimor
+graph = {graph}
+size = next(int(line.split()[1]) for line in open("/proc/self/status")
+            if line.startswith("VmSize:")) * 1024
+resource.setrlimit(resource.RLIMIT_AS, (size + (256 << 20), resource.RLIM_INFINITY))
+try:
+    {call}
+    print("finished")
+except MemoryError as error:
+    print("MemoryError:", error)
+"""
+
+
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizers' shadow memory does not fit under an address-space limit")
+@pytest.mark.parametrize("graph, call, says", [
+    # The essential graph of a DAG on 10^5 vertices: three rows of bits each.
+    ("nx.empty_graph(100000, create_using=nx.DiGraph)", "pellimor.essential_graph(graph)",
+     "this graph: about 3.5 GiB needed"),
+    # 190 arrows as pairs, and as networkx graphs.
+    ("nx.complete_graph(20)", "pellimor.sample_dags(graph, 10**4, seed=1)",
+     "10000 DAGs of 190 arrows: about 0.34 GiB needed"),
+    ("nx.to_numpy_array(nx.complete_graph(12))",
+     "pellimor.list_dags(graph, 10**6, convention='amat')",
+     "the 1000000 DAGs listed: about 1.1 GiB needed"),
+])
+def test_results_that_do_not_fit_raise_memory_error_before_they_are_made(graph, call, says):
+    done = subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(SCRIPT).format(graph=graph, call=call)],
+        capture_output=True, text=True, timeout=120)
+    assert done.stdout.startswith("MemoryError: not enough memory for " + says), done.stdout
+    assert "GiB free under the address-space limit (ulimit -v); " in done.stdout, done.stdout
