@@ -160,7 +160,8 @@ int run_estimation(const Options& options, const RunRequest& request, RunOutputs
         return 1;
     }
     if (refused_for_cost(*plan, options.force)) {
-        return 2;
+        // A stop during the plan's pilot stopped the run before it was refused.
+        return stop_signal() != 0 ? 128 + stop_signal() : 2;
     }
     // --samples: with "-" the records take standard output, and the report
     // lines and the summary go to standard error.

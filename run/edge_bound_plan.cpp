@@ -1,10 +1,12 @@
 #include "run/edge_bound_plan.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <limits>
 
 #include "sampler/random.hpp"
+#include "sampler/sample_scheduler.hpp"
 
 namespace pellimor {
 
@@ -56,8 +58,11 @@ EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t cla
             plan.dags_per_class = 1;
         }
     }
-    plan.expected_seconds = static_cast<double>(classes) * plan.dags_per_class *
-                            plan.seconds_per_dag / std::max(threads, 1);
+    // Threads beyond the CPUs take turns: 1024 threads on 2 CPUs draw no
+    // faster than 2.
+    plan.parallel = std::clamp(usable_cpu_count(), 1, std::max(threads, 1));
+    plan.expected_seconds =
+        static_cast<double>(classes) * plan.dags_per_class * plan.seconds_per_dag / plan.parallel;
     return plan;
 }
 
@@ -76,24 +81,29 @@ std::string describe_seconds(double seconds) {
 }
 
 std::string describe_plan(const EdgeBoundPlan& plan, std::int64_t classes, int threads) {
-    char text[400];
+    char text[440];
+    char sharing[40] = "";
+    if (plan.parallel < threads) {
+        std::snprintf(sharing, sizeof sharing, ", which share %d CPU%s", plan.parallel,
+                      plan.parallel == 1 ? "" : "s");
+    }
     const char* more = plan.lower_bound ? "more than " : "";
     if (plan.lower_bound && !plan.exact_ratio) {
         std::snprintf(text, sizeof text,
                       "no DAG within the bound in a pilot of %.0f weighted proposals; %s%s for "
-                      "%lld classes on %d thread%s",
+                      "%lld classes on %d thread%s%s",
                       plan.proposals_per_dag, more, describe_seconds(plan.expected_seconds).c_str(),
-                      static_cast<long long>(classes), threads, threads == 1 ? "" : "s");
+                      static_cast<long long>(classes), threads, threads == 1 ? "" : "s", sharing);
         return text;
     }
     std::snprintf(text, sizeof text,
                   "%.4g DAGs drawn per kept class (%s), %s%.3g weighted proposals per DAG; "
-                  "expected time %s%s for %lld classes on %d thread%s",
+                  "expected time %s%s for %lld classes on %d thread%s%s",
                   plan.dags_per_class,
                   plan.exact_ratio ? "exact, from the counts by edges" : "estimated by a pilot",
                   more, plan.proposals_per_dag, more,
                   describe_seconds(plan.expected_seconds).c_str(), static_cast<long long>(classes),
-                  threads, threads == 1 ? "" : "s");
+                  threads, threads == 1 ? "" : "s", sharing);
     return text;
 }
 

@@ -25,7 +25,10 @@ struct EdgeBoundPlan {
     double seconds_per_dag = 0;    // by the pilot, one thread
     std::int64_t pilot_dags = 0;
     double expected_seconds = 0;  // for `classes` classes on `threads` threads
-    bool lower_bound = false;     // the pilot met no DAG within the bound: at least this
+    // The threads that run at once: no more than the CPUs this process may
+    // use (sched_getaffinity), whatever --threads asks for.
+    int parallel = 1;
+    bool lower_bound = false;  // the pilot met no DAG within the bound: at least this
 };
 
 // The plan for drawing `classes` classes within the bound of setup with
@@ -36,7 +39,8 @@ EdgeBoundPlan plan_edge_bounded_draws(const SparseSetup& setup, std::int64_t cla
                                       std::uint64_t seed, const EdgeBoundExact* exact);
 
 // "4.76 DAGs drawn per kept class (exact), 30 weighted proposals per DAG;
-// about 12 s for 1000 classes on 2 threads"
+// about 12 s for 1000 classes on 2 threads" (", which share 2 CPUs" when
+// there are more threads than CPUs)
 std::string describe_plan(const EdgeBoundPlan& plan, std::int64_t classes, int threads);
 
 // "12 s", "3.4 hours", "2.1e+03 days".

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "driver/command_line.hpp"
+#include "driver/options_request.hpp"
+#include "driver/run_outputs.hpp"
+#include "driver/sample_loop.hpp"
+#include "driver/stop_signals.hpp"
 #include "program_runs.hpp"
 #include "text_files.hpp"
 
@@ -564,6 +570,34 @@ TEST_F(Cli, EdgeBoundedRunsStateTheirCostAndKeepFilesOfTheirOwn) {
     EXPECT_NE(hours.err.find("more than an hour"), std::string::npos) << hours.err;
     EXPECT_NE(hours.err.find("--max-edges 300"), std::string::npos) << hours.err;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "pellimor_exact_300_edges_300.txt"));
+
+    // Threads beyond the CPUs take turns: on one CPU, 1024 threads take
+    // as long as one.
+    Launch one_cpu;
+    one_cpu.cpus = 1;
+    const Finished crowded = wait(
+        start({"--exact", "--seed", "3", "--threads", "1024", "--mean-degree", "2", "200", "100"},
+              "run", one_cpu));
+    EXPECT_EQ(crowded.status, 2) << crowded.err;
+    EXPECT_NE(crowded.err.find("for 100 classes on 1024 threads, which share 1 CPU. That is more "
+                               "than an hour"),
+              std::string::npos)
+        << crowded.err;
+}
+
+// A stop that comes while the cost of a run is measured, before the run is
+// refused for it, ends the run with the signal's status, not a usage error's.
+// (In this process: the signal is then certain to come before the refusal.)
+TEST(StoppedPlan, StopBeforeARefusalForCostEndsWithTheSignal) {
+    install_stop_signals();
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    const std::vector<std::string_view> args{"--exact",       "--seed", "3",   "--no-results",
+                                             "--mean-degree", "2",      "300", "1000000"};
+    const Options options = parse_command_line(args);
+    RunOutputs none;
+    EXPECT_EQ(run_estimation(options, request_of(options), none, Provenance{},
+                             std::chrono::steady_clock::now()),
+              128 + SIGINT);
 }
 
 // --count: a tab-separated table with a header, one row per n, no results

@@ -8,6 +8,7 @@
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -46,6 +47,8 @@ struct Launch {
     // (the stop signals are otherwise at their defaults, however the tests
     // were started).
     std::vector<int> ignored_signals;
+    // Only this many CPUs of those the tests may use (sched_setaffinity).
+    std::optional<int> cpus;
 };
 
 // Status of a child that could not set up the run as asked.
@@ -118,6 +121,24 @@ class ProgramRuns : public ::testing::Test {
                 !limit(RLIMIT_AS, launch.address_space_limit) ||
                 (launch.without_anonymous_files && !refuse_anonymous_files())) {
                 ::_exit(launch_failed);
+            }
+            if (launch.cpus) {
+                cpu_set_t usable;
+                CPU_ZERO(&usable);
+                if (::sched_getaffinity(0, sizeof usable, &usable) != 0) {
+                    ::_exit(launch_failed);
+                }
+                cpu_set_t chosen;
+                CPU_ZERO(&chosen);
+                for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < *launch.cpus; ++cpu) {
+                    if (CPU_ISSET(cpu, &usable)) {
+                        CPU_SET(cpu, &chosen);
+                        ++kept;
+                    }
+                }
+                if (::sched_setaffinity(0, sizeof chosen, &chosen) != 0) {
+                    ::_exit(launch_failed);
+                }
             }
             for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
                 ::signal(stop, SIG_DFL);
