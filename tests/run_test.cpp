@@ -1,5 +1,5 @@
-// A run as a library call: what the command line writes for a request, and
-// the hook that stops it.
+// A run as a library call: what the command line writes for a request, with
+// no output of its own, and the hook that stops it.
 
 #include "run/run.hpp"
 
@@ -91,8 +91,13 @@ TEST_P(RunLikeTheCommandLine, SameSummaryAndRecords) {
     const std::string cli_records = testing::read_file(dir / "samples.jsonl");
     fs::remove_all(dir);
 
+    // The library writes nothing: what a run says is the caller's to write.
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     const RunPlan plan = plan_run(c.request);
     const RunOutcome outcome = run(plan);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(outcome.complete);
     const nlohmann::json library = summary_json(report_of(plan, outcome));
     EXPECT_EQ(comparable(library), comparable(cli)) << c.arguments;
