@@ -36,7 +36,10 @@ class BinaryWriter {
     // The pairs from `first` on, for a recount of the class size.
     std::vector<VertexPair> pairs_from(std::size_t first, std::size_t count) const {
         std::vector<VertexPair> copy(count);
-        std::memcpy(copy.data(), first_ + first * sizeof(VertexPair), count * sizeof(VertexPair));
+        if (count > 0) {
+            std::memcpy(copy.data(), first_ + first * sizeof(VertexPair),
+                        count * sizeof(VertexPair));
+        }
         return copy;
     }
 
