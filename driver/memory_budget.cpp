@@ -165,11 +165,16 @@ std::optional<std::string> memory_shortage(const RunRequest& run,
     if (!fit || fit->workers >= need.threads) {
         return std::nullopt;
     }
+    std::string records;
+    if (need.record > 0) {
+        records = "; a --samples record with its graphs takes about " + size_text(need.record) +
+                  " GiB of it (--samples-graphs none writes none)";
+    }
     return not_enough_memory(run.n_vars, need.per_worker + fit->binding->per_thread) + "; " +
            (fit->workers >= 1 ? "--threads " + std::to_string(fit->workers)
                               : std::string("not even one worker thread")) +
            " fits in the " + size_text(std::max(fit->binding->room, 0.0)) + " GiB free " +
-           fit->binding->name;
+           fit->binding->name + records;
 }
 
 std::optional<std::string> bytes_shortage(double bytes, const std::vector<MemoryLimit>& limits) {

@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "graph/bit_rows.hpp"
+#include "sampler/record_queue.hpp"
+#include "sampler/sample_record.hpp"
 #include "stats/mixing_check.hpp"
 
 #ifdef PELLIMOR_MPI
@@ -114,6 +116,22 @@ MemoryNeed memory_needed(const RunRequest& r) {
     need.workers = needs.exact_draws
                        ? need.threads
                        : static_cast<int>(std::min<std::int64_t>(r.threads, r.n_samples));
+    // Records: each worker builds one in room made for all of it (with no
+    // graphs, its statistics alone). Past the workers' own, the queue holds
+    // whole records short of its byte limit while the writer is behind, and
+    // the writer one more. The edges of a uniform DAG (and of the classes)
+    // are about n(n-1)/4, or the bound's.
+    if (r.records) {
+        const double n = r.n_vars;
+        const double edges =
+            r.edge_bound.bounded() ? static_cast<double>(r.edge_bound.edges) : n * (n - 1) / 4;
+        need.record = record_bytes(*r.records, r.n_vars, 1.01 * edges);
+        need.per_worker += need.record;
+        const double queued = std::max<double>(0, static_cast<double>(r.n_samples - need.threads));
+        const double held =
+            1 + std::floor(static_cast<double>(RecordQueue::default_byte_limit) / need.record);
+        need.shared += std::min(queued, held) * need.record;
+    }
     return need;
 }
 

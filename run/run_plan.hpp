@@ -24,6 +24,7 @@ struct MemoryNeed {
     double per_worker = 0;  // held by each worker thread: its graphs, sampler and scratch
     int workers = 0;        // the worker threads that hold them at once
     int threads = 0;        // the worker threads started (>= workers), each with its stack
+    double record = 0;      // one --samples record with graphs (counted in the two above)
 };
 
 // What the run `request` describes takes, before anything is built. No more

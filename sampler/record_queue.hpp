@@ -27,9 +27,11 @@ namespace pellimor {
 
 class RecordQueue {
   public:
+    static constexpr std::size_t default_byte_limit = std::size_t{256} << 20;
+
     // Records are taken in the order first, first + stride, ...
     explicit RecordQueue(std::uint64_t first = 1, std::uint64_t stride = 1,
-                         std::size_t byte_limit = std::size_t{256} << 20);
+                         std::size_t byte_limit = default_byte_limit);
 
     // Waits until the queue holds less than its byte limit, or `sample` is
     // the one the writer needs next, or `stop` is true.

@@ -25,14 +25,33 @@ void append_integer(std::string& out, std::int64_t value) {
 // n_vars = 10000 is over half a gigabyte. Records are appended to a buffer
 // that is reused, so room once made stays.
 void reserve_record(std::string& out, int n, std::int64_t pairs) {
+    out.reserve(out.size() + static_cast<std::size_t>(record_room(n, static_cast<double>(pairs))));
+}
+
+}  // namespace
+
+double record_room(int n, double pairs) {
     int digits = 1;
     for (int largest = n - 1; largest >= 10; largest /= 10) {
         ++digits;
     }
-    constexpr std::size_t head = 512;  // the fields before the pairs, and the brackets
-    out.reserve(out.size() + head +
-                static_cast<std::size_t>(pairs) * static_cast<std::size_t>(2 * digits + 4));
+    constexpr double head = 512;  // the fields before the pairs, and the brackets
+    return head + pairs * (2 * digits + 4);
 }
+
+double record_bytes(const RecordLayout& layout, int n, double edges) {
+    switch (layout.graphs) {
+        case RecordGraphs::NONE:
+            return record_room(n, 0);
+        case RecordGraphs::ESSENTIAL:
+            return record_room(n, edges);
+        case RecordGraphs::ESSENTIAL_AND_DAG:
+            break;
+    }
+    return record_room(n, 2 * edges);
+}
+
+namespace {
 
 // Fields in either format: "key":value pairs in braces, or values between
 // tabs (a null as an empty field).

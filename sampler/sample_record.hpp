@@ -37,6 +37,15 @@ namespace pellimor {
 // The header line of a TSV file, newline included; empty for JSON Lines.
 std::string record_header(const RecordLayout& layout);
 
+// The room a record of `pairs` vertex pairs on n vertices is built in, in
+// bytes (a double: at the largest n a record passes half a gigabyte).
+double record_room(int n, double pairs);
+
+// The bytes a record of `layout` on n vertices takes with `edges` edges in
+// its class: the class's pairs, and the DAG's again with RecordGraphs::
+// ESSENTIAL_AND_DAG.
+double record_bytes(const RecordLayout& layout, int n, double edges);
+
 // The record of a walk's sample: the essential graph m it reached (with
 // RecordGraphs::NONE, its statistics alone; a walk has no DAG).
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,

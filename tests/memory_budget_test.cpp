@@ -43,6 +43,31 @@ TEST(MemoryShortage, NamesTheThreadsThatWouldFit) {
               "thread fits in the 0.64 GiB free under the address-space limit");
 }
 
+// --samples records with graphs at n_vars = 10000: each about 25 million
+// pairs of the class and as many of the DAG, 12 bytes each, built by each
+// worker, and one more held by the writer while the worker builds the next.
+TEST(MemoryShortage, CountsTheRecordsOfSamples) {
+    RunRequest exact = walk(10000, 5, 1);
+    exact.method = METHOD_EXACT;
+    const MemoryNeed plain = memory_needed(exact);
+    const RunRequest without_records = exact;
+    exact.records = RecordLayout{};
+    const MemoryNeed with_records = memory_needed(exact);
+    const double record = 512 + 2 * 1.01 * 10000 * 9999 / 4 * 12;
+    EXPECT_DOUBLE_EQ(with_records.record, record);
+    EXPECT_DOUBLE_EQ(with_records.per_worker, plain.per_worker + record);
+    EXPECT_DOUBLE_EQ(with_records.shared, plain.shared + record);
+    const std::vector<MemoryLimit> short_of_one{
+        {"under the address-space limit", plain.shared + plain.per_worker + record, 0}};
+    EXPECT_FALSE(memory_shortage(without_records, short_of_one));
+    const auto message = memory_shortage(exact, short_of_one);
+    ASSERT_TRUE(message);
+    EXPECT_TRUE(
+        message->ends_with("; a --samples record with its graphs takes about 0.56 GiB of "
+                           "it (--samples-graphs none writes none)"))
+        << *message;
+}
+
 TEST(MemoryLimits, ReadFromTheSystemsFiles) {
     EXPECT_EQ(mem_available("MemTotal:       24000000 kB\nMemFree:        100 kB\n"
                             "MemAvailable:   23000000 kB\nBuffers:  1 kB\n"),
