@@ -1,4 +1,4 @@
-// One row of the README's table of sparse classes: classes with E =
+// One row of the table of sparse classes in docs/sparse.md: classes with E =
 // round(D n / 2) edges drawn by the exact method, or with at most E edges by
 // the limited walk, and per class its lines, its size and its largest chain
 // component (connected component of the lines).

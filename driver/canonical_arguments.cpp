@@ -7,8 +7,8 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     // this from compiling, so no option can be left out of the comparison of
     // a cluster run's ranks. Write the new field below, then add it to this
     // list in the order of the struct.
-    const auto& [exact, start, n_vars, n_its, n_samples, seed, threads, full_check, help, summary,
-                 json, results, no_results, strict, version, count, edges, stats, samples,
+    const auto& [exact, dags, start, n_vars, n_its, n_samples, seed, threads, full_check, help,
+                 summary, json, results, no_results, strict, version, count, edges, stats, samples,
                  samples_format, samples_graphs, edge_bound, force] = options;
     std::vector<std::string> args;
     if (help) {
@@ -19,6 +19,9 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     }
     if (exact) {
         args.emplace_back("--exact");
+    }
+    if (dags) {
+        args.emplace_back("--dags");
     }
     if (count) {
         args.emplace_back("--count");
@@ -83,7 +86,7 @@ std::vector<std::string> canonical_arguments(const Options& options) {
     if (count) {
         return args;  // n_vars alone
     }
-    if (!exact) {
+    if (!exact && !dags) {
         args.push_back(std::to_string(n_its));
     }
     args.push_back(std::to_string(n_samples));

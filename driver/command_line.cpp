@@ -108,7 +108,7 @@ constexpr std::string_view known_options[] = {
     "--seed",  "--threads",        "--full-check",     "--start",  "--exact",     "--summary",
     "--json",  "--results",        "--no-results",     "--strict", "--version",   "--help",
     "--count", "--edges",          "--samples",        "--stats",  "--max-edges", "--mean-degree",
-    "--force", "--samples-format", "--samples-graphs",
+    "--force", "--samples-format", "--samples-graphs", "--dags",
 };
 
 // Levenshtein distance, for near misses of option names.
@@ -236,7 +236,8 @@ std::string shell_quoted(std::span<char*> argv) {
 }
 
 RecordLayout samples_layout(const Options& options) {
-    RecordGraphs graphs = options.exact ? RecordGraphs::ESSENTIAL_AND_DAG : RecordGraphs::ESSENTIAL;
+    RecordGraphs graphs =
+        options.exact || options.dags ? RecordGraphs::ESSENTIAL_AND_DAG : RecordGraphs::ESSENTIAL;
     if (options.samples_format == RecordFormat::TSV) {
         graphs = RecordGraphs::NONE;
     }
@@ -253,6 +254,7 @@ Options parse_command_line(std::span<const std::string_view> args) {
         return parse_arguments(args, counting);
     } catch (const UsageError& error) {
         throw UsageError(error.what(), counting           ? count_usage_line
+                                       : named("--dags")  ? dags_usage_line
                                        : named("--exact") ? exact_usage_line
                                                           : usage_line);
     }
@@ -367,6 +369,8 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             }
         } else if (name == "--exact" && !value) {
             options.exact = true;
+        } else if (name == "--dags" && !value) {
+            options.dags = true;
         } else if (name == "--count" && !value) {
             options.count = true;
         } else if (name == "--edges" && !value && counting) {
@@ -423,15 +427,16 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             throw UsageError(std::string(option) + " applies to --samples FILE only");
         }
     }
-    if (!options.exact && options.samples_graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
+    if (!options.exact && !options.dags &&
+        options.samples_graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
         throw UsageError(
             "--samples-graphs essential+dag: the walk draws no DAG; use 'essential' or 'none'");
     }
     if (options.count) {
         // What belongs to runs that draw samples.
         for (const std::string_view other :
-             {"--exact", "--full-check", "--start", "--seed", "--threads", "--summary", "--results",
-              "--no-results", "--strict", "--samples", "--stats"}) {
+             {"--exact", "--dags", "--full-check", "--start", "--seed", "--threads", "--summary",
+              "--results", "--no-results", "--strict", "--samples", "--stats"}) {
             if (std::find(given.begin(), given.end(), other) != given.end()) {
                 throw UsageError(std::string(other) +
                                  " applies to runs that draw samples, not to --count");
@@ -455,21 +460,27 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
     if (options.results && options.no_results) {
         throw UsageError("--results and --no-results exclude each other");
     }
-    if (options.exact) {
+    if (options.exact && options.dags) {
+        throw UsageError(
+            "--exact and --dags exclude each other: --exact draws uniform classes, --dags "
+            "uniform DAGs");
+    }
+    if (options.exact || options.dags) {
+        const std::string mode = options.dags ? "--dags" : "--exact";
         if (options.full_check || start_given) {
             throw UsageError(std::string(options.full_check ? "--full-check" : "--start") +
-                             " applies to the walk only, not to --exact");
+                             " applies to the walk only, not to " + mode);
         }
         if (positional.size() != 2) {
-            throw UsageError("expected 2 arguments n_vars n_samples with --exact, got " +
+            throw UsageError("expected 2 arguments n_vars n_samples with " + mode + ", got " +
                              std::to_string(positional.size()));
         }
         options.n_vars =
-            parse_int_in_range("n_vars", positional[0], 1, max_exact_vars, " with --exact");
+            parse_int_in_range("n_vars", positional[0], 1, max_exact_vars, " with " + mode);
         options.n_samples = parse_int_at_least("n_samples", positional[1], 0);
         for (const auto& [name, text] : bounds) {
             if (name == "--max-edges") {
-                throw UsageError("--max-edges applies to the walk; with --exact use --edges");
+                throw UsageError("--max-edges applies to the walk; with " + mode + " use --edges");
             }
             if (options.edge_bound.bounded()) {
                 throw UsageError("--edges and --mean-degree exclude each other");
@@ -478,6 +489,13 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
                 EdgeBound::exactly(name == "--edges" ? parse_edges(name, text, options.n_vars)
                                                      : edges_for_mean_degree(text, options.n_vars));
         }
+        if (options.dags && options.edge_bound.bounded() &&
+            options.n_vars > max_edge_bounded_exact_vars) {
+            throw UsageError("--dags with E edges goes up to n_vars = " +
+                             std::to_string(max_edge_bounded_exact_vars) + ", got " +
+                             quoted(positional[0]) +
+                             " (its tables take n_vars^2 numbers and n_vars^3 / 6 steps)");
+        }
         if (options.edge_bound.bounded() && options.n_vars > max_edge_bounded_exact_vars) {
             throw UsageError(
                 "the exact method for classes with E edges goes up to n_vars = " +
@@ -485,15 +503,18 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
                 "; beyond, sparse classes hold so many DAGs that almost no draw is kept. Use "
                 "the walk: pellimor --max-edges E n_vars n_its n_samples");
         }
-        if (options.force && !options.edge_bound.bounded()) {
-            throw UsageError("--force applies to --edges and --mean-degree only");
+        if (options.force && (options.dags || !options.edge_bound.bounded())) {
+            throw UsageError(options.dags ? "--force applies to --exact: --dags keeps every DAG, "
+                                            "so it is never refused for its cost"
+                                          : "--force applies to --edges and --mean-degree only");
         }
         return options;
     }
     for (const auto& [name, text] : bounds) {
         if (name != "--max-edges") {
             throw UsageError(std::string(name) +
-                             " applies to --exact (and --edges alone to --count); the walk takes "
+                             " applies to --exact and --dags (and --edges alone to --count); the "
+                             "walk takes "
                              "--max-edges E");
         }
     }

@@ -23,6 +23,7 @@ namespace pellimor {
 // The usage line, printed on standard error after every usage error.
 inline constexpr std::string_view usage_line = "\n pellimor n_vars n_its n_samples \n";
 inline constexpr std::string_view exact_usage_line = "\n pellimor --exact n_vars n_samples \n";
+inline constexpr std::string_view dags_usage_line = "\n pellimor --dags n_vars n_samples \n";
 inline constexpr std::string_view count_usage_line = "\n pellimor --count [--edges] n_vars \n";
 
 // A command line that cannot be run. The message names the argument and what
@@ -41,6 +42,7 @@ class UsageError : public std::runtime_error {
 
 struct Options {
     bool exact = false;  // the exact method instead of the walk
+    bool dags = false;   // uniform DAGs, each with its class, instead of classes
     WalkStart start = WalkStart::EMPTY;
     int n_vars = 0;
     int n_its = 0;  // the walk only

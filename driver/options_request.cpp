@@ -6,7 +6,7 @@ namespace pellimor {
 
 RunRequest request_of(const Options& options) {
     RunRequest request;
-    request.method = options.exact ? METHOD_EXACT : METHOD_WALK;
+    request.method = options.dags ? METHOD_DAGS : options.exact ? METHOD_EXACT : METHOD_WALK;
     request.start = options.start;
     request.edge_bound = options.edge_bound;
     request.n_vars = options.n_vars;

@@ -12,6 +12,7 @@ void RunningTotals::add(const SampleResult& r) {
     connected_count += r.connected;
     both_count += (r.no_lines == 1 && r.connected == 1) ? 1 : 0;
     dags_drawn += r.dags_drawn;
+    inverse_size_sum += r.inverse_size_sum;
     ++samples;
 }
 
@@ -40,9 +41,9 @@ std::string shares_and_hours(const RunningTotals& t, double hours) {
     const int i = t.samples;
     const double n = i;
     return format_text(" %d / %d, %d / %d, %d / %d, %d / %d = %f, %f, %f, %f in %f hours ",
-                       t.no_lines_count, i, t.connected_count, i, t.both_count,
-                       t.no_lines_count, t.both_count, t.connected_count, t.no_lines_count / n,
-                       t.connected_count / n, static_cast<double>(t.both_count) / t.no_lines_count,
+                       t.no_lines_count, i, t.connected_count, i, t.both_count, t.no_lines_count,
+                       t.both_count, t.connected_count, t.no_lines_count / n, t.connected_count / n,
+                       static_cast<double>(t.both_count) / t.no_lines_count,
                        static_cast<double>(t.both_count) / t.connected_count, hours);
 }
 
@@ -69,6 +70,13 @@ std::string format_exact_report_line(const RunningTotals& t, double hours) {
     return line;
 }
 
+std::string format_dags_report_line(const RunningTotals& t, double hours) {
+    std::string line = shares_and_hours(t, hours);
+    line += format_text("(mean 1/s = %f classes per DAG) \n",
+                        t.inverse_size_sum / static_cast<double>(t.samples));
+    return line;
+}
+
 void format_results_name(std::span<char, 80> buffer, const char* format, int value) {
     // The name is at most 24 chars, so the bound never truncates it.
     std::snprintf(buffer.data(), buffer.size(), format, value);
@@ -77,6 +85,12 @@ void format_results_name(std::span<char, 80> buffer, const char* format, int val
 std::string exact_results_file_name(int n_vars) {
     char buffer[80];
     format_results_name(buffer, "pellimor_exact_%d.txt", n_vars);
+    return buffer;
+}
+
+std::string dags_results_file_name(int n_vars) {
+    char buffer[80];
+    format_results_name(buffer, "pellimor_dags_%d.txt", n_vars);
     return buffer;
 }
 

@@ -17,7 +17,8 @@ struct RunningTotals {
     int no_lines_count = 0;
     int connected_count = 0;
     int both_count = 0;
-    long long dags_drawn = 0;  // the exact method: DAGs drawn for all samples
+    long long dags_drawn = 0;     // the exact method: DAGs drawn for all samples
+    double inverse_size_sum = 0;  // --dags: the sum of 1/s over the DAGs drawn
     int samples = 0;
 
     void add(const SampleResult& r);
@@ -32,11 +33,19 @@ std::string format_report_line(const RunningTotals& totals, double hours);
 // the samples, the DAGs drawn for them and their ratio, the classes per DAG.
 std::string format_exact_report_line(const RunningTotals& totals, double hours);
 
+// The line of a run of uniform DAGs (--dags): fields 1 to 13 as in the walk's
+// line, over the DAGs and their classes, then the mean of 1/s over the DAGs,
+// which estimates the classes per DAG (s: the DAGs in a DAG's class).
+std::string format_dags_report_line(const RunningTotals& totals, double hours);
+
 // Bounded formatting of the results file name into an 80-char buffer.
 void format_results_name(std::span<char, 80> buffer, const char* format, int value);
 
 // "pellimor_<n_vars>.txt".
 std::string results_file_name(int n_vars);
+
+// "pellimor_dags_<n_vars>.txt".
+std::string dags_results_file_name(int n_vars);
 
 // "pellimor_exact_<n_vars>.txt".
 std::string exact_results_file_name(int n_vars);

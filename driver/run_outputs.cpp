@@ -21,8 +21,10 @@ std::optional<std::string> results_file_for(const Options& options, const RunReq
     auto with_bound = [](std::string name, const std::string& bound) {
         return name.insert(name.size() - 4, bound);  // before ".txt"
     };
-    const bool exact = run.method == METHOD_EXACT;
-    std::string name = exact ? exact_results_file_name(run.n_vars) : results_file_name(run.n_vars);
+    // pellimor_dags_<n_vars>[_edges_<E>].txt for uniform DAGs.
+    std::string name = run.method == METHOD_DAGS    ? dags_results_file_name(run.n_vars)
+                       : run.method == METHOD_EXACT ? exact_results_file_name(run.n_vars)
+                                                    : results_file_name(run.n_vars);
     switch (run.edge_bound.kind) {
         case EdgeBoundKind::EXACTLY:
             return with_bound(name, "_edges_" + std::to_string(run.edge_bound.edges));

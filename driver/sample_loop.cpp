@@ -167,7 +167,9 @@ int run_estimation(const Options& options, const RunRequest& request, RunOutputs
     // lines and the summary go to standard error.
     const bool stdout_taken = outputs.samples && outputs.samples->to_standard_output();
     ReportSink sink(outputs.results_file,
-                    request.method == METHOD_EXACT ? format_exact_report_line : format_report_line,
+                    request.method == METHOD_DAGS    ? format_dags_report_line
+                    : request.method == METHOD_EXACT ? format_exact_report_line
+                                                     : format_report_line,
                     start, stdout_taken ? STDERR_FILENO : STDOUT_FILENO);
     ProgressLine progress(reporting && ::isatty(STDERR_FILENO) == 1, stderr, request.n_samples,
                           request.seed, start);

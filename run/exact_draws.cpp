@@ -19,6 +19,9 @@ class SamplerSource final : public ExactDraws::Source {
     WorkerFactory classes(std::uint64_t run_seed, SampleExtras extras) const override {
         return exact_class_workers<Sampler>(*setup_, n_vars_, run_seed, extras);
     }
+    WorkerFactory dags(std::uint64_t run_seed, SampleExtras extras) const override {
+        return exact_class_workers<Sampler, Setup, true>(*setup_, n_vars_, run_seed, extras);
+    }
     WorkerFactory walks(const Settings& settings, std::uint64_t run_seed,
                         SampleExtras extras) const override {
         return walks_from_exact_draws<Sampler>(settings, run_seed, *setup_, extras);

@@ -41,6 +41,12 @@ class ExactDraws {
         return source_->classes(run_seed, extras);
     }
 
+    // Workers whose samples are uniform DAGs (within the bound), each with
+    // its class: the first DAG each draw takes.
+    WorkerFactory dags(std::uint64_t run_seed, SampleExtras extras = {}) const {
+        return source_->dags(run_seed, extras);
+    }
+
     // Workers whose samples are walks from the kept classes (settings bound
     // the walks as the sampler's draws are bounded).
     WorkerFactory walks(const Settings& settings, std::uint64_t run_seed,
@@ -57,6 +63,7 @@ class ExactDraws {
       public:
         virtual ~Source() = default;
         virtual WorkerFactory classes(std::uint64_t run_seed, SampleExtras extras) const = 0;
+        virtual WorkerFactory dags(std::uint64_t run_seed, SampleExtras extras) const = 0;
         virtual WorkerFactory walks(const Settings& settings, std::uint64_t run_seed,
                                     SampleExtras extras) const = 0;
         virtual const SparseSetup* sparse() const { return nullptr; }

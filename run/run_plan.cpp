@@ -47,6 +47,10 @@ MethodNeeds method_needs(const RunRequest& request) {
             return {false, true, [](const RunPlan& plan, SampleExtras extras) {
                         return plan.draws()->classes(plan.request().seed, extras);
                     }};
+        case METHOD_DAGS:
+            return {false, true, [](const RunPlan& plan, SampleExtras extras) {
+                        return plan.draws()->dags(plan.request().seed, extras);
+                    }};
     }
     throw std::invalid_argument("unknown sampling method");
 }
@@ -156,8 +160,10 @@ RunPlan plan_run(const RunRequest& request, RunPlan::Clock::time_point started) 
     // it against the exact share without lines.
     if (plan.reporting_) {
         plan.exact_ =
-            make_exact_values(request.n_vars, request.edge_bound, needs.walks || request.summary);
-        if (plan.draws_ && plan.draws_->sparse() != nullptr) {
+            make_exact_values(request.n_vars, request.edge_bound, needs.walks || request.summary,
+                              request.method == METHOD_DAGS && request.summary);
+        // Uniform DAGs keep every DAG drawn: no rejection to plan for.
+        if (plan.draws_ && plan.draws_->sparse() != nullptr && request.method == METHOD_EXACT) {
             plan.cost_ = plan_edge_bounded_draws(
                 *plan.draws_->sparse(), request.n_samples, request.threads, request.seed,
                 plan.exact_.edge_bound ? &*plan.exact_.edge_bound : nullptr);

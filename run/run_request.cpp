@@ -35,10 +35,12 @@ void check_request(const RunRequest& r) {
                         std::to_string(max_edge_bounded_exact_vars));
             break;
         case METHOD_EXACT:
+        case METHOD_DAGS:
             require(r.start == WalkStart::EMPTY && !r.full_check,
                     "where walks start and how their moves are judged apply to the walk only");
-            require(bound.kind != EdgeBoundKind::AT_MOST,
-                    "the exact method draws classes with exactly E edges, not at most E");
+            require(
+                bound.kind != EdgeBoundKind::AT_MOST,
+                "the exact method draws classes (and DAGs) with exactly E edges, not at most E");
             require(
                 r.n_vars <= (bound.bounded() ? max_edge_bounded_exact_vars : max_exact_vars),
                 "the exact method goes up to n_vars = " +

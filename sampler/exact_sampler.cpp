@@ -112,6 +112,25 @@ bool ExactSampler::dag_connected() {
                               reached_.data());
 }
 
+template <bool every_dag>
+bool ExactSampler::draw_one(Xoshiro256StarStar& rng, SampleResult& result) {
+    // No relabelling: nothing below depends on the vertices' names.
+    dags_.draw(rng, dag_);
+    essential_.build(dag_);
+    const double s = counter_.class_size(essential_);
+    const bool connected = dag_connected();
+    if (every_dag) {
+        weigh(result, s, connected);
+    } else if (!weigh_and_keep(result, s, connected, rng)) {
+        return false;
+    }
+    result.lines = essential_.line_count();
+    result.no_lines = result.lines == 0 ? 1 : 0;
+    result.connected = connected ? 1 : 0;
+    kept_size_ = s;
+    return true;
+}
+
 bool ExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
                               const std::atomic<bool>* stop) {
     result.dags_drawn = 0;
@@ -122,19 +141,19 @@ bool ExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
             return false;
         }
-        // No relabelling: nothing below depends on the vertices' names.
-        dags_.draw(rng, dag_);
-        essential_.build(dag_);
-        const double s = counter_.class_size(essential_);
-        const bool connected = dag_connected();
-        if (weigh_and_keep(result, s, connected, rng)) {
-            result.lines = essential_.line_count();
-            result.no_lines = result.lines == 0 ? 1 : 0;
-            result.connected = connected ? 1 : 0;
-            kept_size_ = s;
+        if (draw_one<false>(rng, result)) {
             return true;
         }
     }
+}
+
+bool ExactSampler::draw_dag(Xoshiro256StarStar& rng, SampleResult& result,
+                            const std::atomic<bool>* /*stop*/) {
+    result.dags_drawn = 0;
+    result.inverse_size_sum = 0;
+    result.single_dag_count = 0;
+    result.connected_weight = 0;
+    return draw_one<true>(rng, result);
 }
 
 void ExactSampler::kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m) {

@@ -48,6 +48,15 @@ class ExactSampler {
     bool draw_class(Xoshiro256StarStar& rng, SampleResult& result,
                     const std::atomic<bool>* stop = nullptr);
 
+    // One uniform DAG, whatever its class: the DAG and its class take the
+    // place of the kept ones below, and result gets what draw_class() gives
+    // for a class kept at the first DAG drawn. Its vertices are in
+    // topological numbering; named by draw_relabelling(), it is a uniformly
+    // random labelled DAG.
+    // Never stopped (a draw takes one DAG): always true.
+    bool draw_dag(Xoshiro256StarStar& rng, SampleResult& result,
+                  const std::atomic<bool>* stop = nullptr);
+
     // The class kept by the last successful draw_class() as a labelled
     // essential graph in m (size() vertices, every cell overwritten), its
     // vertices renamed by a uniform random permutation from rng. Only here is
@@ -76,6 +85,10 @@ class ExactSampler {
   private:
     // Skeleton connectivity of dag_, from its rows and essential_'s sources.
     bool dag_connected();
+    // Draws a DAG, its essential graph and class size; true when it is kept
+    // (every_dag, or with probability 1/s).
+    template <bool every_dag>
+    bool draw_one(Xoshiro256StarStar& rng, SampleResult& result);
 
     UniformDag dags_;
     OrderedDag dag_;
@@ -102,11 +115,8 @@ bool skeleton_connected(const OrderedDag& dag, const Word* sources, int source_c
                         Word* reached);
 
 // One DAG drawn by a rejection sampler, of class size s: adds it to the sums
-// of result (1/s, [s = 1], [connected]/s) and decides whether its class is
-// kept, with probability 1/s: u < 1/s for u uniform in [0, 1), and s = 1
-// always, without a draw. 1/s is 0 for a class past the double range.
-inline bool weigh_and_keep(SampleResult& result, double s, bool connected,
-                           Xoshiro256StarStar& rng) {
+// of result (1/s, [s = 1], [connected]/s).
+inline void weigh(SampleResult& result, double s, bool connected) {
     const double inverse = 1 / s;
     ++result.dags_drawn;
     result.inverse_size_sum += inverse;
@@ -116,7 +126,15 @@ inline bool weigh_and_keep(SampleResult& result, double s, bool connected,
     if (connected) {
         result.connected_weight += inverse;
     }
-    return s == 1 || unit_interval(rng) < inverse;
+}
+
+// The same, and whether its class is kept, with probability 1/s: u < 1/s for
+// u uniform in [0, 1), and s = 1 always, without a draw. 1/s is 0 for a class
+// past the double range.
+inline bool weigh_and_keep(SampleResult& result, double s, bool connected,
+                           Xoshiro256StarStar& rng) {
+    weigh(result, s, connected);
+    return s == 1 || unit_interval(rng) < 1 / s;
 }
 
 }  // namespace pellimor

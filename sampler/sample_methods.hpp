@@ -7,7 +7,8 @@
 //
 // An exact sampler plugs in through the two templates below when it offers
 // ExactSampler's interface: made from its setup (Sampler(const Setup&)),
-// draw_class(rng, result, stop), kept_dag(), kept_essential(), kept_size(),
+// draw_class(rng, result, stop) (and draw_dag(rng, result, stop) for uniform
+// DAGs), kept_dag(), kept_essential(), kept_size(),
 // draw_relabelling(rng) and kept_essential_graph(rng, m).
 
 #include <atomic>
@@ -63,7 +64,10 @@ WorkerFactory walks_from_exact_draws(const Settings& settings, std::uint64_t run
 // names of its vertices come from a relabelling drawn from the sample's
 // stream after the class was kept, so records change nothing else a sample
 // yields.
-template <class Sampler, class Setup>
+//
+// With every_dag, each sample is the first DAG drawn, whatever its class
+// (draw_dag): uniform DAGs, each with its class.
+template <class Sampler, class Setup, bool every_dag = false>
 WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t run_seed,
                                   SampleExtras extras = {});
 
@@ -125,7 +129,7 @@ WorkerFactory walks_from_exact_draws(const Settings& settings, std::uint64_t run
     };
 }
 
-template <class Sampler, class Setup>
+template <class Sampler, class Setup, bool every_dag>
 WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t run_seed,
                                   SampleExtras extras) {
     return [&setup, n_vars, run_seed, extras]() -> SampleFunction {
@@ -134,7 +138,13 @@ WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t 
         return [run_seed, sampler, statistics, extras](std::uint64_t sample, SampleResult& result,
                                                        const std::atomic<bool>& stop) {
             auto rng = sample_stream(run_seed, sample);
-            if (!sampler->draw_class(rng, result, &stop)) {
+            bool drawn = false;
+            if constexpr (every_dag) {  // only samplers that draw uniform DAGs need draw_dag()
+                drawn = sampler->draw_dag(rng, result, &stop);
+            } else {
+                drawn = sampler->draw_class(rng, result, &stop);
+            }
+            if (!drawn) {
                 return false;
             }
             statistics->of_dag(sampler->kept_dag(), sampler->kept_essential(), sampler->kept_size(),

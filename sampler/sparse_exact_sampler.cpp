@@ -40,8 +40,9 @@ std::size_t SparseExactSampler::bytes_per_worker(int n, std::int64_t edges) {
            2 * row_words * sizeof(Word) + counter + static_cast<std::size_t>(n) * sizeof(int);
 }
 
-bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
-                                    const std::atomic<bool>* stop) {
+template <bool every_dag>
+bool SparseExactSampler::draw(Xoshiro256StarStar& rng, SampleResult& result,
+                              const std::atomic<bool>* stop) {
     result.dags_drawn = 0;
     result.inverse_size_sum = 0;
     result.single_dag_count = 0;
@@ -58,15 +59,28 @@ bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& resul
         essential_.build(dag);
         const double s = counter_.class_size(essential_);
         const bool connected = skeleton_connected(dag, reached_.data());
-        if (weigh_and_keep(result, s, connected, rng)) {
-            result.lines = essential_.line_count();
-            result.no_lines = result.lines == 0 ? 1 : 0;
-            result.connected = connected ? 1 : 0;
-            result.classes.edges = dags_.edges();
-            kept_size_ = s;
-            return true;
+        if (every_dag) {
+            weigh(result, s, connected);
+        } else if (!weigh_and_keep(result, s, connected, rng)) {
+            continue;
         }
+        result.lines = essential_.line_count();
+        result.no_lines = result.lines == 0 ? 1 : 0;
+        result.connected = connected ? 1 : 0;
+        result.classes.edges = dags_.edges();
+        kept_size_ = s;
+        return true;
     }
+}
+
+bool SparseExactSampler::draw_class(Xoshiro256StarStar& rng, SampleResult& result,
+                                    const std::atomic<bool>* stop) {
+    return draw<false>(rng, result, stop);
+}
+
+bool SparseExactSampler::draw_dag(Xoshiro256StarStar& rng, SampleResult& result,
+                                  const std::atomic<bool>* stop) {
+    return draw<true>(rng, result, stop);
 }
 
 SparseExactSampler::Pilot SparseExactSampler::pilot(Xoshiro256StarStar& rng,

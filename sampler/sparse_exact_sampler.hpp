@@ -48,6 +48,12 @@ class SparseExactSampler {
     bool draw_class(Xoshiro256StarStar& rng, SampleResult& result,
                     const std::atomic<bool>* stop = nullptr);
 
+    // One DAG drawn uniformly among those with E (at most E) edges, whatever
+    // its class, as ExactSampler::draw_dag(); the proposals it takes are
+    // rejected until one is within the bound, so it may be stopped too.
+    bool draw_dag(Xoshiro256StarStar& rng, SampleResult& result,
+                  const std::atomic<bool>* stop = nullptr);
+
     // The kept class as a labelled essential graph in m, its vertices renamed
     // by a uniform random permutation from rng.
     void kept_essential_graph(Xoshiro256StarStar& rng, EdgeMatrix& m);
@@ -74,6 +80,9 @@ class SparseExactSampler {
     std::int64_t proposals() const { return proposals_; }
 
   private:
+    template <bool every_dag>
+    bool draw(Xoshiro256StarStar& rng, SampleResult& result, const std::atomic<bool>* stop);
+
     EdgeBoundedDag dags_;
     EssentialGraph essential_;
     ClassSizeCounter counter_;

@@ -50,7 +50,7 @@ Distribution distribution_of(const Histogram& h, double no_lines,
 ClassEstimates estimate_classes(const RunEstimates& run, const ClassAccumulator& c) {
     ClassEstimates e;
     std::optional<double> exact_size;
-    if (run.dags_per_class.exact) {
+    if (run.dags_per_class.exact && !run.over_dags) {  // a(n) / EG(n), over classes only
         exact_size = run.dags_per_class.exact_value;
     }
     std::optional<double> exact_edges;

@@ -98,7 +98,7 @@ void derive_counts(RunEstimates& e, double log10_estimate, double log10_low, dou
 }  // namespace
 
 const char* method_name(SampleMethod method) {
-    return method == METHOD_EXACT ? "exact" : "walk";
+    return method == METHOD_DAGS ? "dags" : method == METHOD_EXACT ? "exact" : "walk";
 }
 
 RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s, const ExactValues& values) {
@@ -143,6 +143,30 @@ RunEstimates estimate_run(const RunInfo& info, const RunStatistics& s, const Exa
         e.dags = e.edge_exact ? ExactCount{e.edge_exact->dags, e.edge_exact->log10_dags}
                               : ExactCount{std::nullopt, not_a_number};
         e.essential_dags = {std::nullopt, not_a_number};
+    }
+    if (info.method == METHOD_DAGS) {
+        // Uniform DAGs: a DAG without lines is alone in its class, so the
+        // share without lines is e(n) / a(n), and connected c(n) / a(n). A
+        // uniform DAG without lines is a uniform class without lines, so
+        // connected among them is as over classes; no lines among connected
+        // is then P(no lines) P(connected | no lines) / P(connected).
+        e.over_dags = true;
+        std::optional<double> single;
+        std::optional<double> connected;
+        std::optional<double> single_among_connected;
+        if (!bounded) {
+            single = std::pow(10.0, exact.log10_essential_dags - exact.log10_dags);
+        }
+        if (!bounded && values.dags) {
+            connected = values.dags->connected.value;
+            single_among_connected =
+                *single * exact.connected_among_no_lines.value / values.dags->connected.value;
+        }
+        e.no_lines = share(s.no_lines_count, s.samples, single);
+        e.connected = share(s.connected_count, s.samples, connected);
+        e.no_lines_among_connected = share(s.both_count, s.connected_count, single_among_connected);
+        e.mean_edges = values.dags ? values.dags->mean_edges : CountValue{};
+        e.variance_edges = values.dags ? values.dags->variance_edges : CountValue{};
     }
     if (info.method == METHOD_WALK && bounded) {
         e.has_move_rates = true;

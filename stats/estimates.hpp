@@ -76,6 +76,10 @@ struct MeanValue {
 
 struct RunEstimates {
     std::int64_t samples = 0;  // the samples the estimates are over
+    // The samples are uniform DAGs (each with its class), not classes: the
+    // shares and the class statistics are over DAGs, with the exact values
+    // over DAGs; the weighted estimates are still over classes.
+    bool over_dags = false;
 
     ShareEstimate no_lines;
     ShareEstimate connected;
@@ -100,7 +104,8 @@ struct RunEstimates {
     CountEstimate classes_per_dag;
     CountEstimate dags_per_class;
 
-    // The exact mean and variance of the edges of a uniform class.
+    // The exact mean and variance of the edges of a uniform class (of a
+    // uniform DAG when over_dags).
     CountValue mean_edges;
     CountValue variance_edges;
     // Runs bounded by edges: the shares, counts and ratios above are over the

@@ -12,6 +12,7 @@ namespace pellimor {
 enum SampleMethod : int {
     METHOD_WALK = 0,   // random walks of n_its moves
     METHOD_EXACT = 1,  // the exact sampler
+    METHOD_DAGS = 2,   // uniform DAGs, each with its class (--dags)
 };
 
 // Where a result comes from, so that it can be traced and cited.
@@ -35,7 +36,7 @@ struct RunInfo {
     EdgeBound edge_bound = {};  // exactly E: the exact method; at most E: the walk
 };
 
-// "walk" or "exact".
+// "walk", "exact" or "dags".
 const char* method_name(SampleMethod method);
 
 }  // namespace pellimor

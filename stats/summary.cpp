@@ -115,7 +115,7 @@ void edge_bound_lines(std::string& text, const RunInfo& info, const RunEstimates
     } else {
         append(text, "  %-26s %s\n", "DAGs", exact_integer(e.dags).c_str());
     }
-    if (info.method == METHOD_EXACT) {
+    if (info.method != METHOD_WALK) {
         if (e.edge_exact) {
             count_line(text, "classes", e.essential_graphs);
         }
@@ -143,6 +143,10 @@ std::string format_summary(const RunReport& report) {
     if (info.method == METHOD_WALK) {
         append(text, "  method                     walk of %d moves from the %s graph\n",
                info.n_its, info.start == "exact" ? "exact sampler's" : info.start.c_str());
+    } else if (info.method == METHOD_DAGS) {
+        text +=
+            "  method                     uniform DAGs (shares and statistics over DAGs;\n"
+            "                             weighted by 1/s, over classes)\n";
     } else {
         text += "  method                     exact sampler\n";
     }
@@ -203,7 +207,8 @@ std::string format_summary(const RunReport& report) {
     count_line(text, "classes per DAG", e.classes_per_dag);
     count_line(text, "DAGs per class", e.dags_per_class);
     if (!e.mean_edges.text.empty()) {
-        append(text, "  %-26s exact %s, variance %s\n", "mean edges of a class",
+        append(text, "  %-26s exact %s, variance %s\n",
+               e.over_dags ? "mean edges of a DAG" : "mean edges of a class",
                e.mean_edges.text.c_str(), e.variance_edges.text.c_str());
     }
     text += info.method == METHOD_WALK ? "  (essential graphs = e(n) / share without lines)\n"

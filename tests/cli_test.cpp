@@ -636,7 +636,7 @@ TEST_F(Cli, CountPrintsTheTablesAndWritesOnlyTheJson) {
              {{"--count", "--seed", "3", "5"}, "--seed"},
              {{"--count", "--summary", "5"}, "--summary"},
              {{"--edges", "5", "100", "100"},
-              "--edges applies to --exact (and --edges alone to --count)"},
+              "--edges applies to --exact and --dags (and --edges alone to --count)"},
          }) {
         const Finished f = run(args);
         EXPECT_EQ(f.status, 2) << what;
