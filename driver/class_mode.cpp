@@ -137,8 +137,7 @@ std::optional<Failure> draw_dags(const EquivalenceClass& members, const DagWrite
             }
         }
         for (std::size_t j = 0; j < size; ++j) {
-            stream.buffer() += texts[j];
-            if (auto error = stream.maybe_flush()) {
+            if (auto error = stream.add(texts[j])) {
                 return Failure{1, "cannot write the DAGs: " + *error};
             }
         }
@@ -350,6 +349,9 @@ int run_class_mode(const ClassOptions& options, const Provenance& provenance) {
         return 2;
     } catch (const std::bad_alloc&) {
         say("not enough memory for this graph");
+        return 1;
+    } catch (const std::exception& error) {  // a thread the system would not start
+        say(std::string("the run failed: ") + error.what());
         return 1;
     }
 }

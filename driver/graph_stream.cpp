@@ -15,6 +15,18 @@ std::optional<std::string> GraphStream::flush() {
     return failure_;
 }
 
+std::optional<std::string> GraphStream::add(std::string_view text) {
+    if (text.size() < flush_size) {
+        buffer_ += text;
+        return maybe_flush();
+    }
+    if (auto error = flush()) {
+        return error;
+    }
+    failure_ = target_.write(text);
+    return failure_;
+}
+
 std::optional<std::string> GraphStream::finish() {
     if (auto error = flush()) {
         return error;

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "driver/output_target.hpp"
 
@@ -20,6 +21,10 @@ class GraphStream {
 
     // The buffer to append whole graphs to.
     std::string& buffer() { return buffer_; }
+
+    // Adds whole graphs' text: buffered when short, written at once (after
+    // what is buffered) when long, to spare a copy; the first failure.
+    std::optional<std::string> add(std::string_view text);
 
     // Writes what is buffered once it is large; the first failure, if any.
     std::optional<std::string> maybe_flush() {

@@ -1,7 +1,10 @@
 #include "formats/json_graph.hpp"
 
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <unordered_map>
 
 #include "graph/graph_error.hpp"
@@ -134,10 +137,61 @@ NamedGraph read_record(const json& doc) {
     return g;
 }
 
+// The text with every number past the range of a double in quotes, or
+// nothing when it has none. The parser refuses such numbers, and a --samples
+// record may hold one: its class size, a whole number with all its digits.
+// Quoted, a number is kept as its text: the fields a graph is read from
+// refuse it as they refuse any string; the others are not read.
+std::optional<std::string> quote_huge_numbers(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool in_string = false;
+    bool quoted = false;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (in_string || c == '"') {
+            out += c;
+            if (in_string && c == '\\' && i + 1 < text.size()) {
+                out += text[++i];
+            } else if (c == '"') {
+                in_string = !in_string;
+            }
+            ++i;
+            continue;
+        }
+        if (c != '-' && (c < '0' || c > '9')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < text.size() &&
+               ((text[end] >= '0' && text[end] <= '9') || text[end] == '.' || text[end] == 'e' ||
+                text[end] == 'E' || text[end] == '+' || text[end] == '-')) {
+            ++end;
+        }
+        const std::string number(text.substr(i, end - i));
+        if (std::isinf(std::strtod(number.c_str(), nullptr))) {
+            out += '"' + number + '"';
+            quoted = true;
+        } else {
+            out += number;
+        }
+        i = end;
+    }
+    return quoted ? std::optional<std::string>(std::move(out)) : std::nullopt;
+}
+
 }  // namespace
 
-NamedGraph read_json_graph(std::string_view text) {
-    json doc = json::parse(text, nullptr, false);
+NamedGraph read_json_graph(std::string_view input) {
+    json doc = json::parse(input, nullptr, false);
+    std::optional<std::string> quoted;
+    if (doc.is_discarded() && (quoted = quote_huge_numbers(input))) {
+        doc = json::parse(*quoted, nullptr, false);
+    }
+    const std::string_view text = quoted ? std::string_view(*quoted) : input;
     if (doc.is_discarded()) {
         // One graph per file: a JSON Lines file of several is refused as such.
         const auto first_end = text.find('\n', text.find_first_not_of(" \t\r\n"));
@@ -150,7 +204,7 @@ NamedGraph read_json_graph(std::string_view text) {
         try {
             const json again = json::parse(text);  // throws: the parser's message
             (void)again;
-        } catch (const json::parse_error& error) {
+        } catch (const json::exception& error) {
             throw GraphError(std::string("JSON: ") + error.what());
         }
     }

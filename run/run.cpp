@@ -46,13 +46,12 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
     outcome.reference_note.missing_reason = "the run ended before the check";
     auto stop_asked = [&] { return hooks.stop && hooks.stop(); };
 
-    // Records with graphs come from the workers, which hold the graphs, in a
-    // queue whose room the workers wait for before they claim samples; so do
-    // binary records, which may need the graph for an exact class size.
+    // Records come from the workers, which hold the graphs (and so the exact
+    // class sizes, text or binary), in a queue whose room the workers wait
+    // for before they claim samples.
     std::optional<RecordQueue> records;
     ClaimGate record_room;
-    if (r.records &&
-        (r.records->graphs != RecordGraphs::NONE || r.records->format == RecordFormat::BINARY)) {
+    if (r.records) {
         records.emplace();
         record_room = [&](std::uint64_t sample, const std::atomic<bool>& stop) {
             records->wait_for_room(sample, stop);
@@ -74,11 +73,6 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
             outcome.statistics.add(result);
             if (records) {
                 record = records->take();
-            } else if (r.records) {
-                record.clear();
-                append_statistics_record(record, *r.records,
-                                         static_cast<std::uint64_t>(outcome.statistics.samples),
-                                         r.n_vars, result);
             }
             if (hooks.sample) {
                 hooks.sample(result, record);

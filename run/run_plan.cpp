@@ -127,12 +127,12 @@ MemoryNeed memory_needed(const RunRequest& r) {
     need.workers = needs.exact_draws
                        ? need.threads
                        : static_cast<int>(std::min<std::int64_t>(r.threads, r.n_samples));
-    // Records with graphs: each worker builds one in room made for all of
-    // it. Past the workers' own, the queue holds whole records short of its
-    // byte limit while the writer is behind, and the writer one more. The
-    // edges of a uniform DAG (and of the classes) are about n(n-1)/4, or the
-    // bound's.
-    if (r.records && r.records->graphs != RecordGraphs::NONE) {
+    // Records: each worker builds one in room made for all of it (with no
+    // graphs, its statistics alone). Past the workers' own, the queue holds
+    // whole records short of its byte limit while the writer is behind, and
+    // the writer one more. The edges of a uniform DAG (and of the classes)
+    // are about n(n-1)/4, or the bound's.
+    if (r.records) {
         const double n = r.n_vars;
         const double edges =
             r.edge_bound.bounded() ? static_cast<double>(r.edge_bound.edges) : n * (n - 1) / 4;

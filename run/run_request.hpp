@@ -39,8 +39,9 @@ struct RunRequest {
     // them anyway.
     bool summary = false;
     // Each sample's record (sampler/sample_record.hpp), in this layout; none
-    // when not given. Records with graphs are made by the workers, which
-    // hold the graphs; those without, from the results.
+    // when not given. Records are made by the workers, which hold the
+    // graphs: the graphs when the layout has them, and the exact class size,
+    // which past 2^53 is counted again from the class's lines.
     std::optional<RecordLayout> records;
 
     bool operator==(const RunRequest&) const = default;

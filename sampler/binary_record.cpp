@@ -151,8 +151,10 @@ void append_binary_exact_record(std::string& out, const RecordLayout& layout,
                 all_bits(
                     words, [&](int i) { return eg.reversible(v)[i]; },
                     [&](int u) {
-                        const int a = label[u];
-                        const int b = label[v];
+                        // Without graphs the lines only count the class,
+                        // whatever their names: label may be empty.
+                        const int a = graphs ? label[u] : u;
+                        const int b = graphs ? label[v] : v;
                         w.add(a < b ? a : b, a < b ? b : a);
                         return true;
                     });

@@ -34,7 +34,8 @@ struct BinaryRecordHeader {
 
 // The record of a walk's sample (the essential graph m it reached), and of
 // an exact sample (the kept class, vertex v named label[v]); with
-// RecordGraphs::NONE, the exact class size alone where needed.
+// RecordGraphs::NONE, the exact class size alone where needed (label unread,
+// and may be empty).
 void append_binary_walk_record(std::string& out, const RecordLayout& layout,
                                const SampleResult& result, const EdgeMatrix& m);
 void append_binary_exact_record(std::string& out, const RecordLayout& layout,

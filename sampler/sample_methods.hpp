@@ -152,8 +152,11 @@ WorkerFactory exact_class_workers(const Setup& setup, int n_vars, std::uint64_t 
             if (extras.records == nullptr) {
                 return true;
             }
-            // Drawn after everything the sample reports.
-            const std::span<const int> label = sampler->draw_relabelling(rng);
+            // Drawn after everything the sample reports, and only for a
+            // record that writes the graphs.
+            const std::span<const int> label = extras.layout.graphs == RecordGraphs::NONE
+                                                   ? std::span<const int>()
+                                                   : sampler->draw_relabelling(rng);
             std::string record;
             append_exact_record(record, extras.layout, sample, result, sampler->kept_dag(),
                                 sampler->kept_essential(), label);

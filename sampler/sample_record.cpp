@@ -2,6 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
+#include <vector>
+
+#include "graph/equivalence_class.hpp"
 
 #include "sampler/binary_record.hpp"
 
@@ -101,6 +105,12 @@ class FieldWriter {
         out_.append(text, end);
     }
 
+    // A whole number given by its digits.
+    void digits(const char* name, std::string_view text) {
+        key(name);
+        out_ += text;
+    }
+
     void end() { out_ += json_ ? "}\n" : "\n"; }
 
   private:
@@ -117,7 +127,22 @@ constexpr const char* statistics_fields[] = {
     "class_size", "log10_class_size",
 };
 
-void append_statistics(FieldWriter& w, std::uint64_t sample, int n_vars, const SampleResult& r) {
+// The class size as a whole number with all its digits: the statistics'
+// double where it is exact (below 2^53), else counted again exactly, with
+// GMP, from the class's lines, which lines() gives (for large classes only).
+template <typename Lines>
+void append_class_size(FieldWriter& w, double size, int n_vars, Lines lines) {
+    if (size < 0x1p53) {
+        w.integer("class_size", static_cast<std::int64_t>(size));
+        return;
+    }
+    const std::vector<VertexPair> all = lines();
+    w.digits("class_size", exact_class_size(n_vars, all).get_str());
+}
+
+template <typename Lines>
+void append_statistics(FieldWriter& w, std::uint64_t sample, int n_vars, const SampleResult& r,
+                       Lines lines) {
     const ClassStatistics& c = r.classes;
     w.integer("sample", static_cast<std::int64_t>(sample));
     w.integer("n_vars", n_vars);
@@ -132,7 +157,7 @@ void append_statistics(FieldWriter& w, std::uint64_t sample, int n_vars, const S
     }
     w.integer("chain_components", c.chain_components);
     w.integer("largest_chain_component", c.largest_chain_component);
-    w.number("class_size", c.size);
+    append_class_size(w, c.size, n_vars, lines);
     w.number("log10_class_size", c.log10_size);
 }
 
@@ -179,13 +204,6 @@ std::string record_header(const RecordLayout& layout) {
     return header + "\n";
 }
 
-void append_statistics_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
-                              int n_vars, const SampleResult& result) {
-    FieldWriter w(out, layout.format);
-    append_statistics(w, sample, n_vars, result);
-    w.end();
-}
-
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                         const SampleResult& result, const EdgeMatrix& m) {
     if (layout.format == RecordFormat::BINARY) {
@@ -195,7 +213,17 @@ void append_walk_record(std::string& out, const RecordLayout& layout, std::uint6
     const int n = m.size();
     reserve_record(out, n, layout.graphs == RecordGraphs::NONE ? 0 : result.classes.edges);
     FieldWriter w(out, layout.format);
-    append_statistics(w, sample, n, result);
+    append_statistics(w, sample, n, result, [&] {
+        std::vector<VertexPair> lines;
+        for (int r = 0; r < n; ++r) {
+            for (int c = r + 1; c < n; ++c) {
+                if (m[r][c] == EDGE_LINE) {
+                    lines.push_back({r, c});
+                }
+            }
+        }
+        return lines;
+    });
     if (layout.graphs != RecordGraphs::NONE) {
         {
             PairList arrows(w, out, "arrows");
@@ -236,7 +264,21 @@ void append_exact_record(std::string& out, const RecordLayout& layout, std::uint
                    : layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG ? 2 * edges
                                                                       : edges);
     FieldWriter w(out, layout.format);
-    append_statistics(w, sample, n, result);
+    append_statistics(w, sample, n, result, [&] {
+        std::vector<VertexPair> lines;
+        all_bits(
+            words, [&](int i) { return heads[i]; },
+            [&](int v) {
+                all_bits(
+                    words, [&](int i) { return eg.reversible(v)[i]; },
+                    [&](int u) {
+                        lines.push_back({u, v});
+                        return true;
+                    });
+                return true;
+            });
+        return lines;
+    });
     if (layout.graphs != RecordGraphs::NONE) {
         // The arrows of the essential graph are the DAG's arrows that are
         // not lines: parents(v) minus reversible(v), the latter only for

@@ -11,8 +11,11 @@
 // (on one line). Vertices are 0-based; an arrow is [tail, head], a line
 // [smaller, larger]. "dag" (the exact method only) lists the arrows of the
 // DAG drawn for the class, a uniformly random member of it. "vee_count" is
-// null when vees were not counted, "class_size" null past the range of a
-// double. Without graphs the record ends after "log10_class_size".
+// null when vees were not counted. "class_size" is the exact whole number
+// with all its digits, also past 2^53 and past the range of a double, where
+// it is counted again with GMP (graph/equivalence_class.hpp): so records are
+// made where the graph is, by the workers. Without graphs the record ends
+// after "log10_class_size".
 //
 // As TSV, a header line names the same fields in the same order, and each
 // record is one row: booleans as true or false, a null as an empty field,
@@ -43,17 +46,14 @@ double record_room(int n, double pairs);
 // ESSENTIAL_AND_DAG.
 double record_bytes(const RecordLayout& layout, int n, double edges);
 
-// The record of a sample without its graphs, from its result alone.
-void append_statistics_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
-                              int n_vars, const SampleResult& result);
-
 // The record of a walk's sample: the essential graph m it reached (with
 // RecordGraphs::NONE, its statistics alone; a walk has no DAG).
 void append_walk_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                         const SampleResult& result, const EdgeMatrix& m);
 
 // The record of an exact sample: the kept class (dag and its essential graph
-// eg) with vertex v named label[v].
+// eg) with vertex v named label[v] (label unread, and may be empty, with
+// RecordGraphs::NONE).
 void append_exact_record(std::string& out, const RecordLayout& layout, std::uint64_t sample,
                          const SampleResult& result, const OrderedDag& dag,
                          const EssentialGraph& eg, std::span<const int> label);

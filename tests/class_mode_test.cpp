@@ -127,6 +127,28 @@ TEST_F(ClassMode, ListTooLongWritesNoFile) {
     EXPECT_FALSE(fs::exists(dir_ / "dags.txt"));
 }
 
+// A DAG of 60000 vertices needs three rows of 60000 bits per vertex (1.3
+// GB) for its essential graph: under a 1 GB address space that is said
+// before the work starts, as status 1.
+TEST_F(ClassMode, GraphTooLargeForMemoryIsRefusedBeforeTheWork) {
+#ifdef PELLIMOR_SANITIZE
+    GTEST_SKIP() << "the sanitizers reserve their own address space";
+#else
+    std::string dag;
+    for (int v = 1; v < 60000; ++v) {
+        dag += "v0 -> v";
+        dag += std::to_string(v);
+        dag += '\n';
+    }
+    write("dag.txt", dag);
+    Launch small;
+    small.address_space_limit = rlim_t{1} << 30;
+    const Finished f = wait(start({"--class", "dag.txt"}, "run", small));
+    EXPECT_EQ(f.status, 1);
+    EXPECT_NE(f.err.find("not enough memory for this graph: about"), std::string::npos) << f.err;
+#endif
+}
+
 TEST_F(ClassMode, ListGivesEveryDagOnceUpToMax) {
     write("g.txt", "a -- b\nb -- c\nc -- d\nd -- a\na -- c\ne\n");  // 4-cycle with a chord
     const Finished all = run({"--class", "g.txt", "--list"});
@@ -177,7 +199,14 @@ TEST_F(ClassMode, InterruptedListKeepsEveryDagWhole) {
                 std::this_thread::sleep_for(std::chrono::microseconds(50));  // a slow reader
             }
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // Once the report is out (the listing has begun), a moment more.
+        const fs::path report = dir_ / (to_pipe ? "run.err" : "run.out");
+        for (int waited = 0;
+             waited < 20000 && read_file(report).find("class size") == std::string::npos;
+             waited += 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ASSERT_EQ(::kill(pid, SIGINT), 0);
         const Finished f = wait(pid);
         reader.join();

@@ -117,6 +117,19 @@ TEST(Detection, FormatFromTheNameOrTheTextWhenUnambiguous) {
     }
 }
 
+// A --samples record's class size has all its digits, past the range of a
+// double too; the record still reads as its graph.
+TEST(Detection, RecordWithAClassSizePastADoubleReadsAsItsGraph) {
+    const std::string digits(400, '9');
+    const NamedGraph g = read_graph(
+        "{\"n_vars\":3,\"class_size\":" + digits + ",\"arrows\":[[0,2]],\"lines\":[[0,1]]}",
+        GraphFormat::JSON);
+    EXPECT_EQ(g.graph.n, 3);
+    EXPECT_EQ(by_name(g).arrows, (std::set<std::pair<std::string, std::string>>{{"0", "2"}}));
+    EXPECT_EQ(by_name(g).lines,
+              (std::set<std::pair<std::string, std::string>>{{"0", "1"}, {"1", "0"}}));
+}
+
 struct Refusal {
     const char* name;
     GraphFormat format;
