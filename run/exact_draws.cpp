@@ -25,7 +25,12 @@ class SamplerSource final : public ExactDraws::Source {
         return exact_class_workers<Sampler>(*setup_, n_vars_, run_seed, extras);
     }
     WorkerFactory dags(std::uint64_t run_seed, SampleExtras extras) const override {
-        return exact_class_workers<Sampler, Setup, true>(*setup_, n_vars_, run_seed, extras);
+        if constexpr (std::is_same_v<Setup, LayeredSetup>) {
+            // The plan draws uniform DAGs from the DAG samplers only.
+            throw std::logic_error("the layered method draws classes, not uniform DAGs");
+        } else {
+            return exact_class_workers<Sampler, Setup, true>(*setup_, n_vars_, run_seed, extras);
+        }
     }
     WorkerFactory walks(const Settings& settings, std::uint64_t run_seed,
                         SampleExtras extras) const override {

@@ -109,9 +109,13 @@ TEST(PlanRun, RefusesRequestsNoRunCanCarryOut) {
     layered_without_edges.sparse_method = SparseMethod::LAYERED;
     RunRequest walk_with_method = walk(10, 5, 1);
     walk_with_method.sparse_method = SparseMethod::DAG;
+    RunRequest dags_with_method = layered_without_edges;
+    dags_with_method.method = METHOD_DAGS;
+    dags_with_method.edge_bound = EdgeBound::exactly(10);
     for (const RunRequest& request :
          {walk_exactly, exact_at_most, beyond_pairs, bounded_exact_too_large, layered_too_large,
-          layered_without_edges, walk_with_method, walk(0, 5, 1), walk(5, 5, 0)}) {
+          layered_without_edges, walk_with_method, dags_with_method, walk(0, 5, 1),
+          walk(5, 5, 0)}) {
         EXPECT_THROW(plan_run(request), std::invalid_argument)
             << request.n_vars << " vertices, bound " << request.edge_bound.edges;
     }
@@ -124,10 +128,12 @@ struct MethodCase {
     std::int64_t edges;
     SparseMethod asked;
     SparseMethod used;
+    SampleMethod method = METHOD_EXACT;
 };
 
 void PrintTo(const MethodCase& c, std::ostream* os) {
-    *os << "n " << c.n << ", E " << c.edges << ", " << sparse_method_name(c.asked);
+    *os << "n " << c.n << ", E " << c.edges << ", " << sparse_method_name(c.asked)
+        << (c.method == METHOD_DAGS ? ", DAGs" : "");
 }
 
 class SparseMethodChoice : public ::testing::TestWithParam<MethodCase> {};
@@ -135,17 +141,21 @@ class SparseMethodChoice : public ::testing::TestWithParam<MethodCase> {};
 // Classes with E edges come from the sampler asked for, or by default from
 // the layered one where E <= n^2 / 56 and its table holds (at n = 300 with
 // E = 300 its sums cancel: rejection from DAGs takes over); the statement of
-// the cost is that of the sampler used.
+// the cost is that of the sampler used. Uniform DAGs come from the DAG
+// sampler whatever E, as the layered one draws no DAG of its classes.
 TEST_P(SparseMethodChoice, TheSamplerUsedAndItsCost) {
     const MethodCase c = GetParam();
     RunRequest r = walk(c.n, 10, 1);
-    r.method = METHOD_EXACT;
+    r.method = c.method;
     r.edge_bound = EdgeBound::exactly(c.edges);
     r.sparse_method = c.asked;
     const RunPlan plan = plan_run(r);
     ASSERT_NE(plan.draws(), nullptr);
     EXPECT_EQ(plan.draws()->method(), c.used);
     EXPECT_EQ(plan.draws()->layered() != nullptr, c.used == SparseMethod::LAYERED);
+    if (c.method == METHOD_DAGS) {
+        return;
+    }
     ASSERT_TRUE(plan.cost());
     EXPECT_EQ(plan.cost()->layered, c.used == SparseMethod::LAYERED);
     EXPECT_GT(plan.cost()->expected_seconds, 0);
@@ -157,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MethodCase{60, 240, SparseMethod::AUTO, SparseMethod::DAG},
                       MethodCase{60, 240, SparseMethod::LAYERED, SparseMethod::LAYERED},
                       MethodCase{60, 60, SparseMethod::DAG, SparseMethod::DAG},
-                      MethodCase{300, 300, SparseMethod::AUTO, SparseMethod::DAG}));
+                      MethodCase{300, 300, SparseMethod::AUTO, SparseMethod::DAG},
+                      MethodCase{60, 60, SparseMethod::AUTO, SparseMethod::DAG, METHOD_DAGS}));
 
 // The tables for n vertices and `workers` exact samplers, each of which has
 // drawn a class: of uniform DAGs, or of DAGs within `bound`.
