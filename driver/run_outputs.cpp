@@ -75,6 +75,19 @@ RunOutputs prepare_outputs(const Options& options, const RunRequest* run) {
             }
         }
     }
+    // The report lines go to standard output (to standard error when the
+    // samples take it) and are appended to the results file: standard output
+    // sent into that file would write them there twice, or over the lines
+    // appended before them.
+    const bool report_lines_on_standard_output =
+        !(options.samples && same_output_file(*options.samples, "-"));
+    if (outputs.results_file && report_lines_on_standard_output &&
+        same_output_file("-", *outputs.results_file)) {
+        throw UsageError("standard output names the results file '" + *outputs.results_file +
+                         "', to which the report lines are appended as well; send standard "
+                         "output elsewhere, or choose another file with --results FILE or none "
+                         "with --no-results");
+    }
     if (options.json) {
         auto target = OutputTarget::open(*options.json);
         if (auto* error = std::get_if<std::string>(&target)) {

@@ -406,19 +406,31 @@ TEST_F(SamplesFile, TargetsThatCannotTakeSamplesAreRefusedBeforeTheRun) {
     EXPECT_NE(both.err.find("both name standard output"), std::string::npos) << both.err;
 
     // Standard output appending to the results file (`>> pellimor_exact_7.txt`),
-    // or named as it: the records would land among the report lines.
+    // or named as it: the records would land among the report lines, and
+    // the report lines themselves would stand there twice.
     ASSERT_EQ(run({"--exact", "--seed", "1", "7", "100"}).status, 0);
     const std::string results = read_file(dir_ / "pellimor_exact_7.txt");
-    for (const auto& [args, file] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-             {{"--exact", "--samples", "-", "7", "100"}, "pellimor_exact_7.txt"},
-             {{"--exact", "--results", "/dev/stdout", "--samples", "-", "7", "100"}, "f.txt"}}) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string file;
+        std::string why;
+    };
+    for (const auto& [args, file, why] :
+         std::vector<Case>{{{"--exact", "--samples", "-", "7", "100"},
+                            "pellimor_exact_7.txt",
+                            "--samples '-' (standard output) names the "},
+                           {{"--exact", "--results", "/dev/stdout", "--samples", "-", "7", "100"},
+                            "f.txt",
+                            "--samples '-' (standard output) names the "},
+                           {{"--exact", "7", "100"},
+                            "pellimor_exact_7.txt",
+                            "standard output names the results file 'pellimor_exact_7.txt'"}}) {
         const int out = ::open((dir_ / file).c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
         const std::string before = read_file(dir_ / file);
         const Finished f = wait(start(args, out));
         ::close(out);
         EXPECT_EQ(f.status, 2) << file;
-        EXPECT_NE(f.err.find("--samples '-' (standard output) names the "), std::string::npos)
-            << f.err;
+        EXPECT_NE(f.err.find(why), std::string::npos) << f.err;
         EXPECT_EQ(read_file(dir_ / file), before);
     }
     EXPECT_EQ(read_file(dir_ / "pellimor_exact_7.txt"), results);
