@@ -35,14 +35,14 @@ check_size() {  # out.txt holds a report whose class size has the digits log10 s
 }
 
 printf '%-44s %9s %9s %8s %8s\n' graph lines digits "wall s" "CPU s"
-for spec in "interval 1024 1" "subtree 1024 1 20" "subtree 4096 1 12" "peo 1024 1 400" \
+for graph in "interval 1024 1" "subtree 1024 1 20" "subtree 4096 1 12" "peo 1024 1 400" \
             "peo 4096 1 10"; do
-    read -r -a args <<< "$spec"
+    read -r -a args <<< "$graph"
     "$generate" "${args[@]}" > graph.txt
     read -r wall cpu <<< "$(timed "$pellimor" --class graph.txt)"
     check_size
     digits=$(sed -n 's/^class size: \([0-9]*\) DAGs\?$/\1/p' out.txt | tr -d '\n' | wc -c)
-    printf '%-44s %9d %9d %8s %8s\n' "chordal_graphs $spec" "$(wc -l < graph.txt)" "$digits" \
+    printf '%-44s %9d %9d %8s %8s\n' "chordal_graphs $graph" "$(wc -l < graph.txt)" "$digits" \
         "$wall" "$cpu"
     [[ ${args[0]} == interval ]] && cp graph.txt interval.txt
 done

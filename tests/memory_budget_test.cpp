@@ -2,17 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "walk_request.hpp"
+
 namespace pellimor {
 namespace {
 
-RunRequest walk(int n_vars, int n_samples, int threads) {
-    RunRequest request;
-    request.n_vars = n_vars;
-    request.n_its = 100;
-    request.n_samples = n_samples;
-    request.threads = threads;
-    return request;
-}
+using testing::walk;
 
 TEST(WorkersThatFit, TheTightestLimitBinds) {
     const MemoryNeed need{100, 50, 4, 4};

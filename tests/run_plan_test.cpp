@@ -11,18 +11,12 @@
 #include "sampler/layered_sampler.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 #include "stats/edge_bound_exact.hpp"
+#include "walk_request.hpp"
 
 namespace pellimor {
 namespace {
 
-RunRequest walk(int n_vars, int n_samples, int threads) {
-    RunRequest request;
-    request.n_vars = n_vars;
-    request.n_its = 100;
-    request.n_samples = n_samples;
-    request.threads = threads;
-    return request;
-}
+using testing::walk;
 
 TEST(MemoryNeeded, WalkHoldsItsMatrixAndJudgeWhileItRunsASample) {
     // 65536 vertices: a 16 GiB matrix and 1024-word rows of bits.
