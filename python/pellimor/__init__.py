@@ -83,7 +83,8 @@ def sample(n_vars: int, samples: int, *, method: str = "exact", seed: int | None
 
     Sampling releases the GIL. Ctrl-C raises KeyboardInterrupt, with every
     worker thread stopped. Bad arguments raise ValueError with the command
-    line's message; a run that does not fit in memory, MemoryError.
+    line's message; a run that does not fit in memory, or that runs out of
+    it on its way, MemoryError.
     """
     if method not in ("exact", "walk"):
         raise ValueError(f"method must be 'exact' or 'walk', got {method!r}")

@@ -3,6 +3,7 @@ have before they are made: MemoryError saying what and what to do, instead
 of an interpreter the kernel ends later."""
 
 import os
+import re
 import subprocess
 import sys
 import textwrap
@@ -46,3 +47,26 @@ def test_results_that_do_not_fit_raise_memory_error_before_they_are_made(graph, 
         capture_output=True, text=True, timeout=120)
     assert done.stdout.startswith("MemoryError: not enough memory for " + says), done.stdout
     assert "GiB free under the address-space limit (ulimit -v); " in done.stdout, done.stdout
+
+
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizers' runtime replaces operator new itself")
+def test_memory_running_out_during_a_run_raises_memory_error_saying_so():
+    # After the check: the workers' allocations fail once they have made
+    # 3000 (tests/failing_allocations.cpp), many samples into the run.
+    env = dict(os.environ, LD_PRELOAD=os.environ["PELLIMOR_FAILING_ALLOCATIONS"],
+               PELLIMOR_TEST_ALLOCATIONS_ALLOWED="3000")
+    script = textwrap.dedent("""
+        import pellimor
+        try:
+            pellimor.sample(9, 10**6, seed=1, threads=2)
+            print("finished")
+        except MemoryError as error:
+            print("MemoryError:", error)
+        """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          timeout=120, env=env)
+    assert re.fullmatch(r"MemoryError: not enough memory for graphs on n_vars = 9 vertices "
+                        r"\(about 0\.00 GiB per worker thread\); choose a smaller n_vars or fewer "
+                        r"--threads; memory ran out after [1-9]\d* samples of 1000000\n",
+                        done.stdout), done.stdout + done.stderr
