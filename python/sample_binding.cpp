@@ -202,8 +202,12 @@ py::dict sample(const std::vector<std::string>& args, bool graphs, bool force) {
         throw UsageError("exact draws of classes on " + std::to_string(request.n_vars) +
                          " vertices with " + describe_edge_bound(request.edge_bound) + ": " +
                          describe_plan(*cost, request.n_samples, request.threads) +
-                         ". That is more than an hour: sparse classes hold so many DAGs that few "
-                         "draws are kept. Use the walk, fewer samples, or force=True.");
+                         (cost->layered
+                              ? ". That is more than an hour. Ask for fewer samples, use the "
+                                "walk, or force=True."
+                              : ". That is more than an hour: sparse classes hold so many DAGs "
+                                "that few draws are kept. Use the walk, fewer samples, or "
+                                "force=True."));
     }
 
     Gathered gathered;
