@@ -133,6 +133,7 @@ memory)
     [ ! -e pellimor_6.txt ] || fail "a sample was run"
     ;;
 oom)
+    [ -f "$1" ] || fail "no $1: build the target failing_allocations"
     run="--seed 1 --threads 2 --json m.json 8 1000 100000"
     # shellcheck disable=SC2086
     launch 20 -np 1 "$pellimor" $run : -np 1 env LD_PRELOAD="$1" \
