@@ -49,7 +49,8 @@ def counts(n: int, by_edges: bool = False) -> list[dict[str, Any]]:
     and cannot be interrupted.
 
     n goes up to 10000 (128 with by_edges). `pandas.DataFrame(counts(n))`
-    makes a table of the rows.
+    makes a table of the rows. Counts that do not fit in memory raise
+    MemoryError before any is made.
     """
     args = ["--count"] + (["--edges"] if by_edges else []) + ["--", _number(n)]
     return _core.counts(args)
