@@ -29,7 +29,7 @@ TEST_F(FailedRun, MemoryRunningOutKeepsTheFinishedSamples) {
     // then two or three for each record: they run out after many samples.
     Launch launch;
     launch.environment = {"LD_PRELOAD=" PELLIMOR_FAILING_ALLOCATIONS,
-                          "PELLIMOR_TEST_ALLOCATIONS_ALLOWED=3000"};
+                          "PELLIMOR_TEST_ALLOCATIONS_ALLOWED=10000"};
     const Finished f = wait(start({"--seed", "1", "--threads", "2", "--exact", "--summary",
                                    "--json", "j.json", "--samples", "s.jsonl", "9", "1000000"},
                                   "run", launch));

@@ -56,9 +56,9 @@ def test_results_that_do_not_fit_raise_memory_error_before_they_are_made(graph, 
                     reason="the sanitizers' runtime replaces operator new itself")
 def test_memory_running_out_during_a_run_raises_memory_error_saying_so():
     # After the check: the workers' allocations fail once they have made
-    # 3000 (tests/failing_allocations.cpp), many samples into the run.
+    # 10000 (tests/failing_allocations.cpp), thousands of samples into the run.
     env = dict(os.environ, LD_PRELOAD=os.environ["PELLIMOR_FAILING_ALLOCATIONS"],
-               PELLIMOR_TEST_ALLOCATIONS_ALLOWED="3000")
+               PELLIMOR_TEST_ALLOCATIONS_ALLOWED="10000")
     script = textwrap.dedent("""
         import pellimor
         try:
