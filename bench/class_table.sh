@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The table of class statistics in the README: for n_vars = 10 .. 1000, the
-# exact sampler's means (± one standard error) of edges, lines, vees, chain
-# components and the largest one, class size s and log10 s, the share of
-# size 1 and the percentiles of log10 s, from each run's JSON summary.
+# A table of class statistics (the README's own comes from
+# scripts/reference_tables.py): for n_vars = 10 .. 1000, the exact sampler's
+# means (± one standard error) of edges, lines, vees, chain components and the
+# largest one, class size s and log10 s, the share of size 1 and the
+# percentiles of log10 s, from each run's JSON summary.
 #   bench/class_table.sh build/pellimor [n_samples] [seed] [keep_folder]
 # keep_folder, when given, keeps the JSON summaries (exact_<n>.json).
 set -euo pipefail

@@ -53,6 +53,8 @@ class Gatherer {
                 batch_sizes_[source].push_back(static_cast<int>(n));
             } else if (status.MPI_TAG == TAG_FAILURE && failure_.empty()) {
                 failure_ = "rank " + std::to_string(source) + " " + data;
+                out_of_memory_ = data == out_of_memory_text;
+                failed_rank_ = source;
             } else if (status.MPI_TAG == TAG_STOPPED && stopped_rank_ < 0) {
                 stopped_rank_ = source;
             }
@@ -70,6 +72,9 @@ class Gatherer {
     }
 
     const std::string& failure() const { return failure_; }
+    // The failure was a rank's running out of memory.
+    bool out_of_memory() const { return out_of_memory_; }
+    int failed_rank() const { return failed_rank_; }
     int stopped_rank() const { return stopped_rank_; }
 
     // Tells every other rank the run is over, after `consumed` results, and
@@ -102,6 +107,8 @@ class Gatherer {
     std::vector<std::deque<SampleResult>> queues_;  // queue 0 is rank 0's own
     std::map<int, std::deque<int>> batch_sizes_;    // results left per batch
     std::string failure_;
+    bool out_of_memory_ = false;
+    int failed_rank_ = -1;
     int stopped_rank_ = -1;
 };
 
@@ -186,6 +193,9 @@ std::int64_t distributed_run_in_order(const WorkerFactory& factory, SampleNumber
     gatherer.end_run(done);
     if (own_failure) {
         std::rethrow_exception(own_failure);
+    }
+    if (gatherer.out_of_memory()) {
+        throw RankOutOfMemory(gatherer.failed_rank());
     }
     if (!gatherer.failure().empty()) {
         throw std::runtime_error(gatherer.failure());

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <new>
 
 #include "cluster/mpi_session.hpp"
 #include "sampler/sample_scheduler.hpp"
@@ -23,10 +24,18 @@ namespace pellimor {
 // rank + size, ... of `whole`.
 SampleNumbering rank_share(SampleNumbering whole, int rank, int size);
 
+// Thrown on rank 0 when the workers of another rank ran out of memory: a
+// std::bad_alloc, as when rank 0's own did.
+struct RankOutOfMemory : std::bad_alloc {
+    explicit RankOutOfMemory(int r) : rank(r) {}
+    int rank;
+};
+
 // On rank 0: runs rank 0's share, gathers the others' and passes every
 // result of `whole_run`, in order, to `consume`; `poll` as in run_in_order.
 // Throws std::runtime_error naming the rank when another rank failed or was
-// stopped on its own, and rethrows a failure of its own workers.
+// stopped on its own (RankOutOfMemory when its workers ran out of memory),
+// and rethrows a failure of its own workers.
 // On the other ranks: runs that rank's share and sends the results to rank 0;
 // `consume` is never called and `poll` is called as rank 0 calls it (true
 // stops this rank and, through rank 0, the run). A failure is sent to rank 0
@@ -36,6 +45,7 @@ SampleNumbering rank_share(SampleNumbering whole, int rank, int size);
 // the reason, so that every rank knows whether the run is complete and all
 // take the same way on.
 // Every rank must call it with the same `whole_run`.
+
 std::int64_t distributed_run_in_order(const WorkerFactory& factory, SampleNumbering whole_run,
                                       int threads,
                                       const std::function<void(const SampleResult&)>& consume,

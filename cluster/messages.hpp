@@ -28,6 +28,10 @@ enum MessageTag : int {
     TAG_BYE = 6,      // r -> 0: r sends nothing more
 };
 
+// The text of TAG_FAILURE for a rank whose workers ran out of memory.
+inline constexpr const char* out_of_memory_text =
+    "ran out of memory; choose a smaller n_vars or fewer --threads";
+
 // Results per batch, and batches a rank may have unacknowledged.
 inline constexpr int batch_results = 128;
 inline constexpr int batches_in_flight = 4;

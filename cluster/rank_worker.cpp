@@ -86,7 +86,7 @@ void send_failure(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-        text = "ran out of memory; choose a smaller n_vars or fewer --threads";
+        text = out_of_memory_text;
     } catch (const std::exception& error) {
         text = std::string("failed: ") + error.what();
     } catch (...) {

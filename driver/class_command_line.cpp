@@ -72,16 +72,9 @@ ClassOptions parse_class_command_line(std::span<const std::string_view> args) {
             throw UsageError("--class takes no other arguments than options, got " + quoted(arg) +
                              " (see --help)");
         }
-        std::string_view name = arg;
-        std::optional<std::string_view> value;
-        if (const auto equals = arg.find('='); equals != std::string_view::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        }
-        if (std::find(given.begin(), given.end(), name) != given.end()) {
-            throw UsageError(std::string(name) + " given more than once");
-        }
-        given.push_back(name);
+        const OptionWord word = split_option(arg, given);
+        const std::string_view name = word.name;
+        std::optional<std::string_view> value = word.value;
         const bool known = std::find(std::begin(class_options), std::end(class_options), name) !=
                            std::end(class_options);
         if (!known) {

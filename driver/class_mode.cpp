@@ -73,10 +73,14 @@ std::variant<std::string, Failure> read_input(const std::string& path) {
     return text;
 }
 
+// What to do about a graph that does not fit.
+constexpr const char* more_memory_advice =
+    "run it where more memory is free, or give a smaller graph";
+
 // Nothing when `bytes` fit under every limit, else why not.
 std::optional<std::string> memory_short(double bytes) {
     if (auto why = bytes_shortage(bytes, memory_limits())) {
-        return "not enough memory for this graph: " + *why;
+        return "not enough memory for this graph: " + *why + "; " + more_memory_advice;
     }
     return std::nullopt;
 }
@@ -348,7 +352,9 @@ int run_class_mode(const ClassOptions& options, const Provenance& provenance) {
         say(source + ": " + error.what());
         return 2;
     } catch (const std::bad_alloc&) {
-        say("not enough memory for this graph");
+        // Beyond the checks: such as the vertices a JSON record's n_vars
+        // names, made before the graph can be measured.
+        say(std::string("not enough memory for this graph; ") + more_memory_advice);
         return 1;
     } catch (const std::exception& error) {  // a thread the system would not start
         say(std::string("the run failed: ") + error.what());

@@ -195,6 +195,19 @@ std::optional<std::uint64_t> parse_whole_number(std::string_view text) {
     return parse_whole<std::uint64_t>(text);
 }
 
+OptionWord split_option(std::string_view arg, std::vector<std::string_view>& given) {
+    OptionWord word{arg == "-h" ? "--help" : arg, std::nullopt};
+    if (const auto equals = arg.find('='); equals != std::string_view::npos) {
+        word.name = arg.substr(0, equals);
+        word.value = arg.substr(equals + 1);
+    }
+    if (std::find(given.begin(), given.end(), word.name) != given.end()) {
+        throw UsageError(std::string(word.name) + " given more than once");
+    }
+    given.push_back(word.name);
+    return word;
+}
+
 std::optional<std::string_view> nearest_option(std::string_view name,
                                                std::span<const std::string_view> known,
                                                std::size_t most_edits) {
@@ -291,16 +304,9 @@ Options parse_arguments(std::span<const std::string_view> args, bool counting) {
             continue;
         }
         // Options that take a value accept "--name value" and "--name=value".
-        std::string_view name = arg == "-h" ? "--help" : arg;
-        std::optional<std::string_view> value;
-        if (const auto equals = arg.find('='); equals != std::string_view::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-        }
-        if (std::find(given.begin(), given.end(), name) != given.end()) {
-            throw UsageError(std::string(name) + " given more than once");
-        }
-        given.push_back(name);
+        const OptionWord word = split_option(arg, given);
+        const std::string_view name = word.name;
+        const std::optional<std::string_view> value = word.value;
         auto take_value = [&]() -> std::string_view {
             if (value) {
                 return *value;

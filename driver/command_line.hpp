@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graph/edge_bound.hpp"
 #include "run/run_request.hpp"  // WalkStart, max_exact_vars, max_edge_bounded_exact_vars
@@ -98,6 +99,16 @@ Options parse_command_line(std::span<const std::string_view> args);
 // A whole number from 0 to 2^64-1 as the options take it: decimal digits,
 // or an exact whole number in scientific notation ("1e6"); else nothing.
 std::optional<std::uint64_t> parse_whole_number(std::string_view text);
+
+// An option word split at its first '=': "--name=value" into "--name" and
+// "value", "--name" (or "-h", which is "--help") into its name alone. A name
+// already in `given` throws UsageError ("given more than once"); otherwise it
+// joins `given`.
+struct OptionWord {
+    std::string_view name;
+    std::optional<std::string_view> value;
+};
+OptionWord split_option(std::string_view arg, std::vector<std::string_view>& given);
 
 // The option of `known` nearest to `name`, at most `most_edits` edits away,
 // for a "did you mean".

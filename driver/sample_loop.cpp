@@ -8,8 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/canonical_arguments.hpp"
+#include "driver/memory_budget.hpp"
 #include "driver/progress.hpp"
 #include "driver/rank_agreement.hpp"
 #include "driver/report_sink.hpp"
@@ -143,6 +145,31 @@ bool finish_run(const Options& options, const RunPlan& plan, const RunOutcome& o
     return saved;
 }
 
+// What a run that ran out of memory still gives, naming the outputs asked
+// for: "the summary, the JSON and the --samples records give the N samples
+// finished before memory ran out".
+std::string kept_after_failure(const Options& options, const RunOutputs& outputs,
+                               std::int64_t samples) {
+    std::vector<std::string> kept;
+    if (options.summary) {
+        kept.emplace_back("the summary");
+    }
+    if (outputs.json) {
+        kept.emplace_back("the JSON");
+    }
+    if (outputs.samples) {
+        kept.emplace_back("the --samples records");
+    }
+    std::string text;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == kept.size() ? " and " : ", ") + kept[i];
+    }
+    const std::string finished = std::to_string(samples) + (samples == 1 ? " sample" : " samples") +
+                                 " finished before memory ran out";
+    return kept.empty() ? finished
+                        : text + (kept.size() == 1 ? " gives" : " give") + " the " + finished;
+}
+
 }  // namespace
 
 std::uint64_t fresh_run_seed() {
@@ -236,6 +263,18 @@ int run_estimation(const Options& options, const RunRequest& request, RunOutputs
     if (!reporting) {
         // Rank 0 says why a run it ended early failed.
         return stopped_by != 0 ? 128 + stopped_by : outcome.complete ? 0 : 1;
+    }
+    if (outcome.out_of_memory) {
+        // Memory ran out after the check before the run: the run fails, and
+        // its outputs are finished as after a stop.
+        const std::string rank = outcome.out_of_memory_rank >= 0
+                                     ? "rank " + std::to_string(outcome.out_of_memory_rank) + ": "
+                                     : "";
+        std::fprintf(stderr, "pellimor: %s%s; %s\n", rank.c_str(),
+                     not_enough_memory(request.n_vars, memory_needed(request).per_worker).c_str(),
+                     kept_after_failure(options, outputs, outcome.statistics.samples).c_str());
+        finish_run(options, *plan, outcome, provenance, to);
+        return stopped_by != 0 ? 128 + stopped_by : 1;
     }
     return exit_status(finish_run(options, *plan, outcome, provenance, to));
 }

@@ -26,8 +26,10 @@ std::uint64_t fresh_run_seed();
 // exit status: 0 when every report line was printed and saved, 1 when one
 // was not (or, with --strict, when the mixing check flagged the walks), 2
 // when an exact draw bounded by edges would take more than an hour (without
-// --force), 128 + N when signal N stopped the run. Throws std::bad_alloc
-// when a graph does not fit in memory.
+// --force), 128 + N when signal N stopped the run. Memory that runs out
+// while the samples are drawn fails the run (status 1) with its outputs
+// written as after a stop; std::bad_alloc is thrown when the plan's graphs
+// or tables do not fit, or the walk's reference.
 int run_estimation(const Options& options, const RunRequest& request, RunOutputs& outputs,
                    const Provenance& provenance, std::chrono::steady_clock::time_point start);
 

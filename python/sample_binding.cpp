@@ -202,8 +202,12 @@ py::dict sample(const std::vector<std::string>& args, bool graphs, bool force) {
         throw UsageError("exact draws of classes on " + std::to_string(request.n_vars) +
                          " vertices with " + describe_edge_bound(request.edge_bound) + ": " +
                          describe_plan(*cost, request.n_samples, request.threads) +
-                         ". That is more than an hour: sparse classes hold so many DAGs that few "
-                         "draws are kept. Use the walk, fewer samples, or force=True.");
+                         (cost->layered
+                              ? ". That is more than an hour. Ask for fewer samples, use the "
+                                "walk, or force=True."
+                              : ". That is more than an hour: sparse classes hold so many DAGs "
+                                "that few draws are kept. Use the walk, fewer samples, or "
+                                "force=True."));
     }
 
     Gathered gathered;
@@ -229,6 +233,16 @@ py::dict sample(const std::vector<std::string>& args, bool graphs, bool force) {
         outcome.emplace(run(*plan, hooks));
     }
     signals.throw_if_raised();
+    if (outcome->out_of_memory) {
+        // After the check above passed: the samples finished are dropped
+        // with the run, as after Ctrl-C.
+        const std::string message =
+            not_enough_memory(request.n_vars, memory_needed(request).per_worker) +
+            "; memory ran out after " + std::to_string(outcome->statistics.samples) +
+            " samples of " + std::to_string(request.n_samples);
+        PyErr_SetString(PyExc_MemoryError, message.c_str());
+        throw py::error_already_set();
+    }
     const RunEnding ending = end_run(report_of(*plan, *outcome, provenance), {true, true});
 
     py::dict core;
@@ -288,7 +302,7 @@ void add_sample(py::module_& module) {
                "the seed, whether it completed, the classes' statistics as numpy columns and, "
                "with graphs, their arrows, lines and DAGs as pairs with offsets. Raises "
                "ValueError with the command line's message for bad arguments, MemoryError when "
-               "the run does not fit, KeyboardInterrupt on Ctrl-C.");
+               "the run does not fit or memory runs out during it, KeyboardInterrupt on Ctrl-C.");
 }
 
 }  // namespace pellimor::python

@@ -67,26 +67,41 @@ RunOutcome run(const RunPlan& plan, const RunHooks& hooks) {
             hooks.stopped(outcome);
         };
     }
-    const std::int64_t consumed = run_samples(
-        plan, workers, SampleNumbering{r.n_samples},
-        [&](const SampleResult& result) {
-            outcome.statistics.add(result);
-            if (records) {
-                record = records->take();
-            }
-            if (hooks.sample) {
-                hooks.sample(result, record);
-            } else if (r.records) {
-                outcome.records.push_back(record);
-            }
-        },
-        [&](std::int64_t done) {
-            if (hooks.progress) {
-                hooks.progress(done);
-            }
-            return stop_asked();
-        },
-        stopped, record_room);
+    std::int64_t consumed = 0;
+    try {
+        consumed = run_samples(
+            plan, workers, SampleNumbering{r.n_samples},
+            [&](const SampleResult& result) {
+                outcome.statistics.add(result);
+                if (records) {
+                    record = records->take();
+                }
+                if (hooks.sample) {
+                    hooks.sample(result, record);
+                } else if (r.records) {
+                    outcome.records.push_back(record);
+                }
+            },
+            [&](std::int64_t done) {
+                if (hooks.progress) {
+                    hooks.progress(done);
+                }
+                return stop_asked();
+            },
+            stopped, record_room);
+    } catch (const std::bad_alloc& error) {
+#ifdef PELLIMOR_MPI
+        const auto* other = dynamic_cast<const RankOutOfMemory*>(&error);
+        outcome.out_of_memory_rank = other != nullptr ? other->rank : plan.distributed() ? 0 : -1;
+#endif
+        // The memory check before the run passed, but memory ran out since
+        // (other processes took it, or a record larger than foreseen): the
+        // scheduler has stopped its workers, and the samples handed on so
+        // far are the run's, as after a stop.
+        outcome.out_of_memory = true;
+        outcome.seconds = seconds_since(plan.started());
+        return outcome;
+    }
     // In a cluster run every rank takes the way rank 0's count gives: a rank
     // that went on to the mixing check alone would wait for the others for
     // ever. (A stop that reaches rank 0 after its last sample then ends the

@@ -27,6 +27,11 @@ struct RunOutcome {
     // The ranks of a cluster run ended it together over a failure that
     // RunHooks::agree has reported.
     bool failed = false;
+    // A worker (or the calling thread) ran out of memory while the samples
+    // were drawn, after the plan had fitted: the run ended there, with the
+    // samples finished before (complete is false).
+    bool out_of_memory = false;
+    int out_of_memory_rank = -1;             // in a cluster run, the rank that ran out
     double seconds = 0;                      // since the plan's start
     std::optional<RunStatistics> reference;  // a walk's exact reference, when drawn
     ReferenceNote reference_note;            // its seconds, or why there is none
@@ -56,10 +61,13 @@ struct RunHooks {
     std::function<bool(const std::string& failure)> agree;
 };
 
-// Runs the samples of `plan`, then a walk's reference. Rethrows a worker's
-// failure (std::bad_alloc, std::system_error); in a cluster run, throws
-// std::runtime_error naming a rank that failed. On ranks other than 0 of a
-// cluster run the statistics stay empty.
+// Runs the samples of `plan`, then a walk's reference. Running out of memory
+// while the samples are drawn ends the run with out_of_memory (in a cluster
+// run on rank 0, whichever rank ran out: every rank has been ended by then).
+// Rethrows any other failure of a worker (std::system_error), and
+// std::bad_alloc from the walk's reference; in a cluster run, throws
+// std::runtime_error naming another rank that failed otherwise. On ranks
+// other than 0 of a cluster run the statistics stay empty.
 RunOutcome run(const RunPlan& plan, const RunHooks& hooks = {});
 
 // The run's report: its estimates against the plan's exact values (made

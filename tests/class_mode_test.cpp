@@ -129,7 +129,8 @@ TEST_F(ClassMode, ListTooLongWritesNoFile) {
 
 // A DAG of 60000 vertices needs three rows of 60000 bits per vertex (1.3
 // GB) for its essential graph: under a 1 GB address space that is said
-// before the work starts, as status 1.
+// before the work starts, as status 1, with what to do; so is a graph too
+// large to read.
 TEST_F(ClassMode, GraphTooLargeForMemoryIsRefusedBeforeTheWork) {
 #ifdef PELLIMOR_SANITIZE
     GTEST_SKIP() << "the sanitizers reserve their own address space";
@@ -141,11 +142,20 @@ TEST_F(ClassMode, GraphTooLargeForMemoryIsRefusedBeforeTheWork) {
         dag += '\n';
     }
     write("dag.txt", dag);
+    // Two billion vertices: more than any check foresees before reading.
+    write("huge.json", R"({"n_vars": 2000000000, "arrows": [], "lines": []})");
     Launch small;
     small.address_space_limit = rlim_t{1} << 30;
-    const Finished f = wait(start({"--class", "dag.txt"}, "run", small));
-    EXPECT_EQ(f.status, 1);
-    EXPECT_NE(f.err.find("not enough memory for this graph: about"), std::string::npos) << f.err;
+    for (const auto& [input, said] :
+         {std::pair{"dag.txt", "not enough memory for this graph: about"},
+          std::pair{"huge.json", "not enough memory for this graph; "}}) {
+        const Finished f = wait(start({"--class", input}, "run", small));
+        EXPECT_EQ(f.status, 1);
+        EXPECT_EQ(f.err.rfind(std::string("pellimor: ") + said, 0), 0u) << f.err;
+        EXPECT_TRUE(
+            f.err.ends_with("; run it where more memory is free, or give a smaller graph\n"))
+            << f.err;
+    }
 #endif
 }
 

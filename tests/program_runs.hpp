@@ -49,6 +49,8 @@ struct Launch {
     std::vector<int> ignored_signals;
     // Only this many CPUs of those the tests may use (sched_setaffinity).
     std::optional<int> cpus;
+    // Set in the program's environment, as "NAME=value".
+    std::vector<std::string> environment;
 };
 
 // Status of a child that could not set up the run as asked.
@@ -145,6 +147,9 @@ class ProgramRuns : public ::testing::Test {
             }
             for (const int ignored : launch.ignored_signals) {
                 ::signal(ignored, SIG_IGN);
+            }
+            for (const std::string& setting : launch.environment) {
+                ::putenv(const_cast<char*>(setting.c_str()));
             }
             ::execv(argv[0], argv.data());
             ::_exit(127);

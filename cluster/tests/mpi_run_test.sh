@@ -8,6 +8,9 @@
 #                        (no other rank goes on to the mixing check alone)
 #   memory   RANK        RANK alone fails the memory check: a message and
 #                        status 1 at once, on every rank
+#   oom      SHIM        rank 1's workers run out of memory after the memory
+#                        check (SHIM, tests/failing_allocations.cpp): status 1,
+#                        the message, and the JSON of what rank 0 took
 #   mismatch             ranks started with other settings: status 2 and a
 #                        message before any sample; other --threads are fine
 #   seed                 without --seed, one "run seed" line, from rank 0
@@ -128,6 +131,17 @@ memory)
     [ "$limited" -eq 0 ] || grep -q "rank 1: not enough memory" err.txt ||
         fail "no message naming the rank: $(cat err.txt)"
     [ ! -e pellimor_6.txt ] || fail "a sample was run"
+    ;;
+oom)
+    [ -f "$1" ] || fail "no $1: build the target failing_allocations"
+    run="--seed 1 --threads 2 --json m.json 8 1000 100000"
+    # shellcheck disable=SC2086
+    launch 20 -np 1 "$pellimor" $run : -np 1 env LD_PRELOAD="$1" \
+        PELLIMOR_TEST_ALLOCATIONS_ALLOWED=0 "$pellimor" $run
+    status=$?
+    [ "$status" -eq 1 ] || fail "status $status, expected 1: $(cat err.txt)"
+    grep -q "^pellimor: rank 1: not enough memory for graphs" err.txt || fail "no message: $(cat err.txt)"
+    grep -q '"complete": false' m.json || fail "no JSON of the samples taken: $(cat err.txt)"
     ;;
 mismatch)
     while IFS='|' read -r first second; do

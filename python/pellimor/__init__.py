@@ -49,7 +49,8 @@ def counts(n: int, by_edges: bool = False) -> list[dict[str, Any]]:
     and cannot be interrupted.
 
     n goes up to 10000 (128 with by_edges). `pandas.DataFrame(counts(n))`
-    makes a table of the rows.
+    makes a table of the rows. Counts that do not fit in memory raise
+    MemoryError before any is made.
     """
     args = ["--count"] + (["--edges"] if by_edges else []) + ["--", _number(n)]
     return _core.counts(args)
@@ -83,7 +84,8 @@ def sample(n_vars: int, samples: int, *, method: str = "exact", seed: int | None
 
     Sampling releases the GIL. Ctrl-C raises KeyboardInterrupt, with every
     worker thread stopped. Bad arguments raise ValueError with the command
-    line's message; a run that does not fit in memory, MemoryError.
+    line's message; a run that does not fit in memory, or that runs out of
+    it on its way, MemoryError.
     """
     if method not in ("exact", "walk"):
         raise ValueError(f"method must be 'exact' or 'walk', got {method!r}")
