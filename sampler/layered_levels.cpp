@@ -110,11 +110,14 @@ long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape,
         long double value = 0;
         if (largest != none) {
             for (int f = 0; f < f_end; ++f) {
-                const long double t = term_logs_[static_cast<std::size_t>(f)];
-                if (t == none) {
+                // A term below e^-50 of the largest is below the resolution
+                // of the long double sum (2^-64 of it): it is left out, and so
+                // is its exponential.
+                const long double t = term_logs_[static_cast<std::size_t>(f)] - largest;
+                if (!(t > -50)) {
                     continue;
                 }
-                const long double term = std::exp(static_cast<double>(t - largest));
+                const long double term = std::exp(static_cast<double>(t));
                 value += (f % 2 == 1) != (tilt[f] < 0) ? -term : term;
             }
         }
@@ -187,7 +190,9 @@ const LevelDrawer::Memo& LevelDrawer::memo_of(std::size_t position, int m,
     const long double log_ratio = tilted_ratio(
         m, states_.shape(shape_index), states_.log_q_minus_one(shape_index), kb, tilt, tilt_size);
     note = static_cast<std::uint64_t>(generation_) << 32 | memo_.size();
-    memo_.push_back({log_ratio, log_row_share_, static_cast<std::uint32_t>(memo_tilts_.size()),
+    // exp(-infinity) = 0: never kept.
+    memo_.push_back({std::exp(log_ratio), log_row_share_,
+                     static_cast<std::uint32_t>(memo_tilts_.size()),
                      static_cast<std::uint32_t>(next_tilt_.size())});
     memo_tilts_.insert(memo_tilts_.end(), next_tilt_.begin(), next_tilt_.end());
     return memo_.back();
@@ -266,7 +271,7 @@ void LevelDrawer::draw(Xoshiro256StarStar& rng, std::vector<LevelDraw>& levels,
             const Memo& memo =
                 memo_of(states_.position_of(tops) + static_cast<std::size_t>(kb - first_top), m,
                         chosen->shape, kb, tilts.data() + tilt_start, tilt_size);
-            if (memo.log_ratio == none || !(std::log(unit(rng)) < memo.log_ratio)) {
+            if (!(unit(rng) < memo.ratio)) {
                 continue;
             }
             ++shape_draws_kept_;

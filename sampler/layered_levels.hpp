@@ -46,8 +46,10 @@
 // and again among the e^lambda draws: each is computed once per level and
 // kept in a memo (a note beside the pair's W_(1) in LayeredStates says
 // which level and which entry), so that a repeated draw costs its uniforms
-// and a look-up. The draws and their acceptance are those of the plain
-// rejection, number for number.
+// and a look-up. The memo changes which work is done, not the draws: each
+// try is still a draw from W_(1) kept with probability W_c / (c_0 W_(1)),
+// independent of the tries before it, so the kept (pi, k') has probability
+// proportional to W_c exactly as before.
 
 #include <cstdint>
 #include <span>
@@ -105,7 +107,7 @@ class LevelDrawer {
 
     // W_c / (c_0 W_(1)) and c' of one (pi, k') at the level being drawn.
     struct Memo {
-        long double log_ratio;
+        long double ratio;
         long double log_row_share;
         std::uint32_t tilt_start;  // c' is memo_tilts_[tilt_start .. + tilt_size)
         std::uint32_t tilt_size;
