@@ -5,7 +5,8 @@
 //       table: seconds of CPU, peak memory), then CLASSES classes, each from
 //       its own stream (seconds, proposals per class, the canonical share of
 //       the proposals with E edges, the draws per level of the top-down
-//       step), and the classes' statistics: share without lines, mean
+//       step, and how many of them were new to their level), and the
+//       classes' statistics: share without lines, mean
 //       lines, largest chain component, and log10 s percentiles;
 //   layered_bench table N Y
 //       the table alone at weight Y: seconds of CPU, peak memory, the
@@ -90,12 +91,14 @@ int classes(int n, double degree, int count, std::uint64_t seed) {
     std::printf(
         "%d classes in %.2f s of CPU: %.3g classes per second, %.4g proposals per class "
         "(%.3g us each); canonical among proposals with E edges %.4f (%lld of %lld); %.3f "
-        "draws per level; peak memory %.1f MB\n",
+        "draws per level (%.3f new to their level); peak memory %.1f MB\n",
         count, seconds, count / seconds, static_cast<double>(sampler.proposals()) / count,
         1e6 * seconds / static_cast<double>(sampler.proposals()),
         with_edges > 0 ? static_cast<double>(pilot.kept) / static_cast<double>(with_edges) : 0.0,
         static_cast<long long>(pilot.kept), static_cast<long long>(with_edges),
         static_cast<double>(levels.shape_draws()) /
+            std::max<std::int64_t>(levels.shape_draws_kept(), 1),
+        static_cast<double>(levels.shape_draws_computed()) /
             std::max<std::int64_t>(levels.shape_draws_kept(), 1),
         peak_megabytes());
     std::printf(

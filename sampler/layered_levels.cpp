@@ -19,11 +19,6 @@ long double unit(Xoshiro256StarStar& rng) {
     return static_cast<long double>(rng() >> 11) * 0x1p-53L;
 }
 
-// log(Q - 1) for log Q >= 0 (-infinity at Q = 1).
-long double log_q_minus_one(long double log_q) {
-    return log_q > 0 ? std::log(std::expm1(log_q)) : none;
-}
-
 }  // namespace
 
 long double tilt_weight(const long double* tilt, int tilt_size, int z) {
@@ -57,33 +52,40 @@ int LevelDrawer::draw_top(Xoshiro256StarStar& rng) const {
     return table_.highest_top(n);
 }
 
-long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape, int kb,
+long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape,
+                                      std::span<const long double> q_minus_one, int kb,
                                       const long double* tilt, int tilt_size) {
     const int j1 = shape.singles();
     const int f_limit = std::min({j1, kb, m});
-    // With g = f + f': log (Q_g - 1)^(k' - f') Q_g^(m - k')
-    //   = full_g - f' log(Q_g - 1),  full_g = k' log(Q_g - 1) + (m - k') log Q_g.
-    const int g_limit = std::min(j1, f_limit + tilt_size);
-    full_.resize(static_cast<std::size_t>(g_limit) + 1);
-    log_q_minus_one_.resize(static_cast<std::size_t>(g_limit) + 1);
+    // With g = f + f', C(j1, f) C(j1 - f, f') f'! = j1! / (f! (j1 - g)!), so
+    // the log of a term of c'_f' is
+    //   log |c_f| + log j1! - log f!                        (head_f)
+    //   + f' (log y - log(Q_g - 1))                         (f' step_g)
+    //   + k' log(Q_g - 1) + (m - k') log Q_g - log (j1 - g)!  (tail_g):
+    // two look-ups, a product and two sums. Where Q_g = 1 the cover factor
+    // (Q_g - 1)^(k' - f') is 1 at f' = k' and 0 otherwise, so only f' = k'
+    // has a term, and step_g = log y.
+    const int g_limit = std::min(j1, f_limit + tilt_size - 1);
+    // (Q_g = 1 is told by log Q_g, not by a stored -infinity: long double
+    // infinities do not survive memory under valgrind's emulation.)
+    step_.resize(static_cast<std::size_t>(g_limit) + 1);
+    tail_.resize(static_cast<std::size_t>(g_limit) + 1);
+    unit_q_.resize(static_cast<std::size_t>(g_limit) + 1);
     for (int g = 0; g <= g_limit; ++g) {
+        const auto i = static_cast<std::size_t>(g);
         const long double log_q = shape.log_q - g * log_q1_;
-        const long double q1 = log_q_minus_one(log_q);
-        log_q_minus_one_[static_cast<std::size_t>(g)] = q1;
-        full_[static_cast<std::size_t>(g)] = (kb == 0 ? 0 : kb * q1) + (m - kb) * log_q;
+        const bool unit_q = !(log_q > 0);
+        const long double q1 = unit_q ? 0 : q_minus_one[i];
+        step_[i] = log_y_ - q1;
+        tail_[i] = kb * q1 + (m - kb) * log_q - table_.log_factorial(j1 - g);
+        unit_q_[i] = unit_q;
     }
-    auto cover = [&](int g, int fb) {
-        const long double q1 = log_q_minus_one_[static_cast<std::size_t>(g)];
-        if (q1 == none) {
-            return kb - fb == 0 ? (m - kb) * (shape.log_q - g * log_q1_) : none;
-        }
-        return full_[static_cast<std::size_t>(g)] - fb * q1;
-    };
-    // log |c_f| C(j1, f), by f.
-    outer_.resize(static_cast<std::size_t>(tilt_size));
-    for (int f = 0; f < tilt_size; ++f) {
-        outer_[static_cast<std::size_t>(f)] =
-            f > j1 ? none : log_tilt_[static_cast<std::size_t>(f)] + table_.log_binomial(j1, f);
+    // Only f' = k' where Q_g = 1.
+    auto open = [&](int g, int fb) { return fb == kb || !unit_q_[static_cast<std::size_t>(g)]; };
+    head_.resize(static_cast<std::size_t>(tilt_size));
+    for (int f = 0; f < std::min(tilt_size, j1 + 1); ++f) {
+        head_[static_cast<std::size_t>(f)] = log_tilt_[static_cast<std::size_t>(f)] +
+                                             table_.log_factorial(j1) - table_.log_factorial(f);
     }
     next_tilt_.assign(static_cast<std::size_t>(f_limit) + 1, 0);
     std::vector<long double>& scale = tilt_scales_;
@@ -92,14 +94,16 @@ long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape, int kb,
     long double largest_seen = none;
     int used = 0;
     for (int fb = 0; fb <= f_limit; ++fb) {
-        // c'_f' = sum_f (-1)^f c_f C(j1, f) C(j1 - f, f') f'! y^f' (cover at g = f + f')
-        const long double common = table_.log_factorial(fb) + fb * log_y_;
+        // c'_f' = sum_f (-1)^f c_f C(j1, f) C(j1 - f, f') f'! y^f' (Q_g - 1)^(k' - f') Q_g^(m - k')
         long double largest = none;
         const int f_end = std::min(tilt_size, j1 - fb + 1);
         for (int f = 0; f < f_end; ++f) {
-            const long double o = outer_[static_cast<std::size_t>(f)];
-            const long double t =
-                o == none ? none : o + table_.log_binomial(j1 - f, fb) + common + cover(f + fb, fb);
+            const int g = f + fb;
+            const long double t = tilt[f] == 0 || !open(g, fb)
+                                      ? none
+                                      : head_[static_cast<std::size_t>(f)] +
+                                            fb * step_[static_cast<std::size_t>(g)] +
+                                            tail_[static_cast<std::size_t>(g)];
             term_logs_[static_cast<std::size_t>(f)] = t;
             largest = std::max(largest, t);
         }
@@ -128,6 +132,12 @@ long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape, int kb,
         }
     }
     next_tilt_.resize(static_cast<std::size_t>(used));
+    // log (Q_g - 1)^(k' - f') Q_g^(m - k') at g = f', as in the terms above.
+    auto cover = [&](int fb) {
+        const auto i = static_cast<std::size_t>(fb);
+        return open(fb, fb) ? tail_[i] + table_.log_factorial(j1 - fb) + fb * (step_[i] - log_y_)
+                            : none;
+    };
     // W_c and W_(1) at (pi, k'), both without w(pi):
     //   W_c = sum_f' (-1)^f' c'_f' C(m, f') T(m - f', k' - f'),
     //   W_(1) the same with c = (1).
@@ -146,14 +156,14 @@ long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape, int kb,
             tilted.add(scale[static_cast<std::size_t>(fb)] + std::log(std::fabs(c)) + outer,
                        (fb % 2 == 1) != (c < 0));
         }
-        plain.add(table_.log_binomial(j1, fb) + table_.log_factorial(fb) + fb * log_y_ +
-                      cover(fb, fb) + outer,
+        plain.add(table_.log_binomial(j1, fb) + table_.log_factorial(fb) + fb * log_y_ + cover(fb) +
+                      outer,
                   fb % 2 == 1);
     }
     // The next tilt with c'_0 = 1.
     const long double c0 = next_tilt_[0];
     const long double c0_scale = scale[0];
-    log_row_share_ = c0 > 0 ? c0_scale + std::log(c0) - cover(0, 0) : none;
+    log_row_share_ = c0 > 0 ? c0_scale + std::log(c0) - cover(0) : none;
     for (int fb = 0; fb < used; ++fb) {
         auto& c = next_tilt_[static_cast<std::size_t>(fb)];
         c = c0 > 0 ? c / c0 * std::exp(scale[static_cast<std::size_t>(fb)] - c0_scale) : 0;
@@ -164,6 +174,23 @@ long double LevelDrawer::tilted_ratio(int m, const PieceShape& shape, int kb,
         return none;
     }
     return tilted_log - plain_log;
+}
+
+const LevelDrawer::Memo& LevelDrawer::memo_of(std::size_t position, int m,
+                                              std::uint32_t shape_index, int kb,
+                                              const long double* tilt, int tilt_size) {
+    std::uint64_t& note = states_.note(position);
+    if (note >> 32 == generation_) {
+        return memo_[static_cast<std::size_t>(note & 0xffffffffU)];
+    }
+    ++shape_draws_computed_;
+    const long double log_ratio = tilted_ratio(
+        m, states_.shape(shape_index), states_.log_q_minus_one(shape_index), kb, tilt, tilt_size);
+    note = static_cast<std::uint64_t>(generation_) << 32 | memo_.size();
+    memo_.push_back({log_ratio, log_row_share_, static_cast<std::uint32_t>(memo_tilts_.size()),
+                     static_cast<std::uint32_t>(next_tilt_.size())});
+    memo_tilts_.insert(memo_tilts_.end(), next_tilt_.begin(), next_tilt_.end());
+    return memo_.back();
 }
 
 void LevelDrawer::draw_bottom(Xoshiro256StarStar& rng, int k, const long double* tilt,
@@ -213,6 +240,14 @@ void LevelDrawer::draw(Xoshiro256StarStar& rng, std::vector<LevelDraw>& levels,
             const long double c = tilts[static_cast<std::size_t>(tilt_start + f)];
             log_tilt_[static_cast<std::size_t>(f)] = c == 0 ? none : std::log(std::fabs(c));
         }
+        // A new level: notes of earlier levels no longer match (zero, which
+        // no level has, after 2^32 levels).
+        if (++generation_ == 0) {
+            states_.clear_notes();
+            generation_ = 1;
+        }
+        memo_.clear();
+        memo_tilts_.clear();
         for (;;) {
             ++shape_draws_;
             const double shape_target = static_cast<double>(unit(rng)) * choices.back().cumulative;
@@ -228,19 +263,21 @@ void LevelDrawer::draw(Xoshiro256StarStar& rng, std::vector<LevelDraw>& levels,
                 first_top +
                 static_cast<int>(std::upper_bound(tops.begin(), tops.end() - 1, top_target) -
                                  tops.begin());
-            const long double log_ratio =
-                tilted_ratio(m, shape, kb, tilts.data() + tilt_start, tilt_size);
-            if (log_ratio == none || !(std::log(unit(rng)) < log_ratio)) {
+            const Memo& memo =
+                memo_of(states_.position_of(tops) + static_cast<std::size_t>(kb - first_top), m,
+                        chosen->shape, kb, tilts.data() + tilt_start, tilt_size);
+            if (memo.log_ratio == none || !(std::log(unit(rng)) < memo.log_ratio)) {
                 continue;
             }
             ++shape_draws_kept_;
             level.shape = shape;
             level.below = m;
-            level.log_row_share = log_row_share_;
+            level.log_row_share = memo.log_row_share;
             levels.push_back(level);
             tilt_start = static_cast<int>(tilts.size());
-            tilt_size = static_cast<int>(next_tilt_.size());
-            tilts.insert(tilts.end(), next_tilt_.begin(), next_tilt_.end());
+            tilt_size = static_cast<int>(memo.tilt_size);
+            const auto first = memo_tilts_.begin() + memo.tilt_start;
+            tilts.insert(tilts.end(), first, first + memo.tilt_size);
             vertices = m;
             k = kb;
             break;

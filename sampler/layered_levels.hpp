@@ -40,8 +40,17 @@
 // above has in plain objects: few where the graph below is dense enough,
 // and growing with n where it is sparse. At the bottom (m = 0) the shape is
 // drawn in proportion to w(pi) g_c(j1). Tilts are held with c_0 = 1.
+//
+// Within one level the state and its tilt are fixed, so W_c / (c_0 W_(1))
+// and c' are functions of (pi, k') alone, and the same pairs come up again
+// and again among the e^lambda draws: each is computed once per level and
+// kept in a memo (a note beside the pair's W_(1) in LayeredStates says
+// which level and which entry), so that a repeated draw costs its uniforms
+// and a look-up. The draws and their acceptance are those of the plain
+// rejection, number for number.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "counts/layered_table.hpp"
@@ -79,34 +88,56 @@ class LevelDrawer {
     // Draws of (shape, k') made and kept so far, over all proposals.
     std::int64_t shape_draws() const { return shape_draws_; }
     std::int64_t shape_draws_kept() const { return shape_draws_kept_; }
+    // Of the draws, those whose (shape, k') was new at its level (the others
+    // were answered by the memo).
+    std::int64_t shape_draws_computed() const { return shape_draws_computed_; }
 
   private:
     // log |c'_f'| and signs for (pi, k') at this state, and log W_c / W_(1).
-    long double tilted_ratio(int m, const PieceShape& shape, int k_below, const long double* tilt,
-                             int tilt_size);
+    // q_minus_one: log(Q_g - 1) of the shape by g (LayeredStates).
+    long double tilted_ratio(int m, const PieceShape& shape,
+                             std::span<const long double> q_minus_one, int k_below,
+                             const long double* tilt, int tilt_size);
     // The bottom level's shape, in proportion to w(pi) g_c(j1).
     void draw_bottom(Xoshiro256StarStar& rng, int k, const long double* tilt, int tilt_size,
                      LevelDraw& level);
     int draw_top(Xoshiro256StarStar& rng) const;
 
+    // W_c / (c_0 W_(1)) and c' of one (pi, k') at the level being drawn.
+    struct Memo {
+        long double log_ratio;
+        long double log_row_share;
+        std::uint32_t tilt_start;  // c' is memo_tilts_[tilt_start .. + tilt_size)
+        std::uint32_t tilt_size;
+    };
+
+    // The memo entry of (pi, k') at the level being drawn, computed if new.
+    const Memo& memo_of(std::size_t position, int m, std::uint32_t shape_index, int k_below,
+                        const long double* tilt, int tilt_size);
+
     const LayeredTable& table_;
     LayeredStates states_;
+    std::vector<Memo> memo_;  // this level's entries
+    std::vector<long double> memo_tilts_;
+    std::uint32_t generation_ = 0;  // of this level, in the high half of a note
     long double log_y_;
     long double log_q1_;
-    std::vector<long double> shape_weights_;    // cumulative, for a bottom level
-    std::vector<long double> next_tilt_;        // c' of the last tilted_ratio()
-    long double log_row_share_ = 0;             // and its LevelDraw::log_row_share
-    std::vector<long double> tilt_scales_;      // its terms' scales before normalising
-    std::vector<long double> log_tilt_;         // log |c_f| of the level being drawn
-    std::vector<long double> log_q_minus_one_;  // log (Q_g - 1) of the shape being tried
-    std::vector<long double> full_;             // see tilted_ratio()
-    std::vector<long double> outer_;
+    std::vector<long double> shape_weights_;  // cumulative, for a bottom level
+    std::vector<long double> next_tilt_;      // c' of the last tilted_ratio()
+    long double log_row_share_ = 0;           // and its LevelDraw::log_row_share
+    std::vector<long double> tilt_scales_;    // its terms' scales before normalising
+    std::vector<long double> log_tilt_;       // log |c_f| of the level being drawn
+    std::vector<long double> head_;           // see tilted_ratio()
+    std::vector<long double> step_;
+    std::vector<long double> tail_;
+    std::vector<char> unit_q_;  // Q_g = 1
     std::vector<long double> term_logs_;
     SignedLogSum sum_;
     SignedLogSum tilted_;
     SignedLogSum plain_;
     std::int64_t shape_draws_ = 0;
     std::int64_t shape_draws_kept_ = 0;
+    std::int64_t shape_draws_computed_ = 0;
 };
 
 // g_c(z) = sum_f (-1)^f c_f C(z, f).

@@ -50,7 +50,10 @@ void LayeredStates::start_afresh() {
     top_first_.clear();
     top_length_.clear();
     tops_.clear();
+    notes_.clear();
     shapes_.clear();
+    q_slot_.clear();
+    q_logs_.clear();
     known_.clear();
 }
 
@@ -61,6 +64,7 @@ std::uint32_t LayeredStates::intern(const PieceShape& shape) {
         const auto [it, fresh] = known_.emplace(key, static_cast<std::uint32_t>(shapes_.size()));
         if (fresh) {
             shapes_.push_back(shape);
+            q_slot_.push_back(-1);
             return it->second;
         }
         if (same_pieces(shapes_[it->second], shape)) {
@@ -175,6 +179,7 @@ void LayeredStates::compute_tops(int m, const PieceShape& shape) {
     const std::size_t start = tops_.size();
     const auto width = static_cast<std::size_t>(std::max(high - low + 1, 1));
     tops_.resize(start + width, 0);
+    notes_.resize(start + width, 0);
     long double* terms = tops_.data() + start;
     for (int f = 0; f < f_end; ++f) {
         const long double log_q = shape.log_q - f * log_q1_;
@@ -197,6 +202,19 @@ void LayeredStates::compute_tops(int m, const PieceShape& shape) {
     }
 }
 
+std::span<const long double> LayeredStates::log_q_minus_one(std::uint32_t index) {
+    const PieceShape& shape = shapes_[index];
+    const auto size = static_cast<std::size_t>(shape.singles()) + 1;
+    if (q_slot_[index] < 0) {
+        q_slot_[index] = static_cast<std::int64_t>(q_logs_.size());
+        for (int g = 0; g <= shape.singles(); ++g) {
+            const long double log_q = shape.log_q - g * log_q1_;
+            q_logs_.push_back(log_q > 0 ? std::log(std::expm1(log_q)) : none);
+        }
+    }
+    return {q_logs_.data() + q_slot_[index], size};
+}
+
 std::span<const ShapeTerm> LayeredStates::bottom(int k) {
     if (bottom_size_ != k) {
         table_.shape_terms(0, k, bottom_);
@@ -207,15 +225,18 @@ std::span<const ShapeTerm> LayeredStates::bottom(int k) {
 
 std::size_t LayeredStates::bytes() const {
     return sizeof(*this) + choices_.capacity() * (sizeof(Choice) + 16) +
-           tops_.capacity() * sizeof(long double) + shapes_.capacity() * sizeof(PieceShape) +
-           known_.size() * 32 + (row_start_.capacity() + slot_.capacity()) * sizeof(std::int64_t) +
+           tops_.capacity() * sizeof(long double) + notes_.capacity() * sizeof(std::uint64_t) +
+           shapes_.capacity() * sizeof(PieceShape) + q_slot_.capacity() * sizeof(std::int64_t) +
+           q_logs_.capacity() * sizeof(long double) + known_.size() * 32 +
+           (row_start_.capacity() + slot_.capacity()) * sizeof(std::int64_t) +
            length_.capacity() * sizeof(std::uint32_t) +
            (terms_.capacity() + bottom_.capacity()) * sizeof(ShapeTerm);
 }
 
 std::size_t LayeredStates::bytes_at_most(int n) {
     // The state index (about n * 200 states at most) and the cap, doubled
-    // for the growth of a vector.
+    // for the growth of a vector (notes_ grows with tops_ and is counted in
+    // the cap).
     return 2 * capacity_bytes + static_cast<std::size_t>(n + 2) * 200 * 24;
 }
 

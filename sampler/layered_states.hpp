@@ -15,6 +15,7 @@
 // by the workers would need a lock. When it outgrows capacity_bytes it
 // starts afresh.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -48,11 +49,25 @@ class LayeredStates {
     // the cumulative W_(1)(pi, k') over k' = *first_top, *first_top + 1, ...
     // Valid until the next call of choices().
     std::span<const long double> tops(int vertices, int k, std::size_t choice, int* first_top);
+    // A note for each (state, shape, k'): the one at tops(...)[i] is
+    // note(position_of(tops(...)) + i). Notes start at zero, move with nothing
+    // else, and are all zero again after choices() starts the cache afresh.
+    // Positions are the same until then, so a caller may key a memo of its
+    // own by (note, position); see sampler/layered_levels.cpp.
+    std::size_t position_of(std::span<const long double> tops) const {
+        return static_cast<std::size_t>(tops.data() - tops_.data());
+    }
+    std::uint64_t& note(std::size_t position) { return notes_[position]; }
+    void clear_notes() { std::fill(notes_.begin(), notes_.end(), 0); }
     // The shapes of a bottom level of k vertices, with log w in their terms.
     // Valid until the next call of either function.
     std::span<const ShapeTerm> bottom(int k);
 
     const PieceShape& shape(std::uint32_t index) const { return shapes_[index]; }
+    // log(Q_g - 1) of shape `index` for g = 0 .. j1, Q_g = Q / (1 + y)^g
+    // (-infinity where Q_g = 1); computed on first use. Valid until the next
+    // call of choices().
+    std::span<const long double> log_q_minus_one(std::uint32_t index);
 
     // The memory held now, and at most.
     std::size_t bytes() const;
@@ -79,8 +94,11 @@ class LayeredStates {
     std::vector<int> top_first_;          // by choice: its first k'
     std::vector<std::uint32_t> top_length_;
     std::vector<long double> tops_;
-    std::vector<long double> bases_;  // scratch of compute_tops()
+    std::vector<std::uint64_t> notes_;  // beside tops_
+    std::vector<long double> bases_;    // scratch of compute_tops()
     std::vector<PieceShape> shapes_;
+    std::vector<std::int64_t> q_slot_;  // by shape: its log(Q_g - 1) in q_logs_, -1 when not yet
+    std::vector<long double> q_logs_;
     std::unordered_map<std::uint64_t, std::uint32_t> known_;  // shapes by key
     std::vector<ShapeTerm> terms_;
     std::vector<long double> logs_;
