@@ -397,6 +397,14 @@ IncrementalAdmissibility::IncrementalAdmissibility(EdgeMatrix& m)
       dispatch_words_(rows_.words()),
       scratch_(static_cast<std::size_t>(scratch_rows) * rows_.words(), Word{0}) {}
 
+void IncrementalAdmissibility::reset(EdgeMatrix& m) {
+    m_ = &m;
+    rows_.assign(m);
+    order_.assign(rows_);
+    dispatch_words_ = rows_.words();
+    scratch_.assign(static_cast<std::size_t>(scratch_rows) * rows_.words(), Word{0});
+}
+
 std::int64_t IncrementalAdmissibility::line_count() const {
     std::int64_t ends = 0;
     for (int v = 0; v < rows_.size(); ++v) {

@@ -63,6 +63,11 @@ class IncrementalAdmissibility {
     // cycle (no admissible graph has one).
     explicit IncrementalAdmissibility(EdgeMatrix& m);
 
+    // Starts again from the graph in m, as the constructor does, in the
+    // memory this object has: no allocation when m has no more vertices than
+    // the graph it started from before.
+    void reset(EdgeMatrix& m);
+
     // One walk move: when the move's precondition holds and the changed
     // graph is admissible, the change is applied to the rows and to the
     // matrix and the result is true; otherwise nothing changes and the

@@ -39,13 +39,18 @@ std::int64_t count_edges(const EdgeMatrix& m) {
 }
 
 bool is_connected(const EdgeMatrix& m) {
+    std::vector<char> marked;
+    return is_connected(m, marked);
+}
+
+bool is_connected(const EdgeMatrix& m, std::vector<char>& marked) {
     const int n = m.size();
     if (n <= 1) {
         return true;
     }
     // Grow a marked set from vertex 0 by sweeps over all pairs until a sweep
     // marks nothing; marks made during a sweep count for the rest of it.
-    std::vector<char> marked(n, 0);
+    marked.assign(static_cast<std::size_t>(n), 0);
     marked[0] = 1;
     int count = 1;
     for (bool grew = true; grew;) {

@@ -4,6 +4,7 @@
 // whether its skeleton (the graph with every edge undirected) is connected.
 
 #include <cstdint>
+#include <vector>
 
 #include "graph/edge_matrix.hpp"
 
@@ -20,5 +21,7 @@ std::int64_t count_edges(const EdgeMatrix& m);
 
 // True when the skeleton of m is connected (so for n <= 1).
 bool is_connected(const EdgeMatrix& m);
+// The same with the caller's scratch, which allocates only when it grows.
+bool is_connected(const EdgeMatrix& m, std::vector<char>& marked);
 
 }  // namespace pellimor

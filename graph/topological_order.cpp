@@ -6,17 +6,19 @@
 
 namespace pellimor {
 
-TopologicalOrder::TopologicalOrder(const VertexRows& rows)
-    : words_(rows.words()),
-      position_(rows.size()),
-      vertex_at_(rows.size()),
-      seen_(static_cast<std::size_t>(2) * words_, Word{0}),
-      forward_(rows.size()),
-      backward_(rows.size()),
-      places_(rows.size()) {
-    // Place a vertex once all its parents are placed.
+void TopologicalOrder::assign(const VertexRows& rows) {
+    words_ = rows.words();
     const int n = rows.size();
-    std::vector<int> parents_left(n, 0);
+    const auto size = static_cast<std::size_t>(n);
+    position_.resize(size);
+    vertex_at_.resize(size);
+    seen_.assign(static_cast<std::size_t>(2) * words_, Word{0});
+    forward_.resize(size);
+    backward_.resize(size);
+    places_.resize(size);
+    // Place a vertex once all its parents are placed.
+    std::vector<int>& parents_left = parents_left_;
+    parents_left.assign(size, 0);
     int placed = 0;
     for (int v = 0; v < n; ++v) {
         const Word* parents = rows.row(VertexRows::PARENTS, v);

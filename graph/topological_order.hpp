@@ -15,7 +15,11 @@ class TopologicalOrder {
   public:
     // An order of the arrows in rows (Kahn's algorithm). Throws
     // std::invalid_argument when the arrows contain a directed cycle.
-    explicit TopologicalOrder(const VertexRows& rows);
+    explicit TopologicalOrder(const VertexRows& rows) { assign(rows); }
+
+    // The same for rows instead, in the memory the order has when rows have
+    // no more vertices than before.
+    void assign(const VertexRows& rows);
 
     // position()[v] is v's place in the order.
     const int* position() const { return position_.data(); }
@@ -36,7 +40,7 @@ class TopologicalOrder {
     bool consistent_with(const VertexRows& rows) const;
 
   private:
-    int words_;
+    int words_ = 0;
     std::vector<int> position_;
     // vertex_at_[p] is the vertex in place p.
     std::vector<int> vertex_at_;
@@ -45,6 +49,7 @@ class TopologicalOrder {
     std::vector<int> forward_;
     std::vector<int> backward_;
     std::vector<int> places_;
+    std::vector<int> parents_left_;  // for assign()
 };
 
 }  // namespace pellimor

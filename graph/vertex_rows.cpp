@@ -4,10 +4,10 @@
 
 namespace pellimor {
 
-VertexRows::VertexRows(const EdgeMatrix& m)
-    : n_(m.size()),
-      words_(words_for(n_)),
-      rows_(static_cast<std::size_t>(n_) * ROW_KINDS * words_, Word{0}) {
+void VertexRows::assign(const EdgeMatrix& m) {
+    n_ = m.size();
+    words_ = words_for(n_);
+    rows_.assign(static_cast<std::size_t>(n_) * ROW_KINDS * words_, Word{0});
     auto row_of = [&](RowKind kind, int v) {
         return rows_.data() + (static_cast<std::size_t>(v) * ROW_KINDS + kind) * words_;
     };

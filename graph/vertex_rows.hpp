@@ -18,7 +18,11 @@ class VertexRows {
     enum RowKind : int { PARENTS = 0, CHILDREN = 1, LINES = 2, ADJACENT = 3, ROW_KINDS = 4 };
 
     // The rows of the graph in m.
-    explicit VertexRows(const EdgeMatrix& m);
+    explicit VertexRows(const EdgeMatrix& m) { assign(m); }
+
+    // The rows of the graph in m instead, in the memory the rows have when
+    // m has no more vertices than before.
+    void assign(const EdgeMatrix& m);
 
     int size() const { return n_; }
     int words() const { return words_; }
@@ -37,8 +41,8 @@ class VertexRows {
     bool consistent_with(const EdgeMatrix& m) const;
 
   private:
-    int n_;
-    int words_;
+    int n_ = 0;
+    int words_ = 0;
     std::vector<Word> rows_;
 };
 

@@ -224,7 +224,7 @@ bool incremental_walk(IncrementalAdmissibility& judge, Xoshiro256StarStar& rng, 
 
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop, WalkMidpoint* midpoint,
-              EdgeBound bound) {
+              EdgeBound bound, WalkScratch* scratch) {
     const int n = m.size();
     // One judge for the whole walk, built once. With a midpoint the walk
     // runs as two walks in a row, which read the stream as one does: each
@@ -253,7 +253,15 @@ bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check
                 },
                 [&] { return count_lines(m); });
         }
-        IncrementalAdmissibility judge(m);
+        // A scratch's judge starts again from m in the memory of the last walk.
+        std::optional<IncrementalAdmissibility> own;
+        std::optional<IncrementalAdmissibility>& kept = scratch != nullptr ? scratch->judge : own;
+        if (kept) {
+            kept->reset(m);
+        } else {
+            kept.emplace(m);
+        }
+        IncrementalAdmissibility& judge = *kept;
         return in_halves(
             [&](int moves) { return incremental_walk(judge, rng, n, moves, counts, stop, budget); },
             [&] { return judge.line_count(); });

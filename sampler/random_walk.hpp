@@ -7,9 +7,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "graph/edge_bound.hpp"
 #include "graph/edge_matrix.hpp"
+#include "graph/incremental_admissibility.hpp"
 #include "graph/moves.hpp"  // move_kind_count
 #include "sampler/random.hpp"
 
@@ -26,6 +29,15 @@ struct WalkMidpoint {
     std::int64_t lines = 0;
 };
 
+// What one thread's walks keep from one walk to the next, so that the walks
+// after the first (on no more vertices) allocate nothing: the incremental
+// test's rows and vertex order, and the scratch of the final graph's
+// connectedness.
+struct WalkScratch {
+    std::optional<IncrementalAdmissibility> judge;
+    std::vector<char> marked;
+};
+
 // Performs n_its moves on m, which must be admissible, drawing from rng and
 // adding to counts. Every move is judged by the incremental test, or by the
 // complete is_admissible when full_check is set; both give the same answers,
@@ -37,9 +49,12 @@ struct WalkMidpoint {
 // more than E edges (lines and arrows) is rejected like an inadmissible one:
 // it changes and counts nothing. Moves are still proposed symmetrically, so
 // the walk is uniform over the admissible graphs with at most E edges; m must
-// have at most that many. (A walk cannot keep exactly E edges.)
+// have at most that many. (A walk cannot keep exactly E edges.) With a
+// `scratch`, the incremental test lives there between walks; the walk is the
+// same either way.
 bool run_walk(EdgeMatrix& m, Xoshiro256StarStar& rng, int n_its, bool full_check,
               MoveCounts& counts, const std::atomic<bool>* stop = nullptr,
-              WalkMidpoint* midpoint = nullptr, EdgeBound bound = {});
+              WalkMidpoint* midpoint = nullptr, EdgeBound bound = {},
+              WalkScratch* scratch = nullptr);
 
 }  // namespace pellimor

@@ -51,7 +51,7 @@ WorkerFactory walk_workers(const Settings& settings, std::uint64_t run_seed,
                 // As run_sample, on the worker's own matrix.
                 clear(own.m);
                 auto rng = sample_stream(run_seed, sample);
-                result = walk_sample(settings, own.m, rng, &stop);
+                result = walk_sample(settings, own.m, rng, &stop, &own.walk);
                 return sample_methods_detail::finish_walk_sample(own, extras, sample, result, stop);
             };
         };

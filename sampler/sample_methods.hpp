@@ -91,11 +91,12 @@ inline constexpr std::uint64_t reference_first_sample = std::uint64_t{1} << 63;
 namespace sample_methods_detail {
 
 // What one walk worker owns: the walk's matrix, which every sample starts
-// afresh, and the scratch of the class statistics.
+// afresh, the walk's scratch, and the scratch of the class statistics.
 struct WalkWorker {
     explicit WalkWorker(int n) : m(n), sizes(n), statistics(n) {}
 
     EdgeMatrix m;
+    WalkScratch walk;
     ClassSizeCounter sizes;
     ClassStatisticsCounter statistics;
 };
@@ -123,7 +124,7 @@ WorkerFactory walks_from_exact_draws(const Settings& settings, std::uint64_t run
                 return false;
             }
             sampler->kept_essential_graph(rng, worker->m);
-            result = walk_sample(settings, worker->m, rng, &stop);
+            result = walk_sample(settings, worker->m, rng, &stop, &worker->walk);
             return sample_methods_detail::finish_walk_sample(*worker, extras, sample, result, stop);
         };
     };

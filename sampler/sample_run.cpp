@@ -7,12 +7,12 @@
 namespace pellimor {
 
 SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
-                         const std::atomic<bool>* stop) {
+                         const std::atomic<bool>* stop, WalkScratch* scratch) {
     MoveCounts counts;
     WalkMidpoint half;
     SampleResult result;
     if (!run_walk(m, rng, settings.n_its, settings.full_check, counts, stop, &half,
-                  settings.edge_bound)) {
+                  settings.edge_bound, scratch)) {
         return result;
     }
     // With n_its = 0 every rate is 0/0, which is not a number, as reported.
@@ -22,7 +22,8 @@ SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256Star
     }
     result.lines = count_lines(m);
     result.no_lines = result.lines == 0 ? 1 : 0;
-    result.connected = is_connected(m) ? 1 : 0;
+    result.connected =
+        (scratch != nullptr ? is_connected(m, scratch->marked) : is_connected(m)) ? 1 : 0;
     result.half_no_lines = half.no_lines ? 1 : 0;
     result.half_lines = half.lines;
     return result;

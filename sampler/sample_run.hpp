@@ -11,6 +11,7 @@
 #include "graph/edge_matrix.hpp"
 #include "graph/moves.hpp"  // MoveKind, move_kind_count
 #include "sampler/random.hpp"
+#include "sampler/random_walk.hpp"  // WalkScratch
 
 namespace pellimor {
 
@@ -62,8 +63,9 @@ SampleResult run_sample(const Settings& settings, std::uint64_t run_seed,
 // The walk of one sample from the admissible graph in m, drawing from rng:
 // n_its moves, then the rates and flags of the graph reached (left in m),
 // and its graph after n_its / 2 moves. When `stop` becomes true the walk
-// ends early and the result must be discarded.
+// ends early and the result must be discarded. With a `scratch` (one per
+// thread), the walks after the first allocate nothing.
 SampleResult walk_sample(const Settings& settings, EdgeMatrix& m, Xoshiro256StarStar& rng,
-                         const std::atomic<bool>* stop = nullptr);
+                         const std::atomic<bool>* stop = nullptr, WalkScratch* scratch = nullptr);
 
 }  // namespace pellimor
