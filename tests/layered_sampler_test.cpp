@@ -3,7 +3,7 @@
 // to y^edges and the kept share EG_n(y) / sum_k T(n, k), classes with exactly
 // E edges on six vertices against their number, the same distribution as
 // rejection from DAGs at n = 30 and 60, and samples that do not depend on
-// the threads.
+// the threads or on the proposals drawn before them.
 
 #include "sampler/layered_sampler.hpp"
 
@@ -22,7 +22,8 @@
 #include "graph/admissibility.hpp"
 #include "graph/matrix_queries.hpp"
 #include "mixed_graphs.hpp"
-#include "sampler/layered_levels.hpp"  // tilt_weight
+#include "sampler/layered_levels.hpp"  // LevelDrawer, tilt_weight
+#include "sampler/random.hpp"
 #include "sampler/sample_methods.hpp"
 #include "sampler/sparse_exact_sampler.hpp"
 #include "stats/edge_bound_exact.hpp"
@@ -346,6 +347,32 @@ TEST(LayeredSampler, SamplesDoNotDependOnThreads) {
         EXPECT_EQ(one[i].classes.largest_chain_component, three[i].classes.largest_chain_component)
             << "sample " << i + 1;
         EXPECT_EQ(one[i].classes.log10_size, three[i].classes.log10_size) << "sample " << i + 1;
+    }
+}
+
+// The top-down draw keeps what it computes for a level only for that level:
+// a proposal's levels and tilts are the same whatever the drawer drew before.
+TEST(LayeredSampler, LevelsDoNotDependOnEarlierProposals) {
+    const LayeredTable table(40, 0.025);  // mean degree about 2: several tries per level
+    LevelDrawer shared(table);
+    std::vector<LevelDraw> levels;
+    std::vector<LevelDraw> alone_levels;
+    std::vector<long double> tilts;
+    std::vector<long double> alone_tilts;
+    for (std::uint64_t s = 1; s <= 40; ++s) {
+        auto rng = sample_stream(7, s);
+        shared.draw(rng, levels, tilts);
+        LevelDrawer alone(table);
+        auto alone_rng = sample_stream(7, s);
+        alone.draw(alone_rng, alone_levels, alone_tilts);
+        ASSERT_EQ(levels.size(), alone_levels.size()) << "proposal " << s;
+        for (std::size_t i = 0; i < levels.size(); ++i) {
+            EXPECT_EQ(levels[i].shape.pieces, alone_levels[i].shape.pieces)
+                << "proposal " << s << ", level " << i;
+            EXPECT_EQ(levels[i].below, alone_levels[i].below)
+                << "proposal " << s << ", level " << i;
+        }
+        EXPECT_EQ(tilts, alone_tilts) << "proposal " << s;
     }
 }
 
