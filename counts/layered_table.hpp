@@ -97,20 +97,19 @@ class LayeredTable {
     // log(1 + y^b) for b = 1 .. PieceShape::largest_piece.
     long double log_q_of_piece(int b) const { return log_q_piece_[static_cast<std::size_t>(b)]; }
 
-    // What the build dropped: an upper bound on the share of the rows' totals, summed over
-    // the rows, that the top sizes below 2^-100 of their row's largest and
-    // the pieces beyond PieceShape::largest_piece carried, and the largest
-    // share that a sum over shapes left out.
+    // What the build dropped: an upper bound on the share of the rows'
+    // totals, summed over the rows, that the top sizes above the mode and
+    // below 2^-100 of their row's largest and the pieces beyond
+    // PieceShape::largest_piece carried, and the largest share that a sum
+    // over shapes left out.
     double dropped_share() const { return dropped_ + shape_dropped_; }
 
     // The largest estimated relative error of a kept T(n, k): the size of
     // its sum over split pairs (the sum of its terms' absolute values) times
-    // the accuracy of one term, over its value. Entries whose estimated error
-    // is below largest_absolute_error of their row's largest entry do not
-    // count; a row with an entry beyond largest_relative_error is refused.
+    // the accuracy of one term, over its value. A row with a kept entry
+    // beyond largest_relative_error is refused.
     double largest_error() const { return largest_error_; }
     static constexpr double largest_relative_error = 1e-9;
-    static constexpr double largest_absolute_error = 1e-15;
 
   private:
     struct Entry {
