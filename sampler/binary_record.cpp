@@ -5,6 +5,7 @@
 
 #include "graph/bit_rows.hpp"
 #include "graph/equivalence_class.hpp"
+#include "graph/essential_graph_lines.hpp"
 
 namespace pellimor {
 
@@ -145,21 +146,13 @@ void append_binary_exact_record(std::string& out, const RecordLayout& layout,
     std::string digits;
     if (graphs || recount) {
         const std::size_t first = w.pairs();
-        all_bits(
-            words, [&](int i) { return heads[i]; },
-            [&](int v) {
-                all_bits(
-                    words, [&](int i) { return eg.reversible(v)[i]; },
-                    [&](int u) {
-                        // Without graphs the lines only count the class,
-                        // whatever their names: label may be empty.
-                        const int a = graphs ? label[u] : u;
-                        const int b = graphs ? label[v] : v;
-                        w.add(a < b ? a : b, a < b ? b : a);
-                        return true;
-                    });
-                return true;
-            });
+        for_each_line(eg, [&](int u, int v) {
+            // Without graphs the lines only count the class, whatever
+            // their names: label may be empty.
+            const int a = graphs ? label[u] : u;
+            const int b = graphs ? label[v] : v;
+            w.add(a < b ? a : b, a < b ? b : a);
+        });
         const std::size_t count = w.pairs() - first;
         digits = size_digits(result, n, w.pairs_from(first, count));
         if (graphs) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "graph/equivalence_class.hpp"
-
+#include "graph/essential_graph_lines.hpp"
 #include "sampler/binary_record.hpp"
 
 namespace pellimor {
@@ -266,17 +266,7 @@ void append_exact_record(std::string& out, const RecordLayout& layout, std::uint
     FieldWriter w(out, layout.format);
     append_statistics(w, sample, n, result, [&] {
         std::vector<VertexPair> lines;
-        all_bits(
-            words, [&](int i) { return heads[i]; },
-            [&](int v) {
-                all_bits(
-                    words, [&](int i) { return eg.reversible(v)[i]; },
-                    [&](int u) {
-                        lines.push_back({u, v});
-                        return true;
-                    });
-                return true;
-            });
+        for_each_line(eg, [&](int u, int v) { lines.push_back({u, v}); });
         return lines;
     });
     if (layout.graphs != RecordGraphs::NONE) {
@@ -300,19 +290,11 @@ void append_exact_record(std::string& out, const RecordLayout& layout, std::uint
             }
         }
         PairList lines(w, out, "lines");
-        all_bits(
-            words, [&](int i) { return heads[i]; },
-            [&](int v) {
-                all_bits(
-                    words, [&](int i) { return eg.reversible(v)[i]; },
-                    [&](int u) {
-                        const int a = label[u];
-                        const int b = label[v];
-                        lines.add(a < b ? a : b, a < b ? b : a);
-                        return true;
-                    });
-                return true;
-            });
+        for_each_line(eg, [&](int u, int v) {
+            const int a = label[u];
+            const int b = label[v];
+            lines.add(a < b ? a : b, a < b ? b : a);
+        });
     }
     if (layout.graphs == RecordGraphs::ESSENTIAL_AND_DAG) {
         PairList arrows(w, out, "dag");
