@@ -344,11 +344,13 @@ void LayeredTable::build_row(int n) {
         }
         const long double relative = std::exp(e.log_error - e.log_value);
         if (!(relative <= largest_relative_error)) {
-            char text[160];
+            char text[256];
             std::snprintf(text, sizeof text,
                           "layered table at y = %.4g: T(%d, %d) is known only to a relative "
-                          "error of %.1e (its sum over split pairs cancels)",
-                          static_cast<double>(y_), n, k, static_cast<double>(relative));
+                          "error of %.3e, worse than the %.0e it needs (its sum over split "
+                          "pairs cancels)",
+                          static_cast<double>(y_), n, k, static_cast<double>(relative),
+                          largest_relative_error);
             throw std::domain_error(text);
         }
         worst = std::max(worst, static_cast<long double>(relative));
