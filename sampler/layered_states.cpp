@@ -149,18 +149,19 @@ void LayeredStates::compute_tops(int m, const PieceShape& shape) {
     // W_(1)(pi, k') = sum_f' (-1)^f' e^(base_f') t(m - f', k' - f') x_f'^(k' - f'),
     // x_f' = 1 - 1/Q_f', base_f' = log [C(j1, f') f'! y^f' C(m, f')
     // sum_k T(m - f', k) Q_f'^(m - f')]: for each f' a run of products over
-    // k', and one exponential.
+    // k', and one exponential. f' runs up to m: at f' = m every vertex below
+    // is a root matched to a one-vertex piece (k' = m, t(0, 0) = 1), and
+    // where Q_f' = 1 (every piece a marked one-vertex piece) x_f' = 0 leaves
+    // only k' = f'. Both are terms of V's sum in compute() too; without them
+    // the top sizes drawn here would not follow the shapes' weights.
     const int j1 = shape.singles();
     int low = m;
     int high = 1;
     int f_end = 0;
     bases_.clear();
     long double largest_base = none;
-    for (int f = 0; f <= std::min(j1, m - 1); ++f) {
-        const long double log_q = shape.log_q - f * log_q1_;
-        if (log_q <= 0) {
-            break;  // Q_f = 1 covers nothing
-        }
+    for (int f = 0; f <= std::min(j1, m); ++f) {
+        const long double log_q = std::max(shape.log_q - f * log_q1_, 0.0L);
         const long double base = table_.log_binomial(j1, f) + table_.log_factorial(f) + f * log_y_ +
                                  table_.log_binomial(m, f) + table_.log_total(m - f) +
                                  (m - f) * log_q;
@@ -182,7 +183,7 @@ void LayeredStates::compute_tops(int m, const PieceShape& shape) {
     notes_.resize(start + width, 0);
     long double* terms = tops_.data() + start;
     for (int f = 0; f < f_end; ++f) {
-        const long double log_q = shape.log_q - f * log_q1_;
+        const long double log_q = std::max(shape.log_q - f * log_q1_, 0.0L);
         const long double x = -std::expm1(-log_q);
         const long double scale = std::exp(bases_[static_cast<std::size_t>(f)] - largest_base);
         const int row = m - f;
