@@ -1,10 +1,10 @@
 // The layered method: the rows of one level against their exact
 // distribution, every class on five vertices with probability proportional
 // to y^edges and the kept share EG_n(y) / sum_k T(n, k), classes with exactly
-// E edges on six vertices against their number, canonical proposals on 30
-// vertices by edges against the counts by edges, the same distribution as
-// rejection from DAGs at n = 30 and 60, and samples that do not depend on
-// the threads or on the proposals drawn before them.
+// E edges on six vertices against their number, canonical proposals on 8
+// and 30 vertices by edges against the counts by edges, the same
+// distribution as rejection from DAGs at n = 30 and 60, and samples that do
+// not depend on the threads or on the proposals drawn before them.
 
 #include "sampler/layered_sampler.hpp"
 
@@ -310,7 +310,8 @@ TEST_P(SparseProposals, KeptByEdgesAsTheCounts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LayeredSampler, SparseProposals,
-                         ::testing::Values(KeptByEdgesCase{30, 0.02, 30}, KeptByEdgesCase{8, 0.05, 8}),
+                         ::testing::Values(KeptByEdgesCase{30, 0.02, 30},
+                                           KeptByEdgesCase{8, 0.05, 8}),
                          [](const ::testing::TestParamInfo<KeptByEdgesCase>& info) {
                              std::string name = "N";
                              name += std::to_string(info.param.n);
