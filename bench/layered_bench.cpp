@@ -11,6 +11,10 @@
 //   layered_bench table N Y
 //       the table alone at weight Y: seconds of CPU, peak memory, the
 //       largest estimated relative error of its entries, or why it refused;
+//   layered_bench wide N Y BITS
+//       the multiprecision table at BITS bits: seconds of CPU, peak memory,
+//       its error bound and largest cancellation, and how far the long double
+//       table's shares and totals are from it (or why that one refused);
 //   layered_bench share N DEGREE PROPOSALS SEED
 //       the kept share EG_N(y) / sum_k T(N, k) at the y whose classes have a
 //       mean of DEGREE N / 2 edges (from the weighted class count: minutes
@@ -30,6 +34,7 @@
 
 #include "counts/layered_table.hpp"
 #include "counts/weighted_class_count.hpp"
+#include "counts/wide_layered_table.hpp"
 #include "graph/class_statistics.hpp"
 #include "sampler/layered_sampler.hpp"
 
@@ -125,6 +130,46 @@ int table(int n, double y) {
     return 0;
 }
 
+// The multiprecision table at `bits` bits; when the long double table
+// builds too, the largest relative difference between their shares of top
+// sizes above 10^-6 of their row, and their rows' totals.
+int wide(int n, double y, int bits, int cut_bits) {
+    const double start = cpu_seconds();
+    try {
+        const WideLayeredTable w(n, y, bits, cut_bits);
+        std::printf(
+            "n %d, y %.6g, %d bits: table in %.2f s of CPU, peak memory %.1f MB, error below "
+            "%.1e, largest cancellation %.2e, dropped %.1e\n",
+            n, y, bits, cpu_seconds() - start, peak_megabytes(), w.largest_error(),
+            w.largest_cancellation(), w.dropped_share());
+        try {
+            const LayeredTable t(n, y);
+            double shares = 0;
+            double totals = 0;
+            for (int m = 1; m <= n; ++m) {
+                totals = std::max(totals, static_cast<double>(std::abs(
+                                              std::expm1(t.log_total(m) - w.log_total(m)))));
+                for (int k = 1; k <= m; ++k) {
+                    const long double a = w.top_share(m, k);
+                    if (a > 1e-6L) {
+                        shares = std::max(shares, static_cast<double>(std::abs(
+                                                      t.top_share_precise(m, k) / a - 1)));
+                    }
+                }
+            }
+            std::printf("long double table: shares above 1e-6 differ by %.2e at most, totals "
+                        "by %.2e; it reports an error below %.1e\n",
+                        shares, totals, t.largest_error());
+        } catch (const std::domain_error& e) {
+            std::printf("long double table refused: %s\n", e.what());
+        }
+    } catch (const std::domain_error& e) {
+        std::printf("n %d, y %.6g, %d bits: refused after %.2f s: %s\n", n, y, bits,
+                    cpu_seconds() - start, e.what());
+    }
+    return 0;
+}
+
 int share(int n, double degree, std::int64_t proposals, std::uint64_t seed) {
     // Newton on log y for the classes' mean edges.
     const double edges = degree * n / 2;
@@ -177,6 +222,10 @@ int main(int argc, char** argv) {
         if (mode == "table" && argc == 4) {
             return pellimor::table(std::atoi(argv[2]), std::atof(argv[3]));
         }
+        if (mode == "wide" && argc == 6) {
+            return pellimor::wide(std::atoi(argv[2]), std::atof(argv[3]), std::atoi(argv[4]),
+                                  std::atoi(argv[5]));
+        }
         if (mode == "share" && argc == 6) {
             return pellimor::share(std::atoi(argv[2]), std::atof(argv[3]), std::atoll(argv[4]),
                                    std::strtoull(argv[5], nullptr, 10));
@@ -187,6 +236,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: layered_bench classes N DEGREE CLASSES SEED | table N Y | "
-                 "share N DEGREE PROPOSALS SEED\n");
+                 "wide N Y BITS | share N DEGREE PROPOSALS SEED\n");
     return 2;
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "counts/layered_table.hpp"
+#include "counts/wide_layered_table.hpp"
 
 namespace pellimor {
 
@@ -15,11 +16,13 @@ constexpr long double minus_infinity = -std::numeric_limits<long double>::infini
 // The shapes with their terms, one run of piece counts at a time, from the
 // largest piece size down. Terms are summed as exp(log_term - reference),
 // the reference being the first term met (raised when a term exceeds it by
-// far).
+// far). A run's tail is left out below tail_limit of the sum so far.
+template <class Table>
 class ShapeWalk {
   public:
-    ShapeWalk(const LayeredTable& table, int m, int k, std::vector<ShapeTerm>& out)
-        : table_(table), m_(m), k_(k), out_(out) {
+    ShapeWalk(const Table& table, int m, int k, std::vector<ShapeTerm>& out,
+              long double tail_limit)
+        : table_(table), m_(m), k_(k), out_(out), tail_limit_(tail_limit) {
         out_.clear();
         const long double y = table.y();
         for (int b = 1; b <= PieceShape::largest_piece; ++b) {
@@ -75,7 +78,7 @@ class ShapeWalk {
                 tail_ratio(b, j, singles_at_most, log_q + piece_q + singles_at_most * log_q_[1]);
             if (sigma < 1 && total_ > 0) {
                 const long double tail = s * sigma / (1 - sigma);
-                if (tail < shape_tail_limit * total_) {
+                if (tail < tail_limit_ * total_) {
                     dropped_ += tail;
                     break;
                 }
@@ -135,10 +138,11 @@ class ShapeWalk {
         return term;
     }
 
-    const LayeredTable& table_;
+    const Table& table_;
     int m_;
     int k_;
     std::vector<ShapeTerm>& out_;
+    long double tail_limit_;
     std::array<long double, PieceShape::largest_piece + 1> log_q_{};
     std::array<long double, PieceShape::largest_piece + 1> log_pairs_{};
     int low_ = 0;
@@ -150,14 +154,26 @@ class ShapeWalk {
 
 }  // namespace
 
-long double sum_over_shapes(const LayeredTable& table, int m, int k, std::vector<ShapeTerm>& out,
-                            long double* dropped) {
-    ShapeWalk walk(table, m, k, out);
+template <class Table>
+long double walk_shapes(const Table& table, int m, int k, std::vector<ShapeTerm>& out,
+                        long double* dropped, long double tail_limit) {
+    ShapeWalk<Table> walk(table, m, k, out, tail_limit);
     const long double log_sum = walk.run();
     if (dropped != nullptr) {
         *dropped += walk.dropped();
     }
     return log_sum;
+}
+
+long double sum_over_shapes(const LayeredTable& table, int m, int k, std::vector<ShapeTerm>& out,
+                            long double* dropped) {
+    return walk_shapes(table, m, k, out, dropped, shape_tail_limit);
+}
+
+long double sum_over_shapes(const WideLayeredTable& table, int m, int k,
+                            std::vector<ShapeTerm>& out, long double* dropped,
+                            long double tail_limit) {
+    return walk_shapes(table, m, k, out, dropped, tail_limit);
 }
 
 }  // namespace pellimor

@@ -22,6 +22,7 @@
 namespace pellimor {
 
 class LayeredTable;
+class WideLayeredTable;
 
 inline constexpr long double shape_tail_limit = 0x1p-64L;
 
@@ -52,5 +53,10 @@ struct ShapeTerm {
 // when dropped is given, adds to it the bound on the share left out.
 long double sum_over_shapes(const LayeredTable& table, int m, int k, std::vector<ShapeTerm>& out,
                             long double* dropped);
+// The same for the multiprecision build, whose terms are approximate (it
+// recomputes the kept ones exactly) and whose tails go below tail_limit.
+long double sum_over_shapes(const WideLayeredTable& table, int m, int k,
+                            std::vector<ShapeTerm>& out, long double* dropped,
+                            long double tail_limit);
 
 }  // namespace pellimor

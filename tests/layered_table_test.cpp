@@ -1,6 +1,8 @@
-// The table of layered objects against every M1 object enumerated by brute
-// force for n <= 6, its refusal where the sums over split pairs lose their
-// precision, and the weighted class count against the counts by edges.
+// The table of layered objects, in long double and in multiprecision,
+// against every M1 object enumerated by brute force for n <= 6; the two
+// builds against each other where the sums over split pairs cancel; the
+// refusal where they lose the long double's precision, and the weighted
+// class count against the counts by edges.
 
 #include "counts/layered_table.hpp"
 
@@ -16,6 +18,7 @@
 
 #include "counts/edge_counts.hpp"
 #include "counts/weighted_class_count.hpp"
+#include "counts/wide_layered_table.hpp"
 
 namespace pellimor {
 namespace {
@@ -149,8 +152,9 @@ double evaluate(const ByEdges& counts, double y) {
 
 class LayeredTableBruteForce : public ::testing::TestWithParam<int> {};
 
-// T(n, k) at y = 1 and at y = 0.3, against the objects counted one by one
-// (at y = 1, the sums over k are 1, 2, 17, 331, 17622, 2250457).
+// T(n, k) at y = 1 and at y = 0.3 from both builds, against the objects
+// counted one by one (at y = 1, the sums over k are 1, 2, 17, 331, 17622,
+// 2250457).
 TEST_P(LayeredTableBruteForce, EveryTopSizeMatchesTheEnumeration) {
     const int n = GetParam();
     Enumeration enumeration;
@@ -160,6 +164,7 @@ TEST_P(LayeredTableBruteForce, EveryTopSizeMatchesTheEnumeration) {
     }
     for (const double y : {1.0, 0.3}) {
         const LayeredTable table(n, y);
+        const WideLayeredTable wide(n, y, 128, 96);
         double total = 0;
         for (int k = 1; k <= n; ++k) {
             const double expected = evaluate(by_top[static_cast<std::size_t>(k)], y);
@@ -171,6 +176,8 @@ TEST_P(LayeredTableBruteForce, EveryTopSizeMatchesTheEnumeration) {
                 EXPECT_NEAR(static_cast<double>(found), std::log(expected), 1e-12)
                     << "n = " << n << ", k = " << k << ", y = " << y;
             }
+            EXPECT_NEAR(wide.count(n, k).get_d(), expected, 1e-13 * expected)
+                << "wide, n = " << n << ", k = " << k << ", y = " << y;
         }
         EXPECT_NEAR(static_cast<double>(table.log_total(n)), std::log(total), 1e-12)
             << "n = " << n << ", y = " << y;
@@ -178,6 +185,39 @@ TEST_P(LayeredTableBruteForce, EveryTopSizeMatchesTheEnumeration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LayeredTable, LayeredTableBruteForce, ::testing::Values(2, 3, 4, 5, 6));
+
+// A sparse weight, where the sums over split pairs cancel by 2e6: the long
+// double rows agree with the multiprecision ones (to 6e-12 here), and these
+// with a second multiprecision build within their error bounds.
+TEST(LayeredTable, SparseRowsAgreeWithTheMultiprecisionBuild) {
+    const int n = 80;
+    const double y = 0.0066;
+    const LayeredTable table(n, y);
+    const WideLayeredTable wide(n, y, 128, 96);
+    const WideLayeredTable wider(n, y, 160, 112);
+    EXPECT_GT(wide.largest_cancellation(), 1e6);
+    for (int m = 1; m <= n; ++m) {
+        EXPECT_NEAR(static_cast<double>(table.log_total(m)), static_cast<double>(wide.log_total(m)),
+                    1e-9)
+            << "m = " << m;
+        for (int k = 1; k <= m; ++k) {
+            const mpf_class& a = wide.count(m, k);
+            const mpf_class& b = wider.count(m, k);
+            if (sgn(b) == 0) {
+                EXPECT_EQ(sgn(a), 0) << "m = " << m << ", k = " << k;
+                continue;
+            }
+            const mpf_class gap = abs(a / b - 1);
+            EXPECT_LE(gap.get_d(), wide.relative_error(m, k) + wider.relative_error(m, k))
+                << "m = " << m << ", k = " << k;
+            if (wide.top_share(m, k) > 1e-6L) {
+                EXPECT_NEAR(static_cast<double>(table.top_share_precise(m, k) / wide.top_share(m, k)),
+                            1.0, 1e-10)
+                    << "m = " << m << ", k = " << k;
+            }
+        }
+    }
+}
 
 // Where the sums over split pairs cancel beyond their precision (a sparse
 // weight on many vertices) the table says so instead of building.
