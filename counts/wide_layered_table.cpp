@@ -18,8 +18,8 @@
 // products and of Q - 1, which loses log2(1 / (Q - 1)) bits).
 //
 // Error bounds, relative, carried from row to row. Write e(m, k) for
-// T(m, k)'s and eps = 2^-bits, which covers the rounding of a sum's steps
-// and each cut.
+// T(m, k)'s and eps = 2^-cut_bits, which covers each cut and the rounding
+// of a sum's steps (each step rounds at 2^-(bits + 64), and cut_bits <= bits).
 // - Phi_m(Q) / sum_k T(m, k) = Q^m sum_k t(m, k) x^k, x = 1 - 1/Q, a sum of
 //   positive terms: its error is at most their mean error weighted by the
 //   terms, sum_k t x^k e(m, k) / sum_k t x^k (a second Horner, in long
