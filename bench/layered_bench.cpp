@@ -11,14 +11,17 @@
 //   layered_bench table N Y
 //       the table alone at weight Y: seconds of CPU, peak memory, the
 //       largest estimated relative error of its entries, or why it refused;
-//   layered_bench wide N Y BITS
-//       the multiprecision table at BITS bits: seconds of CPU, peak memory,
+//   layered_bench wide N Y BITS CUT
+//       the multiprecision table at BITS bits cut at 2^-CUT: seconds of CPU, peak memory,
 //       its error bound and largest cancellation, and how far the long double
 //       table's shares and totals are from it (or why that one refused);
 //   layered_bench share N DEGREE PROPOSALS SEED
 //       the kept share EG_N(y) / sum_k T(N, k) at the y whose classes have a
 //       mean of DEGREE N / 2 edges (from the weighted class count: minutes
-//       at N = 500), and the share kept among PROPOSALS proposals.
+//       at N = 500), and the share kept among PROPOSALS proposals;
+//   layered_bench wide-share N DEGREE BITS CUT
+//       the same kept share with T from the multiprecision table, where the
+//       long double one refuses.
 
 #include <sys/resource.h>
 
@@ -170,8 +173,9 @@ int wide(int n, double y, int bits, int cut_bits) {
     return 0;
 }
 
-int share(int n, double degree, std::int64_t proposals, std::uint64_t seed) {
-    // Newton on log y for the classes' mean edges.
+// The y at which the classes on n vertices have a mean of degree n / 2
+// edges (Newton on log y), with EG_n(y).
+WeightedClassCount weight_for_degree(int n, double degree, double& y) {
     const double edges = degree * n / 2;
     double t = std::log((0.4 + 0.05 * degree) * degree / n);
     WeightedClassCount c;
@@ -183,7 +187,33 @@ int share(int n, double degree, std::int64_t proposals, std::uint64_t seed) {
         }
         t += std::clamp(gap / c.variance_edges, -1.0, 1.0);
     }
-    const double y = std::exp(t);
+    y = std::exp(t);
+    return c;
+}
+
+// The kept share EG_n(y) / sum_k T(n, k) with T from the multiprecision
+// table, where the long double one refuses.
+int wide_share(int n, double degree, int bits, int cut_bits) {
+    double y = 0;
+    const WeightedClassCount c = weight_for_degree(n, degree, y);
+    std::printf("n %d, degree %g: y %.8g (classes' mean edges %.4f)", n, degree, y, c.mean_edges);
+    const double start = cpu_seconds();
+    try {
+        const WideLayeredTable w(n, y, bits, cut_bits);
+        std::printf(": kept share EG/T %.5f (%d bits cut at 2^-%d: %.1f s of CPU, error below "
+                    "%.1e, largest cancellation %.2e)\n",
+                    std::exp(c.log_count - static_cast<double>(w.log_total(n))), bits, cut_bits,
+                    cpu_seconds() - start, w.largest_error(), w.largest_cancellation());
+    } catch (const std::domain_error& e) {
+        std::printf(": refused after %.1f s: %s\n", cpu_seconds() - start, e.what());
+    }
+    return 0;
+}
+
+int share(int n, double degree, std::int64_t proposals, std::uint64_t seed) {
+    double y = 0;
+    const WeightedClassCount c = weight_for_degree(n, degree, y);
+    const double edges = degree * n / 2;
     std::printf("n %d, degree %g: y %.8g (classes' mean edges %.4f)", n, degree, y, c.mean_edges);
     try {
         LayeredSetup setup;
@@ -226,6 +256,10 @@ int main(int argc, char** argv) {
             return pellimor::wide(std::atoi(argv[2]), std::atof(argv[3]), std::atoi(argv[4]),
                                   std::atoi(argv[5]));
         }
+        if (mode == "wide-share" && argc == 6) {
+            return pellimor::wide_share(std::atoi(argv[2]), std::atof(argv[3]), std::atoi(argv[4]),
+                                        std::atoi(argv[5]));
+        }
         if (mode == "share" && argc == 6) {
             return pellimor::share(std::atoi(argv[2]), std::atof(argv[3]), std::atoll(argv[4]),
                                    std::strtoull(argv[5], nullptr, 10));
@@ -236,6 +270,6 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "usage: layered_bench classes N DEGREE CLASSES SEED | table N Y | "
-                 "wide N Y BITS | share N DEGREE PROPOSALS SEED\n");
+                 "wide N Y BITS CUT | share N DEGREE PROPOSALS SEED | wide-share N DEGREE BITS CUT\n");
     return 2;
 }
