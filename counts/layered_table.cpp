@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "counts/layered_row.hpp"
 #include "util/setup_stopped.hpp"
 
 // The recurrence. Write q_b = 1 + y^b; for a shape with j_b pieces of b
@@ -185,20 +186,8 @@ long double LayeredTable::log_cover_sum(int m, long double log_q) const {
     if (m == 0) {
         return 0;
     }
-    const long double x = -std::expm1(-log_q);  // 1 - 1/Q
-    if (!(x > 0)) {
-        return minus_infinity;
-    }
-    const int low = lowest_top(m);
-    const long double* t = share_.data() + start_[static_cast<std::size_t>(m)];
-    long double sum = 0;
-    for (int i = highest_top(m) - low; i >= 0; --i) {
-        sum = sum * x + t[i];
-    }
-    if (!(sum > 0)) {
-        return minus_infinity;
-    }
-    return m * log_q + low * std::log(x) + std::log(sum);
+    return log_row_cover_sum(share_.data() + start_[static_cast<std::size_t>(m)], lowest_top(m),
+                             highest_top(m), m, log_q);
 }
 
 long double LayeredTable::shape_terms(int m, int k, std::vector<ShapeTerm>& out) const {
@@ -290,35 +279,14 @@ void LayeredTable::build_row(int n) {
     };
     const int low = 1;
     int high = n;
-    int mode = 1;
-    long double largest = -std::numeric_limits<long double>::infinity();
-    if (n <= whole_rows_up_to) {
-        for (int k = 1; k <= n; ++k) {
-            if (at(k).log_value > largest) {
-                largest = at(k).log_value;
-                mode = k;
-            }
-        }
-    } else {
-        // Climb from the previous row's mode, then go up until the terms
-        // fall below the cut; below the mode every top size is built.
-        mode = low_[row - 1];
-        for (int k = low_[row - 1]; k <= high_[row - 1]; ++k) {
-            if (top_share(n - 1, k) > top_share(n - 1, mode)) {
-                mode = k;
-            }
-        }
-        mode = std::clamp(mode, 1, n);
-        for (int step : {1, -1}) {
-            while (mode + step >= 1 && mode + step <= n &&
-                   at(mode + step).log_value > at(mode).log_value) {
-                mode += step;
-            }
-        }
-        largest = at(mode).log_value;
-        for (int k = 1; k < mode; ++k) {
-            largest = std::max(largest, at(k).log_value);
-        }
+    const RowPeak peak = row_peak(
+        n, whole_rows_up_to, n > 1 ? low_[row - 1] : 1, n > 1 ? high_[row - 1] : 1,
+        [&](int k) { return top_share(n - 1, k); }, [&](int k) { return at(k).log_value; });
+    const int mode = peak.mode;
+    const long double largest = peak.largest;
+    if (n > whole_rows_up_to) {
+        // Go up from the mode until the terms fall below the cut; below the
+        // mode every top size is built.
         const long double floor = largest - top_size_cut;
         high = mode;
         while (high < n && std::max(at(high + 1).log_value, at(high + 1).log_error) >= floor) {

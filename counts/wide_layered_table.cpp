@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "counts/layered_row.hpp"
 #include "util/setup_stopped.hpp"
 
 // The recurrence is that of counts/layered_table.cpp:
@@ -174,20 +175,8 @@ long double WideLayeredTable::log_cover_sum(int m, long double log_q) const {
     if (m == 0) {
         return 0;
     }
-    const long double x = -std::expm1(-log_q);
-    if (!(x > 0)) {
-        return minus_infinity;
-    }
-    const int low = lowest_top(m);
-    const long double* t = share_ld_.data() + start_[static_cast<std::size_t>(m)];
-    long double sum = 0;
-    for (int i = highest_top(m) - low; i >= 0; --i) {
-        sum = sum * x + t[i];
-    }
-    if (!(sum > 0)) {
-        return minus_infinity;
-    }
-    return m * log_q + low * std::log(x) + std::log(sum);
+    return log_row_cover_sum(share_ld_.data() + start_[static_cast<std::size_t>(m)], lowest_top(m),
+                             highest_top(m), m, log_q);
 }
 
 void WideLayeredTable::cover_sum(int m, const PieceShape& shape, mpf_class& out, double& error) {
@@ -369,38 +358,15 @@ void WideLayeredTable::build_row(int n) {
         }
         return entries[i];
     };
-    int mode = 1;
-    int high = n;
-    if (n <= whole_rows_up_to) {
-        for (int k = 1; k <= n; ++k) {
-            if (at(k).log_value > at(mode).log_value) {
-                mode = k;
-            }
-        }
-    } else {
-        // As the long double build: climb from the previous row's mode; every
-        // top size below the mode, the ones above it down to the cut.
-        mode = low_[row - 1];
-        for (int k = low_[row - 1]; k <= high_[row - 1]; ++k) {
-            if (top_share(n - 1, k) > top_share(n - 1, mode)) {
-                mode = k;
-            }
-        }
-        mode = std::clamp(mode, 1, n);
-        for (int step : {1, -1}) {
-            while (mode + step >= 1 && mode + step <= n &&
-                   at(mode + step).log_value > at(mode).log_value) {
-                mode += step;
-            }
-        }
-        for (int k = 1; k < mode; ++k) {
-            if (at(k).log_value > at(mode).log_value) {
-                mode = k;
-            }
-        }
-    }
-    const long double floor = at(mode).log_value + std::log(cut_);
-    high = mode;
+    // As the long double build: every top size below the mode, the ones
+    // above it down to the cut.
+    const RowPeak peak = row_peak(
+        n, whole_rows_up_to, n > 1 ? low_[row - 1] : 1, n > 1 ? high_[row - 1] : 1,
+        [&](int k) { return top_share(n - 1, k); }, [&](int k) { return at(k).log_value; });
+    const int mode = peak.mode;
+    const long double largest = peak.largest;
+    const long double floor = largest + std::log(cut_);
+    int high = n <= whole_rows_up_to ? n : mode;
     while (high < n && at(high + 1).log_value >= floor) {
         ++high;
     }
