@@ -21,7 +21,7 @@
 //
 // It is a check of the long double table (see the layered benchmark), not a
 // part of runs: at 150 vertices and y = 0.0066 it takes 15 s at 128 bits
-// and 95 s at 192, where the long double build takes 1.4 s.
+// and 95 s at 192, where the long double build takes 1.3 s.
 //
 // It offers the same read-only interface as LayeredTable for the shapes'
 // enumeration (counts/piece_shapes.hpp), in long double, and the entries
