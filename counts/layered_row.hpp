@@ -1,14 +1,50 @@
 #pragma once
 
 // What the long double and the multiprecision builds of the layered table
-// (counts/layered_table.hpp, counts/wide_layered_table.hpp) do alike with a
-// row: find where it peaks, and sum it as a polynomial in x = 1 - 1/Q.
+// (counts/layered_table.hpp, counts/wide_layered_table.hpp) do alike: bound
+// the pieces they leave out, find where a row peaks, and sum a row as a
+// polynomial in x = 1 - 1/Q.
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "counts/piece_shapes.hpp"
 
 namespace pellimor {
+
+// Pieces of more than PieceShape::largest_piece vertices, which every shape
+// leaves out. One of b such vertices in a level of k <= n weighs at most
+// C(n, b) y^C(b,2) times the same shape with b one-vertex pieces instead
+// (Q only grows). Throws std::invalid_argument where their sum over b passes
+// `limit` (a dense weight); else returns n times it, a bound on the share
+// the rows of a table on n vertices leave out. log_factorial holds log i!
+// for i = 0 .. n.
+inline double larger_pieces_dropped(int n, double y, const std::vector<long double>& log_factorial,
+                                    long double limit) {
+    constexpr long double minus_infinity = -std::numeric_limits<long double>::infinity();
+    const long double log_y = std::log(static_cast<long double>(y));
+    long double larger = minus_infinity;
+    for (int b = PieceShape::largest_piece + 1; b <= n; ++b) {
+        const long double term = log_factorial[static_cast<std::size_t>(n)] -
+                                 log_factorial[static_cast<std::size_t>(b)] -
+                                 log_factorial[static_cast<std::size_t>(n - b)] +
+                                 0.5L * b * (b - 1) * log_y;
+        const long double high = std::max(larger, term);
+        const long double low = std::min(larger, term);
+        larger = low == minus_infinity ? high : high + std::log1p(std::exp(low - high));
+    }
+    if (larger > std::log(limit)) {
+        throw std::invalid_argument(
+            "layered tables need a sparse weight: at y = " + std::to_string(y) +
+            " pieces of more than " + std::to_string(PieceShape::largest_piece) +
+            " vertices would carry weight on " + std::to_string(n) + " vertices");
+    }
+    return static_cast<double>(std::exp(larger)) * n;
+}
 
 struct RowPeak {
     int mode;             // the top size with the largest T(n, k) found

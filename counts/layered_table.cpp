@@ -96,17 +96,6 @@ constexpr long double term_accuracy = 1e-18L;
 constexpr int whole_rows_up_to = 64;
 constexpr long double minus_infinity = -std::numeric_limits<long double>::infinity();
 
-// log sum exp, for values that may be -infinity.
-long double add_logs(long double a, long double b) {
-    if (a < b) {
-        std::swap(a, b);
-    }
-    if (b == -std::numeric_limits<long double>::infinity()) {
-        return a;
-    }
-    return a + std::log1p(std::exp(b - a));
-}
-
 }  // namespace
 
 LayeredTable::LayeredTable(int n, double y, const std::atomic<bool>* stop)
@@ -125,22 +114,7 @@ LayeredTable::LayeredTable(int n, double y, const std::atomic<bool>* stop)
     for (int b = 1; b <= PieceShape::largest_piece; ++b) {
         log_q_piece_[static_cast<std::size_t>(b)] = std::log1p(std::pow(y, b));
     }
-    // A piece of b > largest_piece vertices in a level of k <= n: at most
-    // C(n, b) y^C(b,2) times the weight of the same shape with b one-vertex
-    // pieces instead (Q only grows).
-    long double larger = -std::numeric_limits<long double>::infinity();
-    for (int b = PieceShape::largest_piece + 1; b <= n; ++b) {
-        larger = add_logs(larger, log_binomial(n, b) + 0.5L * b * (b - 1) * log_y_);
-    }
-    if (larger > std::log(static_cast<long double>(shape_tail_limit))) {
-        throw std::invalid_argument(
-            "layered tables need a sparse weight: at y = " + std::to_string(y) +
-            " pieces of more than " + std::to_string(PieceShape::largest_piece) +
-            " vertices would carry weight on " + std::to_string(n) + " vertices");
-    }
-    if (n > PieceShape::largest_piece) {
-        dropped_ += static_cast<long double>(std::exp(larger)) * n;
-    }
+    dropped_ += larger_pieces_dropped(n, y, log_factorial_, shape_tail_limit);
     const auto rows = static_cast<std::size_t>(n) + 1;
     low_.assign(rows, 0);
     high_.assign(rows, 0);

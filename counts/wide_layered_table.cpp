@@ -56,16 +56,6 @@ long double log_of(const mpf_class& x) {
            static_cast<long double>(exponent) * std::numbers::ln2_v<long double>;
 }
 
-long double add_logs(long double a, long double b) {
-    if (a < b) {
-        std::swap(a, b);
-    }
-    if (b == minus_infinity) {
-        return a;
-    }
-    return a + std::log1p(std::exp(b - a));
-}
-
 }  // namespace
 
 WideLayeredTable::WideLayeredTable(int n, double y, int bits, int cut_bits,
@@ -113,22 +103,7 @@ WideLayeredTable::WideLayeredTable(int n, double y, int bits, int cut_bits,
         pairs_piece_[i] = pairs / b_factorial;
         log_q_piece_[i] = std::log1p(std::pow(static_cast<long double>(y), b));
     }
-    // Pieces beyond largest_piece, bounded as in LayeredTable, must weigh
-    // below the cut.
-    long double larger = minus_infinity;
-    for (int b = PieceShape::largest_piece + 1; b <= n; ++b) {
-        larger = add_logs(larger, log_factorial_[static_cast<std::size_t>(n)] -
-                                      log_factorial_[static_cast<std::size_t>(b)] -
-                                      log_factorial_[static_cast<std::size_t>(n - b)] +
-                                      0.5L * b * (b - 1) * std::log(static_cast<long double>(y)));
-    }
-    if (larger > std::log(cut_)) {
-        throw std::invalid_argument(
-            "layered tables need a sparse weight: at y = " + std::to_string(y) +
-            " pieces of more than " + std::to_string(PieceShape::largest_piece) +
-            " vertices would carry weight on " + std::to_string(n) + " vertices");
-    }
-    dropped_ += static_cast<double>(std::exp(larger)) * n;
+    dropped_ += larger_pieces_dropped(n, y, log_factorial_, cut_);
     const auto rows = static_cast<std::size_t>(n) + 1;
     low_.assign(rows, 0);
     high_.assign(rows, 0);

@@ -55,7 +55,6 @@ class WideLayeredTable {
 
     int size() const { return n_; }
     double y() const { return y_; }
-    int bits() const { return bits_; }
 
     int lowest_top(int m) const { return low_[static_cast<std::size_t>(m)]; }
     int highest_top(int m) const { return high_[static_cast<std::size_t>(m)]; }
@@ -100,7 +99,7 @@ class WideLayeredTable {
     double y_;
     int bits_;
     mp_bitcnt_t precision_;
-    long double cut_;  // 2^-bits, the cuts
+    long double cut_;  // 2^-cut_bits, the cuts
     std::vector<long double> log_factorial_;
     std::array<long double, PieceShape::largest_piece + 1> log_q_piece_{};
     std::vector<mpf_class> factorial_;
